@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the optimised build with warnings as errors, the
+# sanitizer build, the fuzzers for a fixed number of runs, and the format check.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+SW_WITH_OFFICE=1 bash scripts/install-deps.sh
+
+bash scripts/check-format.sh
+
+cmake --preset ci >/dev/null
+cmake --build --preset ci
+ctest --preset ci
+
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+ctest --preset asan
+
+if [[ -x fuzz/run-fuzzers.sh ]]; then
+  fuzz/run-fuzzers.sh
+fi
