@@ -1,5 +1,6 @@
 #include "platform/ui/MessageBox.h"
 
+#include <climits>
 #include <clocale>
 #include <cstdio>
 #include <cwchar>

@@ -45,9 +45,9 @@ struct CellRef {
     int32_t row = 0;  // zero-based
     int32_t col = 0;  // zero-based
     CellKind kind = CellKind::Empty;
-    double number = 0.0;              // Number, Boolean (0/1), Error (code)
+    double number = 0.0;                 // Number, Boolean (0/1), Error (code)
     const std::wstring* text = nullptr;  // Text only; valid during the callback
-    uint32_t style = 0;               // index into SheetView::styles()
+    uint32_t style = 0;                  // index into SheetView::styles()
 };
 
 class SheetView {
