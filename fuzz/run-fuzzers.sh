@@ -12,11 +12,16 @@ targets=build-fuzz/fuzz/targets.txt
 while read -r name corpus; do
   scratch=$(mktemp -d)
   echo "fuzzing $name for $runs runs (seeds: $corpus)"
+  log="$scratch.log"
+  rc=0
   build-fuzz/fuzz/"$name" -runs="$runs" -max_len=65536 -rss_limit_mb=2048 -timeout=10 \
-    -print_final_stats=1 "$scratch" "$corpus" 2>&1 | grep -E '^(stat::number_of_executed_units|==|SUMMARY)' || true
-  if [[ ${PIPESTATUS[0]} -ne 0 ]]; then
-    echo "fuzzer $name failed; the crashing input is in the working folder" >&2
+    -artifact_prefix="$PWD/build-fuzz/" -print_final_stats=1 "$scratch" "$corpus" >"$log" 2>&1 || rc=$?
+  grep -E '^(stat::number_of_executed_units|SUMMARY)' "$log" || true
+  if [[ $rc -ne 0 ]]; then
+    tail -n 60 "$log" >&2
+    echo "fuzzer $name failed (exit $rc); the crashing input is under build-fuzz/" >&2
     exit 1
   fi
+  rm -f "$log"
   rm -rf "$scratch"
 done <"$targets"
