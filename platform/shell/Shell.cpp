@@ -1,0 +1,309 @@
+#include "platform/shell/Shell.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+extern char** environ;
+
+namespace sw::shell {
+namespace {
+
+// Windows-1252 code points of bytes 0x80-0x9F; the rest equal Latin-1.
+constexpr char16_t kCp1252High[32] = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
+                                      0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+
+std::wstring ErrnoText(int err) {
+    return FromNarrow(std::strerror(err));
+}
+
+}  // namespace
+
+std::string ToNarrow(const std::wstring& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (wchar_t wc : text) {
+        auto c = static_cast<uint32_t>(wc);
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::wstring FromNarrow(const std::string& text) {
+    std::wstring out;
+    out.reserve(text.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t n = text.size();
+    size_t i = 0;
+    while (i < n) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            out += static_cast<wchar_t>(b);
+            ++i;
+            continue;
+        }
+        size_t len = 0;
+        uint32_t c = 0;
+        uint32_t minimum = 0;
+        if ((b & 0xE0) == 0xC0) {
+            len = 2, c = b & 0x1F, minimum = 0x80;
+        } else if ((b & 0xF0) == 0xE0) {
+            len = 3, c = b & 0x0F, minimum = 0x800;
+        } else if ((b & 0xF8) == 0xF0) {
+            len = 4, c = b & 0x07, minimum = 0x10000;
+        }
+        bool valid = len != 0 && i + len <= n;
+        for (size_t k = 1; valid && k < len; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) {
+                valid = false;
+            } else {
+                c = (c << 6) | (p[i + k] & 0x3F);
+            }
+        }
+        if (valid && (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) {
+            valid = false;
+        }
+        if (valid) {
+            out += static_cast<wchar_t>(c);
+            i += len;
+        } else {
+            out += b < 0xA0 ? static_cast<wchar_t>(kCp1252High[b - 0x80]) : static_cast<wchar_t>(b);
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::vector<std::wstring> SplitParameters(const std::wstring& parameters) {
+    std::vector<std::wstring> args;
+    std::wstring current;
+    bool inQuotes = false;
+    bool have = false;
+    for (wchar_t c : parameters) {
+        if (c == L'"') {
+            inQuotes = !inQuotes;
+            have = true;
+        } else if (!inQuotes && (c == L' ' || c == L'\t')) {
+            if (have) {
+                args.push_back(current);
+                current.clear();
+                have = false;
+            }
+        } else {
+            current += c;
+            have = true;
+        }
+    }
+    if (have) {
+        args.push_back(current);
+    }
+    return args;
+}
+
+bool Execute(const std::wstring& file, const std::wstring& parameters, ShowMode show, Process* process,
+             std::wstring* error) {
+    std::wstring program = file;
+    if (program.size() >= 2 && program.front() == L'"' && program.back() == L'"') {
+        program = program.substr(1, program.size() - 2);
+    }
+    if (program.empty()) {
+        if (error) {
+            *error = L"No program given.";
+        }
+        return false;
+    }
+    const std::string narrowProgram = ToNarrow(program);
+    // posix_spawn reports a missing program only through the child's exit
+    // status on some C libraries; check first so the caller hears why.
+    if (access(narrowProgram.c_str(), X_OK) != 0) {
+        if (error) {
+            *error = ErrnoText(errno) + L": " + program;
+        }
+        return false;
+    }
+    std::vector<std::string> narrowArgs;
+    narrowArgs.push_back(narrowProgram);
+    for (const auto& arg : SplitParameters(parameters)) {
+        narrowArgs.push_back(ToNarrow(arg));
+    }
+    std::vector<char*> argv;
+    for (auto& arg : narrowArgs) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (show == ShowMode::Hidden) {
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    }
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, narrowProgram.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        if (error) {
+            *error = ErrnoText(rc) + L": " + program;
+        }
+        return false;
+    }
+    if (process) {
+        process->pid = pid;
+    } else {
+        // Nobody will wait: reap it now rather than leave a zombie behind.
+        Process p{pid};
+        Wait(p);
+    }
+    return true;
+}
+
+int Wait(Process& process) {
+    if (!process.IsValid()) {
+        return -1;
+    }
+    int status = 0;
+    pid_t r;
+    do {
+        r = waitpid(process.pid, &status, 0);
+    } while (r < 0 && errno == EINTR);
+    process.pid = -1;
+    if (r < 0) {
+        return -1;
+    }
+    if (WIFEXITED(status)) {
+        return WEXITSTATUS(status);
+    }
+    if (WIFSIGNALED(status)) {
+        return 128 + WTERMSIG(status);
+    }
+    return -1;
+}
+
+bool WildcardMatch(const std::wstring& pattern, const std::wstring& name) {
+    size_t p = 0;
+    size_t n = 0;
+    size_t starP = std::wstring::npos;
+    size_t starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == L'?' || pattern[p] == name[n])) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == L'*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::wstring::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == L'*') {
+        ++p;
+    }
+    return p == pattern.size();
+}
+
+std::vector<FoundFile> FindFiles(const std::wstring& pattern) {
+    std::vector<FoundFile> found;
+    const size_t slash = pattern.rfind(L'/');
+    const std::wstring folder = slash == std::wstring::npos ? L"" : pattern.substr(0, slash + 1);
+    const std::wstring namePattern = slash == std::wstring::npos ? pattern : pattern.substr(slash + 1);
+    DIR* dir = opendir(folder.empty() ? "." : ToNarrow(folder).c_str());
+    if (!dir) {
+        return found;
+    }
+    while (dirent* entry = readdir(dir)) {
+        const std::string narrowName = entry->d_name;
+        if (narrowName == "." || narrowName == "..") {
+            continue;
+        }
+        const std::wstring name = FromNarrow(narrowName);
+        if (!WildcardMatch(namePattern, name)) {
+            continue;
+        }
+        FoundFile f;
+        f.name = name;
+        f.path = folder + name;
+        struct stat st {};
+        f.isDirectory = stat(ToNarrow(f.path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        found.push_back(std::move(f));
+    }
+    closedir(dir);
+    std::sort(found.begin(), found.end(),
+              [](const FoundFile& a, const FoundFile& b) { return a.name < b.name; });
+    return found;
+}
+
+bool DeleteFile(const std::wstring& path, std::wstring* error) {
+    const std::string narrow = ToNarrow(path);
+    struct stat st {};
+    if (lstat(narrow.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        if (error) {
+            *error = ErrnoText(EISDIR);
+        }
+        return false;
+    }
+    if (unlink(narrow.c_str()) != 0) {
+        if (error) {
+            *error = ErrnoText(errno);
+        }
+        return false;
+    }
+    return true;
+}
+
+bool FileExists(const std::wstring& path) {
+    struct stat st {};
+    return stat(ToNarrow(path).c_str(), &st) == 0;
+}
+
+bool IsReadOnlyFile(const std::wstring& path) {
+    const std::string narrow = ToNarrow(path);
+    struct stat st {};
+    if (stat(narrow.c_str(), &st) != 0) {
+        return false;
+    }
+    // The superuser may write anything, but a file without any write bit was
+    // still protected by its owner on purpose.
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(narrow.c_str(), W_OK) != 0;
+}
+
+std::wstring ProgramFolder() {
+    char buffer[4096];
+    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) {
+        return L"./";
+    }
+    std::string path(buffer, static_cast<size_t>(n));
+    const size_t slash = path.rfind('/');
+    return FromNarrow(slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1));
+}
+
+}  // namespace sw::shell
