@@ -1,0 +1,197 @@
+#include "parser/app/KVJobFiles.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <cwctype>
+#include <memory>
+
+#include "platform/shell/Shell.h"
+
+namespace kvjob {
+namespace {
+
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+// Reads one line without its "\n" or "\r\n". False at the end of the file
+// or on a read error (`failed` tells which).
+bool ReadLine(FILE* f, std::string& line, bool& failed) {
+    line.clear();
+    failed = false;
+    int c;
+    bool any = false;
+    while ((c = std::fgetc(f)) != EOF) {
+        any = true;
+        if (c == '\n') {
+            break;
+        }
+        line += static_cast<char>(c);
+    }
+    if (c == EOF && std::ferror(f)) {
+        failed = true;
+        return false;
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return any;
+}
+
+wchar_t Upper(wchar_t c) {
+    return static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+}
+
+bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (Upper(text[i]) != Upper(prefix[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The description the framework gives a failed file open.
+std::wstring FileErrorText(const std::wstring& path, int err) {
+    switch (err) {
+        case ENOENT:
+        case ENOTDIR:
+            return path + L" was not found.";
+        case EACCES:
+        case EPERM:
+            return L"Access to " + path + L" was denied.";
+        default:
+            return L"An unexpected error occurred while accessing " + path + L": " +
+                   sw::shell::FromNarrow(std::strerror(err));
+    }
+}
+
+}  // namespace
+
+GroupFileResult ReadGroupFile(const std::wstring& groupFile, std::wstring& textFile, std::wstring& error) {
+    textFile.clear();
+    error.clear();
+    FilePtr f(std::fopen(sw::shell::ToNarrow(groupFile).c_str(), "rb"));
+    if (!f) {
+        error = L"Could not find GRP file.  Error: " + FileErrorText(groupFile, errno);
+        if (error.size() > std::wstring(L"Could not find GRP file.  Error: ").size() + msc_nMaxErrorText) {
+            error.resize(std::wstring(L"Could not find GRP file.  Error: ").size() + msc_nMaxErrorText);
+        }
+        return GroupFileResult::CannotOpen;
+    }
+    std::string line;
+    bool failed = false;
+    while (ReadLine(f.get(), line, failed)) {
+        const std::wstring wide = sw::shell::FromNarrow(line);
+        if (StartsWithNoCase(wide, L"TextFileName=")) {
+            textFile = wide.substr(13);
+            return GroupFileResult::Found;
+        }
+    }
+    if (failed) {
+        error = L"GRP file not found.";
+        return GroupFileResult::ReadFailure;
+    }
+    return GroupFileResult::NoEntry;
+}
+
+std::wstring FindSiblingTextFile(const std::wstring& jobFile) {
+    if (jobFile.size() < 3) {
+        return {};
+    }
+    const std::wstring stem = jobFile.substr(0, jobFile.size() - 3);
+    for (const wchar_t* ext : {L"TXT", L"txt", L"Txt"}) {
+        const std::wstring candidate = stem + ext;
+        struct stat st {};
+        if (stat(sw::shell::ToNarrow(candidate).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            return candidate;
+        }
+    }
+    return {};
+}
+
+std::wstring PdfTextFilePath(const std::wstring& pdfFile) {
+    const size_t slash = pdfFile.rfind(L'/');
+    const size_t nameStart = slash == std::wstring::npos ? 0 : slash + 1;
+    std::wstring result = pdfFile.substr(0, nameStart);
+    const std::wstring name = pdfFile.substr(nameStart);
+    for (size_t i = 0; i < name.size();) {
+        if (StartsWithNoCase(name.substr(i, 4), L".pdf")) {
+            result += L".TXT";
+            i += 4;
+        } else {
+            result += name[i++];
+        }
+    }
+    return result;
+}
+
+bool IsPdfTextFile(const std::wstring& textFile) {
+    return textFile.size() > 4 && StartsWithNoCase(textFile.substr(textFile.size() - 3), L"pdf");
+}
+
+std::vector<std::wstring> ReadFirstLines(const std::wstring& path, size_t maxLines) {
+    std::vector<std::wstring> lines;
+    FilePtr f(std::fopen(sw::shell::ToNarrow(path).c_str(), "rb"));
+    if (!f) {
+        return lines;
+    }
+    std::string line;
+    bool failed = false;
+    while (lines.size() < maxLines && ReadLine(f.get(), line, failed)) {
+        lines.push_back(sw::shell::FromNarrow(line));
+    }
+    return lines;
+}
+
+}  // namespace kvjob
+
+namespace {
+
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+    struct stat sa {};
+    struct stat sb {};
+    if (stat(sw::shell::ToNarrow(a).c_str(), &sa) != 0 || stat(sw::shell::ToNarrow(b).c_str(), &sb) != 0) {
+        return false;
+    }
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+}  // namespace
+
+std::vector<std::wstring> DeleteJobFiles(const std::wstring& textFile, const std::wstring& keepFile) {
+    std::vector<std::wstring> deleted;
+    const size_t slash = textFile.rfind(L'/');
+    if (slash == std::wstring::npos) {
+        return deleted;
+    }
+    const std::wstring folder = textFile.substr(0, slash + 1);
+    const std::wstring name = textFile.substr(slash + 1);
+    const size_t dot = name.rfind(L'.');
+    if (dot == std::wstring::npos) {
+        return deleted;
+    }
+    // The base name is taken literally: wildcard characters in it must not
+    // widen the match to other jobs' files.
+    const std::wstring base = name.substr(0, dot);
+    for (const auto& found : sw::shell::FindFiles(folder + L"*.*")) {
+        if (found.isDirectory || found.name.size() <= base.size() ||
+            found.name.compare(0, base.size(), base) != 0 || found.name[base.size()] != L'.') {
+            continue;
+        }
+        if (!keepFile.empty() && SameFile(found.path, keepFile)) {
+            continue;
+        }
+        if (sw::shell::DeleteFile(found.path)) {
+            deleted.push_back(found.path);
+        }
+    }
+    return deleted;
+}

@@ -1,0 +1,47 @@
+// The files of one print job: the group file that names the printer text
+// file, the text file that goes with a PDF, and their removal after the job.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kvjob {
+
+inline constexpr size_t msc_nMaxErrorText = 1023;
+
+enum class GroupFileResult {
+    Found,        // textFile holds the rest of the first "TextFileName=" line
+    NoEntry,      // read, but no such line
+    CannotOpen,   // error holds "Could not find GRP file.  Error: ..."
+    ReadFailure,  // error holds "GRP file not found."
+};
+
+// Reads a group file for its first line that begins with "TextFileName="
+// (any letter case).
+GroupFileResult ReadGroupFile(const std::wstring& groupFile, std::wstring& textFile, std::wstring& error);
+
+// The text file beside a group file when the group file names none: the job
+// file name with its last three characters replaced by "TXT". The printer
+// side may have written the extension in either case; the one that exists
+// wins. Empty when there is none.
+std::wstring FindSiblingTextFile(const std::wstring& jobFile);
+
+// The text file the extractor writes for a PDF job: the file name with every
+// ".pdf" (any case) replaced by ".TXT"; the folder is kept as it is.
+std::wstring PdfTextFilePath(const std::wstring& pdfFile);
+
+// True when the name is longer than 4 characters and ends in "pdf" in any
+// letter case.
+bool IsPdfTextFile(const std::wstring& textFile);
+
+// Reads at most `maxLines` lines of a text file (line ends "\n" or "\r\n").
+// Read errors end the reading; what was read is returned.
+std::vector<std::wstring> ReadFirstLines(const std::wstring& path, size_t maxLines);
+
+}  // namespace kvjob
+
+// Deletes the files of the job whose printer text file is `textFile`: every
+// file in its folder named like it with any extension. The workbook at
+// `keepFile` is never deleted, even when it was saved there under the job's
+// name. Returns the paths deleted.
+std::vector<std::wstring> DeleteJobFiles(const std::wstring& textFile, const std::wstring& keepFile);
