@@ -1,0 +1,68 @@
+// Safe arrays. As on Windows, rgsabound holds the bounds from the LAST
+// dimension to the first, and elements are laid out with the first index
+// varying fastest. Use SafeArrayGetLBound/UBound (dimension numbers from 1)
+// rather than reading rgsabound.
+#pragma once
+
+#include "platform/automation/Variant.h"
+#include "platform/automation/WinTypes.h"
+
+struct SAFEARRAYBOUND {
+    ULONG cElements;
+    LONG lLbound;
+};
+using LPSAFEARRAYBOUND = SAFEARRAYBOUND*;
+
+struct SAFEARRAY {
+    USHORT cDims;
+    USHORT fFeatures;
+    ULONG cbElements;
+    ULONG cLocks;
+    void* pvData;
+    SAFEARRAYBOUND rgsabound[1];
+};
+using LPSAFEARRAY = SAFEARRAY*;
+
+inline constexpr USHORT FADF_AUTO = 0x0001;
+inline constexpr USHORT FADF_STATIC = 0x0002;
+inline constexpr USHORT FADF_EMBEDDED = 0x0004;
+inline constexpr USHORT FADF_FIXEDSIZE = 0x0010;
+inline constexpr USHORT FADF_RECORD = 0x0020;
+inline constexpr USHORT FADF_HAVEIID = 0x0040;
+inline constexpr USHORT FADF_HAVEVARTYPE = 0x0080;
+inline constexpr USHORT FADF_BSTR = 0x0100;
+inline constexpr USHORT FADF_UNKNOWN = 0x0200;
+inline constexpr USHORT FADF_DISPATCH = 0x0400;
+inline constexpr USHORT FADF_VARIANT = 0x0800;
+
+// Null for an unsupported element type, no dimensions or an impossible size.
+SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound);
+SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements);
+// Frees the elements (clears variants, frees strings, releases objects) and the array.
+HRESULT SafeArrayDestroy(SAFEARRAY* psa);
+HRESULT SafeArrayDestroyData(SAFEARRAY* psa);
+HRESULT SafeArrayDestroyDescriptor(SAFEARRAY* psa);
+HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut);
+// Stores a copy: pv points at a VARIANT for VT_VARIANT, IS the BSTR for
+// VT_BSTR and the interface pointer for VT_DISPATCH/VT_UNKNOWN (AddRef'ed),
+// points at the value otherwise. DISP_E_BADINDEX outside the bounds.
+HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
+// Copies the element out; the caller owns the copy. For VT_VARIANT pv is
+// treated as uninitialised and receives a deep copy.
+HRESULT SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
+HRESULT SafeArrayPtrOfIndex(SAFEARRAY* psa, LONG* rgIndices, void** ppvData);
+UINT SafeArrayGetDim(SAFEARRAY* psa);
+UINT SafeArrayGetElemsize(SAFEARRAY* psa);
+HRESULT SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound);  // nDim from 1
+HRESULT SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound);
+HRESULT SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt);
+HRESULT SafeArrayLock(SAFEARRAY* psa);
+HRESULT SafeArrayUnlock(SAFEARRAY* psa);  // E_UNEXPECTED when not locked
+HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** ppvData);
+HRESULT SafeArrayUnaccessData(SAFEARRAY* psa);
+// Changes the element count and upper bound of the last dimension only.
+HRESULT SafeArrayRedim(SAFEARRAY* psa, SAFEARRAYBOUND* psaboundNew);
+
+namespace sw::automation {
+long LiveSafeArrayCount();
+}  // namespace sw::automation
