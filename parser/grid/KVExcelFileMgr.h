@@ -1,0 +1,69 @@
+// The content of one print job as a sparse grid of cells with zero-based rows
+// and columns, and exclusive upper bounds for both.
+//
+// Cells are found by (row, column); the cell key text "ROW<r>COL<c>" names a
+// position where one is needed as text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "parser/parse/KVExcelFileFieldValue.h"
+
+class KVExcelFileMgr {
+public:
+    KVExcelFileMgr();
+    virtual ~KVExcelFileMgr();
+    KVExcelFileMgr(const KVExcelFileMgr&) = delete;
+    KVExcelFileMgr& operator=(const KVExcelFileMgr&) = delete;
+
+    // Fills the grid from a file: in plain mode tab-separated lines from row
+    // 1 and column 1 on, otherwise printer text runs, the k-th smallest column
+    // key in column 2k. A file that cannot be opened gives an empty grid and
+    // true; false only when reading printer text fails part-way (the grid is
+    // then empty).
+    virtual bool Load(const std::wstring& strPath);
+    // The cell at a position, or none.
+    virtual KVExcelFileFieldValue* GetValue(int nRow, int nColumn) const;
+    virtual int GetRowLimit() const;
+    virtual int GetColumnLimit() const;
+    // Deletes every cell; both limits return to 0.
+    virtual void Clear();
+    // Takes the cell, at the row and column it names. False (and the caller
+    // keeps the cell) for none, a negative position or a position already
+    // taken. The limits grow to take the cell in.
+    virtual bool AddValue(KVExcelFileFieldValue* pValue);
+    // "ROW<r>COL<c>"; false for a negative row or column.
+    virtual bool GetCellKey(int nRow, int nColumn, std::wstring& strKey) const;
+
+    // Set by the processor for text that comes from a PDF.
+    void SetPlainMode(bool bPlainMode) { m_bPlainMode = bPlainMode; }
+    bool IsPlainMode() const { return m_bPlainMode; }
+
+    std::size_t GetCellCount() const { return m_nCellCount; }
+
+private:
+    struct Slot {
+        int nColumn;
+        std::unique_ptr<KVExcelFileFieldValue> pValue;
+    };
+    using Row = std::vector<Slot>;
+
+    bool LoadTokens(const std::wstring& strPath);
+    bool LoadPlain(const std::wstring& strPath);
+    void Include(int nRow, int nColumn);
+
+    // Rows near the ones in use are held densely, so that walking the grid
+    // row by row costs no hashing; a cell far beyond them (only a caller of
+    // AddValue can put one there) goes to a map instead of growing the rows.
+    std::vector<Row> m_rows;
+    std::unordered_map<std::uint64_t, std::unique_ptr<KVExcelFileFieldValue>> m_farCells;
+    std::size_t m_nCellCount = 0;
+    bool m_bPlainMode = false;
+    int m_nColumnLimit = 0;
+    int m_nRowLimit = 0;
+};
