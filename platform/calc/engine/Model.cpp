@@ -1,0 +1,257 @@
+#include "platform/calc/engine/Model.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/calc/engine/DispatchObject.h"
+#include "platform/calc/format/NumberFormat.h"
+#include "platform/calc/io/SheetView.h"
+
+namespace calc {
+
+namespace {
+
+// Limits of the older file format.
+constexpr int32_t kXlsRows = 65536;
+constexpr int32_t kXlsCols = 256;
+
+std::wstring ErrorText(double code) {
+    switch (static_cast<int>(code)) {
+        case 0x00:
+            return L"#NULL!";
+        case 0x07:
+            return L"#DIV/0!";
+        case 0x0F:
+            return L"#VALUE!";
+        case 0x17:
+            return L"#REF!";
+        case 0x1D:
+            return L"#NAME?";
+        case 0x24:
+            return L"#NUM!";
+        default:
+            return L"#N/A";
+    }
+}
+
+bool EnvSet(const char* name) {
+    const char* v = std::getenv(name);
+    return v && *v;
+}
+
+}  // namespace
+
+std::string ToUtf8(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (wchar_t ch : text) {
+        auto cp = static_cast<uint32_t>(ch);
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::wstring FromUtf8(std::string_view text) {
+    std::wstring out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        auto b = static_cast<unsigned char>(text[i]);
+        uint32_t cp = b;
+        size_t len = 1;
+        if (b >= 0xF0) {
+            len = 4;
+            cp = b & 0x07;
+        } else if (b >= 0xE0) {
+            len = 3;
+            cp = b & 0x0F;
+        } else if (b >= 0xC0) {
+            len = 2;
+            cp = b & 0x1F;
+        }
+        if (i + len > text.size()) {
+            out += static_cast<wchar_t>(b);  // a cut sequence: keep the byte as Latin-1
+            ++i;
+            continue;
+        }
+        for (size_t k = 1; k < len; ++k) {
+            cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        }
+        out += static_cast<wchar_t>(cp);
+        i += len;
+    }
+    return out;
+}
+
+AppState::AppState() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    currentYear = local.tm_year + 1900;
+}
+
+std::shared_ptr<WorkbookModel> AppState::addWorkbook() {
+    auto book = std::make_shared<WorkbookModel>();
+    book->name = L"Book" + std::to_wstring(++booksCreated);
+    book->sheets.push_back(std::make_unique<Sheet>(L"Sheet1", currentYear));
+    workbooks.push_back(book);
+    return book;
+}
+
+FileKind FileKindForPath(const std::wstring& path) {
+    constexpr std::wstring_view kExt = L".xlsx";
+    if (path.size() < kExt.size()) {
+        return FileKind::Xls;
+    }
+    std::wstring_view tail(path.data() + path.size() - kExt.size(), kExt.size());
+    for (size_t i = 0; i < kExt.size(); ++i) {
+        wchar_t ch = tail[i];
+        if (ch >= L'A' && ch <= L'Z') {
+            ch = static_cast<wchar_t>(ch - L'A' + L'a');
+        }
+        if (ch != kExt[i]) {
+            return FileKind::Xls;
+        }
+    }
+    return FileKind::Xlsx;
+}
+
+void SaveWorkbook(WorkbookModel& book, const std::wstring& path, FileKind kind) {
+    if (path.empty()) {
+        throw AppError{L"SaveAs needs a file name."};
+    }
+    std::vector<const io::SheetView*> views;
+    for (const auto& sheet : book.sheets) {
+        if (kind == FileKind::Xls && (sheet->lastRow() >= kXlsRows || sheet->lastCol() >= kXlsCols)) {
+            throw AppError{
+                L"The sheet \"" + sheet->name() + L"\" uses " + std::to_wstring(sheet->lastRow() + 1) +
+                L" rows and " + std::to_wstring(sheet->lastCol() + 1) +
+                L" columns, more than an Excel 97-2003 workbook holds (65,536 rows and 256 columns). "
+                L"Nothing was saved; save it as an .xlsx workbook instead."};
+        }
+        views.push_back(sheet.get());
+    }
+    std::string file = ToUtf8(path);
+    io::WriteResult r = kind == FileKind::Xlsx ? io::WriteXlsx(views, file) : io::WriteXls(views, file);
+    if (!r.ok) {
+        throw AppError{r.error.empty() ? L"The workbook could not be saved as " + path + L"."
+                                       : FromUtf8(r.error)};
+    }
+    book.savedPath = file;
+}
+
+std::wstring DisplayText(const Sheet& sheet, const Cell& cell) {
+    const io::CellStyle& style = sheet.style(cell);
+    switch (cell.kind) {
+        case io::CellKind::Number:
+            return format::FormatValue(cell.number, style.numberFormat);
+        case io::CellKind::Text:
+            return format::FormatText(sheet.text(cell), style.numberFormat);
+        case io::CellKind::Boolean:
+            return cell.number != 0.0 ? L"TRUE" : L"FALSE";
+        case io::CellKind::Error:
+            return ErrorText(cell.number);
+        case io::CellKind::Empty:
+            break;
+    }
+    return {};
+}
+
+void AutoFitColumns(Sheet& sheet, TextMeasure& measure, const Rect& area) {
+    const int mdw = measure.maxDigitWidth(io::FontSpec{});
+    const int32_t lastRow = std::min(area.r2, static_cast<int32_t>(sheet.storedRows()) - 1);
+    for (int32_t col = area.c1; col <= area.c2; ++col) {
+        double widest = -1.0;
+        for (int32_t row = area.r1; row <= lastRow; ++row) {
+            const Cell& c = sheet.cell(row, col);
+            if (c.kind == io::CellKind::Empty) {
+                continue;
+            }
+            const io::FontSpec& font = sheet.style(c).font;
+            double px = c.kind == io::CellKind::Text && sheet.generalFormat(c.style)
+                            ? measure.width(sheet.text(c), font)
+                            : measure.width(DisplayText(sheet, c), font);
+            widest = std::max(widest, px);
+        }
+        if (widest < 0.0) {
+            // A column with nothing to show goes back to the standard width.
+            sheet.resetColumnWidth(col);
+        } else {
+            sheet.setColumnWidth(col, ColumnWidthForPixels(widest, mdw));
+        }
+    }
+}
+
+std::optional<std::string> HandOver(WorkbookModel& book) {
+    const char* batch = std::getenv("SHEETWISE_BATCH");
+    if ((batch && std::string(batch) == "1") || (!EnvSet("DISPLAY") && !EnvSet("WAYLAND_DISPLAY"))) {
+        return std::nullopt;
+    }
+    std::string path = book.savedPath;
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) {
+        // Unsaved: the user gets a copy in a private temporary folder.
+        const char* tmp = std::getenv("TMPDIR");
+        std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/sheetwise-XXXXXX";
+        if (!::mkdtemp(dir.data())) {
+            return std::nullopt;
+        }
+        path = dir + "/" + ToUtf8(book.name) + ".xlsx";
+        std::vector<const io::SheetView*> views;
+        for (const auto& sheet : book.sheets) {
+            views.push_back(sheet.get());
+        }
+        if (!io::WriteXlsx(views, path).ok) {
+            ::rmdir(dir.c_str());
+            return std::nullopt;
+        }
+    }
+    const char* viewerEnv = std::getenv("SHEETWISE_VIEWER");
+    std::string viewer = viewerEnv && *viewerEnv ? viewerEnv : "xdg-open";
+    // The viewer may carry its own arguments; the path goes as $1 so that no
+    // character of it is interpreted by the shell.
+    std::string script = viewer + " \"$1\"";
+    pid_t child = ::fork();
+    if (child < 0) {
+        return std::nullopt;
+    }
+    if (child == 0) {
+        // Detach twice, so the viewer outlives us and never becomes a zombie.
+        ::setsid();
+        if (::fork() != 0) {
+            ::_exit(0);
+        }
+        int null = ::open("/dev/null", O_RDWR);
+        if (null >= 0) {
+            ::dup2(null, 0);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+        }
+        ::execl("/bin/sh", "sh", "-c", script.c_str(), "sheetwise-viewer", path.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return path;
+}
+
+}  // namespace calc

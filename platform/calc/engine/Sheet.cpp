@@ -1,0 +1,395 @@
+#include "platform/calc/engine/Sheet.h"
+
+#include <algorithm>
+#include <cwctype>
+
+#include "platform/calc/engine/TypedInput.h"
+#include "platform/calc/format/NumberFormat.h"
+
+namespace calc {
+
+namespace {
+
+// Beyond this many cells a format change is limited to the stored area, so a
+// rectangle named "A1:XFD1048576" cannot exhaust memory.
+constexpr int64_t kMaxFormatCells = int64_t{1} << 24;
+
+bool IsGeneralCode(std::wstring_view code) {
+    constexpr std::wstring_view kGeneral = L"general";
+    if (code.empty()) {
+        return true;
+    }
+    if (code.size() != kGeneral.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < code.size(); ++i) {
+        if (std::towlower(code[i]) != static_cast<wint_t>(kGeneral[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+const Cell kBlank;
+
+}  // namespace
+
+// ---- StringPool ------------------------------------------------------------
+
+uint32_t StringPool::intern(std::wstring_view text) {
+    auto it = index_.find(text);
+    if (it != index_.end()) {
+        return it->second;
+    }
+    auto id = static_cast<uint32_t>(strings_.size());
+    strings_.emplace_back(text);
+    index_.emplace(std::wstring_view(strings_.back()), id);
+    return id;
+}
+
+void StringPool::clear() {
+    index_.clear();
+    strings_.clear();
+}
+
+// ---- StyleTable ------------------------------------------------------------
+
+size_t CellStyleHash::operator()(const io::CellStyle& s) const {
+    size_t h = std::hash<std::wstring>()(s.numberFormat);
+    auto mix = [&h](size_t v) { h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
+    mix(std::hash<std::wstring>()(s.font.name));
+    mix(std::hash<double>()(s.font.size));
+    mix((s.font.bold ? 1u : 0u) | (s.font.italic ? 2u : 0u) | (s.font.underline ? 4u : 0u));
+    mix(static_cast<size_t>(static_cast<int32_t>(s.align)));
+    return h;
+}
+
+StyleTable::StyleTable() {
+    intern(io::CellStyle{});
+}
+
+uint32_t StyleTable::intern(const io::CellStyle& style) {
+    auto it = index_.find(style);
+    if (it != index_.end()) {
+        return it->second;
+    }
+    auto id = static_cast<uint32_t>(styles_.size());
+    styles_.push_back(style);
+    FormatKind kind = FormatKind::Other;
+    if (IsGeneralCode(style.numberFormat)) {
+        kind = FormatKind::General;
+    } else if (style.numberFormat == L"@") {
+        kind = FormatKind::Text;
+    } else if (format::IsDateTimeFormat(style.numberFormat)) {
+        kind = FormatKind::DateTime;
+    }
+    kinds_.push_back(kind);
+    index_.emplace(style, id);
+    return id;
+}
+
+uint32_t StyleTable::withNumberFormat(uint32_t from, std::wstring_view format) {
+    FormatKey key{from, std::wstring(format)};
+    auto it = formatMemo_.find(key);
+    if (it != formatMemo_.end()) {
+        return it->second;
+    }
+    io::CellStyle s = styles_[from];
+    s.numberFormat = format;
+    uint32_t id = intern(s);
+    formatMemo_.emplace(std::move(key), id);
+    return id;
+}
+
+// ---- Sheet -----------------------------------------------------------------
+
+Sheet::Sheet(std::wstring name, int currentYear) : name_(std::move(name)), currentYear_(currentYear) {}
+
+int32_t Sheet::lastRow() const {
+    for (size_t r = rows_.size(); r > 0; --r) {
+        if (!rows_[r - 1].empty()) {
+            return static_cast<int32_t>(r - 1);
+        }
+    }
+    return -1;
+}
+
+int32_t Sheet::lastCol() const {
+    size_t widest = 0;
+    for (const Row& row : rows_) {
+        widest = std::max(widest, row.size());
+    }
+    return static_cast<int32_t>(widest) - 1;
+}
+
+void Sheet::forEachCell(const std::function<void(const io::CellRef&)>& visit) const {
+    io::CellRef ref;
+    for (size_t r = 0; r < rows_.size(); ++r) {
+        const Row& row = rows_[r];
+        for (size_t c = 0; c < row.size(); ++c) {
+            const Cell& cell = row[c];
+            if (cell.blank()) {
+                continue;
+            }
+            ref.row = static_cast<int32_t>(r);
+            ref.col = static_cast<int32_t>(c);
+            ref.kind = cell.kind;
+            ref.style = cell.style;
+            if (cell.kind == io::CellKind::Text) {
+                ref.number = 0.0;
+                ref.text = &strings_.at(cell.text);
+            } else {
+                ref.number = cell.kind == io::CellKind::Empty ? 0.0 : cell.number;
+                ref.text = nullptr;
+            }
+            visit(ref);
+        }
+    }
+}
+
+double Sheet::columnWidth(int32_t col) const {
+    return hasColumnWidth(col) ? widths_[static_cast<size_t>(col)] : defaultColumnWidth();
+}
+
+bool Sheet::hasColumnWidth(int32_t col) const {
+    return col >= 0 && static_cast<size_t>(col) < widths_.size() && widths_[static_cast<size_t>(col)] >= 0.0;
+}
+
+void Sheet::setColumnWidth(int32_t col, double width) {
+    if (col < 0 || col >= kMaxCols) {
+        return;
+    }
+    if (widths_.size() <= static_cast<size_t>(col)) {
+        widths_.resize(static_cast<size_t>(col) + 1, -1.0);
+    }
+    widths_[static_cast<size_t>(col)] = width;
+}
+
+void Sheet::resetColumnWidth(int32_t col) {
+    if (hasColumnWidth(col)) {
+        widths_[static_cast<size_t>(col)] = -1.0;
+    }
+}
+
+const Cell& Sheet::cell(int32_t row, int32_t col) const {
+    if (row < 0 || col < 0 || static_cast<size_t>(row) >= rows_.size()) {
+        return kBlank;
+    }
+    const Row& r = rows_[static_cast<size_t>(row)];
+    return static_cast<size_t>(col) < r.size() ? r[static_cast<size_t>(col)] : kBlank;
+}
+
+Cell& Sheet::slot(int32_t row, int32_t col) {
+    auto r = static_cast<size_t>(row);
+    auto c = static_cast<size_t>(col);
+    if (r >= rows_.size()) {
+        rows_.resize(r + 1);
+    }
+    Row& cells = rows_[r];
+    if (c >= cells.size()) {
+        cells.resize(c + 1);
+        maxCols_ = std::max(maxCols_, cells.size());
+    }
+    return cells[c];
+}
+
+void Sheet::trimRow(Row& row) {
+    while (!row.empty() && row.back().blank()) {
+        row.pop_back();
+    }
+    if (row.empty()) {
+        Row().swap(row);  // give the memory back
+    }
+}
+
+void Sheet::putTyped(int32_t row, int32_t col, std::wstring_view typed) {
+    Cell& c = slot(row, col);
+    if (styles_.isText(c.style)) {
+        putText(row, col, typed);
+        return;
+    }
+    TypedValue v = ConvertTypedInput(typed, currentYear_);
+    if (v.kind == InputKind::Text) {
+        putText(row, col, v.text);
+        return;
+    }
+    c.kind = io::CellKind::Number;
+    c.number = v.value;
+    if (styles_.isGeneral(c.style) && v.format != L"General") {
+        c.style = styles_.withNumberFormat(c.style, v.format);
+    }
+}
+
+void Sheet::putText(int32_t row, int32_t col, std::wstring_view text) {
+    if (text.empty()) {
+        clearContents(row, col);
+        return;
+    }
+    Cell& c = slot(row, col);
+    c.kind = io::CellKind::Text;
+    c.text = strings_.intern(text);
+    if (strings_.size() >= nextCompaction_) {
+        compactStringsIfWasteful();
+    }
+}
+
+void Sheet::putNumber(int32_t row, int32_t col, double value, std::wstring_view format) {
+    Cell& c = slot(row, col);
+    c.kind = io::CellKind::Number;
+    c.number = value == 0.0 ? 0.0 : value;
+    if (!format.empty() && styles_.isGeneral(c.style)) {
+        c.style = styles_.withNumberFormat(c.style, format);
+    }
+}
+
+void Sheet::putBoolean(int32_t row, int32_t col, bool value) {
+    Cell& c = slot(row, col);
+    c.kind = io::CellKind::Boolean;
+    c.number = value ? 1.0 : 0.0;
+}
+
+void Sheet::putError(int32_t row, int32_t col, CellError error) {
+    Cell& c = slot(row, col);
+    c.kind = io::CellKind::Error;
+    c.number = static_cast<double>(static_cast<uint8_t>(error));
+}
+
+void Sheet::clearContents(int32_t row, int32_t col) {
+    if (static_cast<size_t>(row) >= rows_.size()) {
+        return;
+    }
+    Row& r = rows_[static_cast<size_t>(row)];
+    if (static_cast<size_t>(col) >= r.size()) {
+        return;
+    }
+    Cell& c = r[static_cast<size_t>(col)];
+    c.kind = io::CellKind::Empty;
+    c.number = 0.0;
+    trimRow(r);
+}
+
+bool Sheet::clipToUsed(const Rect& r, Rect& out) const {
+    if (rows_.empty() || maxCols_ == 0) {
+        return false;
+    }
+    out = r;
+    out.r2 = std::min(out.r2, static_cast<int32_t>(rows_.size()) - 1);
+    out.c2 = std::min(out.c2, static_cast<int32_t>(maxCols_) - 1);
+    return out.r1 <= out.r2 && out.c1 <= out.c2;
+}
+
+bool Sheet::formatArea(const Rect& r, Rect& out) const {
+    if (r.wholeRows() || r.wholeCols() || r.cells() > kMaxFormatCells) {
+        return clipToUsed(r, out);
+    }
+    out = r;
+    return true;
+}
+
+void Sheet::setNumberFormat(const Rect& r, std::wstring_view format) {
+    restyle(r, [&](uint32_t old) { return styles_.withNumberFormat(old, format); });
+}
+
+void Sheet::setAlignment(const Rect& r, io::HAlign align) {
+    restyle(r, [&](uint32_t old) {
+        io::CellStyle s = styles_.at(old);
+        s.align = align;
+        return styles_.intern(s);
+    });
+}
+
+void Sheet::clear(const Rect& r) {
+    Rect clip;
+    if (!clipToUsed(r, clip)) {
+        return;
+    }
+    for (int32_t row = clip.r1; row <= clip.r2; ++row) {
+        Row& cells = rows_[static_cast<size_t>(row)];
+        auto end = std::min(cells.size(), static_cast<size_t>(clip.c2) + 1);
+        for (size_t col = static_cast<size_t>(clip.c1); col < end; ++col) {
+            cells[col] = Cell();
+        }
+        trimRow(cells);
+    }
+}
+
+void Sheet::deleteShiftUp(const Rect& r) {
+    if (static_cast<size_t>(r.r1) >= rows_.size()) {
+        return;
+    }
+    auto first = static_cast<size_t>(r.r1);
+    auto last = std::min(static_cast<size_t>(r.r2) + 1, rows_.size());
+    if (r.wholeRows()) {
+        rows_.erase(rows_.begin() + static_cast<ptrdiff_t>(first),
+                    rows_.begin() + static_cast<ptrdiff_t>(last));
+        return;
+    }
+    const size_t count = static_cast<size_t>(r.rows());
+    const auto c1 = static_cast<size_t>(r.c1);
+    const auto c2 = static_cast<size_t>(r.c2);
+    for (size_t row = first; row < rows_.size(); ++row) {
+        Row& dst = rows_[row];
+        const size_t from = row + count;
+        const Row* src = from < rows_.size() ? &rows_[from] : nullptr;
+        size_t end = std::max(dst.size(), src ? src->size() : 0);
+        end = std::min(end, c2 + 1);
+        for (size_t col = c1; col < end; ++col) {
+            const Cell moved = (src && col < src->size()) ? (*src)[col] : Cell();
+            if (col >= dst.size()) {
+                if (moved.blank()) {
+                    continue;
+                }
+                dst.resize(col + 1);
+                maxCols_ = std::max(maxCols_, dst.size());
+            }
+            dst[col] = moved;
+        }
+        trimRow(dst);
+    }
+}
+
+void Sheet::deleteShiftLeft(const Rect& r) {
+    const size_t firstRow = static_cast<size_t>(r.r1);
+    const size_t endRow = std::min(static_cast<size_t>(r.r2) + 1, rows_.size());
+    const auto c1 = static_cast<size_t>(r.c1);
+    const auto c2 = static_cast<size_t>(r.c2);
+    for (size_t row = firstRow; row < endRow; ++row) {
+        Row& cells = rows_[row];
+        if (c1 >= cells.size()) {
+            continue;
+        }
+        cells.erase(cells.begin() + static_cast<ptrdiff_t>(c1),
+                    cells.begin() + static_cast<ptrdiff_t>(std::min(c2 + 1, cells.size())));
+        trimRow(cells);
+    }
+    if (r.wholeCols() && c1 < widths_.size()) {
+        widths_.erase(widths_.begin() + static_cast<ptrdiff_t>(c1),
+                      widths_.begin() + static_cast<ptrdiff_t>(std::min(c2 + 1, widths_.size())));
+    }
+}
+
+void Sheet::compactStringsIfWasteful() {
+    size_t live = 0;
+    for (const Row& row : rows_) {
+        for (const Cell& c : row) {
+            live += c.kind == io::CellKind::Text ? 1 : 0;
+        }
+    }
+    if (live * 2 < strings_.size()) {
+        StringPool fresh;
+        for (Row& row : rows_) {
+            for (Cell& c : row) {
+                if (c.kind == io::CellKind::Text) {
+                    c.text = fresh.intern(strings_.at(c.text));
+                }
+            }
+        }
+        // Swap through a temporary: the pool's keys point into its own deque,
+        // which a move keeps in place.
+        strings_ = std::move(fresh);
+        live = strings_.size();
+    }
+    nextCompaction_ = std::max<size_t>(65536, live * 2 + 1);
+}
+
+}  // namespace calc

@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/calc/engine/CellAddress.h"
+#include "platform/calc/engine/Sheet.h"
+
+namespace calc {
+namespace {
+
+constexpr int kYear = 2026;
+
+std::wstring TextAt(const Sheet& s, int32_t r, int32_t c) {
+    const Cell& cell = s.cell(r, c);
+    return cell.kind == io::CellKind::Text ? s.text(cell) : L"<not text>";
+}
+
+// A sheet whose cell (r, c) holds the text "r,c" for r < rows, c < cols.
+Sheet Labelled(int32_t rows, int32_t cols) {
+    Sheet s(L"Sheet1", kYear);
+    for (int32_t r = 0; r < rows; ++r) {
+        for (int32_t c = 0; c < cols; ++c) {
+            s.putText(r, c, std::to_wstring(r) + L"," + std::to_wstring(c));
+        }
+    }
+    return s;
+}
+
+TEST(sheet_test, cell_names_parse_within_the_grid_only) {
+    EXPECT_EQ(ParseCellName(L"A1"), (CellPos{0, 0}));
+    EXPECT_EQ(ParseCellName(L"az12"), (CellPos{11, 51}));
+    EXPECT_EQ(ParseCellName(L"$IV$65536"), (CellPos{65535, 255}));
+    EXPECT_EQ(ParseCellName(L"XFD1048576"), (CellPos{1048575, 16383}));
+    for (const wchar_t* bad :
+         {L"", L"A", L"1", L"A0", L"XFE1", L"A1048577", L"A1B", L"AAAA1", L"A-1", L"Ä1", L"A 1"}) {
+        EXPECT_FALSE(ParseCellName(bad).has_value()) << std::string(bad, bad + std::wcslen(bad)).size();
+    }
+    EXPECT_EQ(ParseRangeName(L"C3:A1"), (Rect{0, 0, 2, 2}));
+    EXPECT_EQ(ParseRangeName(L"B:C"), (Rect{0, 1, kMaxRows - 1, 2}));
+    EXPECT_EQ(ParseRangeName(L"3:4"), (Rect{2, 0, 3, kMaxCols - 1}));
+    EXPECT_FALSE(ParseRangeName(L"A1:").has_value());
+    EXPECT_EQ(CellName(0, 25), L"Z1");
+    EXPECT_EQ(CellName(0, 26), L"AA1");
+    EXPECT_EQ(CellName(11, 51), L"AZ12");
+    EXPECT_EQ(CellName(0, 16383), L"XFD1");
+}
+
+TEST(sheet_test, typed_text_into_a_formatted_cell_keeps_the_format) {
+    Sheet s(L"Sheet1", kYear);
+    s.setNumberFormat(Rect{0, 0, 0, 1}, L"0.00");
+    s.putTyped(0, 0, L"10%");
+    EXPECT_EQ(s.cell(0, 0).kind, io::CellKind::Number);
+    EXPECT_DOUBLE_EQ(s.cell(0, 0).number, 0.1);
+    EXPECT_EQ(s.style(s.cell(0, 0)).numberFormat, L"0.00");
+    // A text-formatted cell takes everything as text.
+    s.setNumberFormat(Rect{1, 0, 1, 0}, L"@");
+    s.putTyped(1, 0, L"1/31/2005");
+    EXPECT_EQ(TextAt(s, 1, 0), L"1/31/2005");
+    // A General cell takes the conversion's format.
+    s.putTyped(2, 0, L"1,234");
+    EXPECT_EQ(s.style(s.cell(2, 0)).numberFormat, L"#,##0");
+}
+
+TEST(sheet_test, equal_styles_and_texts_are_stored_once) {
+    Sheet s(L"Sheet1", kYear);
+    for (int32_t r = 0; r < 100; ++r) {
+        s.putText(r, 0, L"same");
+        s.putTyped(r, 1, L"12%");
+    }
+    EXPECT_EQ(s.cell(0, 0).text, s.cell(99, 0).text);
+    EXPECT_EQ(s.styles().size(), 2u);  // default + "0%"
+    s.changeFont(Rect{0, 0, 99, 1}, [](io::FontSpec& f) { f.bold = true; });
+    EXPECT_EQ(s.styles().size(), 4u);  // bold General, bold 0%
+}
+
+TEST(sheet_test, deleting_whole_rows_moves_later_rows_up) {
+    Sheet s = Labelled(5, 3);
+    s.deleteShiftUp(Rect{1, 0, 2, kMaxCols - 1});
+    EXPECT_EQ(TextAt(s, 0, 0), L"0,0");
+    EXPECT_EQ(TextAt(s, 1, 2), L"3,2");
+    EXPECT_EQ(TextAt(s, 2, 0), L"4,0");
+    EXPECT_EQ(s.lastRow(), 2);
+    // Deleting beyond the stored rows changes nothing.
+    s.deleteShiftUp(Rect{100, 0, 100, kMaxCols - 1});
+    EXPECT_EQ(s.lastRow(), 2);
+}
+
+TEST(sheet_test, deleting_part_of_rows_shifts_only_those_columns_up) {
+    Sheet s = Labelled(4, 3);
+    s.deleteShiftUp(Rect{1, 1, 1, 1});  // B2
+    EXPECT_EQ(TextAt(s, 1, 0), L"1,0");
+    EXPECT_EQ(TextAt(s, 1, 1), L"2,1");
+    EXPECT_EQ(TextAt(s, 2, 1), L"3,1");
+    EXPECT_EQ(s.cell(3, 1).kind, io::CellKind::Empty);
+    EXPECT_EQ(TextAt(s, 3, 2), L"3,2");
+}
+
+TEST(sheet_test, deleting_columns_moves_cells_and_widths_left) {
+    Sheet s = Labelled(2, 4);
+    s.setColumnWidth(2, 20.0);
+    s.deleteShiftLeft(Rect{0, 1, kMaxRows - 1, 1});  // column B
+    EXPECT_EQ(TextAt(s, 0, 1), L"0,2");
+    EXPECT_EQ(TextAt(s, 1, 2), L"1,3");
+    EXPECT_EQ(s.lastCol(), 2);
+    EXPECT_DOUBLE_EQ(s.columnWidth(1), 20.0);
+    EXPECT_FALSE(s.hasColumnWidth(2));
+    // Part of a column: only that row's cells move.
+    s.deleteShiftLeft(Rect{0, 0, 0, 0});
+    EXPECT_EQ(TextAt(s, 0, 0), L"0,2");
+    EXPECT_EQ(TextAt(s, 1, 0), L"1,0");
+}
+
+TEST(sheet_test, clear_removes_values_and_formats) {
+    Sheet s = Labelled(3, 3);
+    s.setNumberFormat(Rect{0, 0, 2, 2}, L"0.00");
+    s.clear(Rect{1, 1, 5, 5});
+    EXPECT_TRUE(s.cell(1, 1).blank());
+    EXPECT_TRUE(s.cell(2, 2).blank());
+    EXPECT_EQ(s.style(s.cell(1, 0)).numberFormat, L"0.00");
+    EXPECT_EQ(s.lastCol(), 2);  // row 0 still reaches C
+}
+
+TEST(sheet_test, whole_column_formats_touch_only_stored_cells) {
+    Sheet s = Labelled(3, 2);
+    s.setNumberFormat(Rect{0, 0, kMaxRows - 1, 0}, L"0%");
+    EXPECT_EQ(s.style(s.cell(2, 0)).numberFormat, L"0%");
+    EXPECT_EQ(s.storedRows(), 3u);
+    // A bounded rectangle formats its empty cells too.
+    s.setNumberFormat(Rect{5, 5, 5, 5}, L"0.0");
+    EXPECT_EQ(s.style(s.cell(5, 5)).numberFormat, L"0.0");
+    EXPECT_EQ(s.lastRow(), 5);
+}
+
+TEST(sheet_test, visits_cells_row_by_row_with_their_texts) {
+    Sheet s(L"Sheet1", kYear);
+    s.putText(2, 1, L"b");
+    s.putNumber(0, 3, 4.5);
+    s.setNumberFormat(Rect{1, 0, 1, 0}, L"0.00");  // empty but styled
+    std::vector<std::wstring> seen;
+    s.forEachCell([&](const io::CellRef& c) {
+        seen.push_back(CellName(c.row, c.col) + L"=" + (c.text ? *c.text : std::to_wstring(c.number)));
+    });
+    EXPECT_EQ(seen, (std::vector<std::wstring>{L"D1=4.500000", L"A2=0.000000", L"B3=b"}));
+    EXPECT_EQ(s.lastRow(), 2);
+    EXPECT_EQ(s.lastCol(), 3);
+}
+
+TEST(sheet_test, overwritten_texts_do_not_accumulate) {
+    Sheet s(L"Sheet1", kYear);
+    for (int round = 0; round < 4; ++round) {
+        for (int32_t r = 0; r < 50000; ++r) {
+            s.putText(r, 0, L"round " + std::to_wstring(round) + L" row " + std::to_wstring(r));
+        }
+    }
+    EXPECT_EQ(TextAt(s, 49999, 0), L"round 3 row 49999");
+    EXPECT_EQ(TextAt(s, 0, 0), L"round 3 row 0");
+    EXPECT_LE(s.pooledTexts(), 100001u);  // 200,000 texts were written
+}
+
+}  // namespace
+}  // namespace calc
