@@ -44,6 +44,7 @@ public:
     // Same type and value; strings by content, objects by identity.
     bool operator==(const VARIANT& other) const;
     bool operator==(LPCVARIANT other) const;
+    bool operator==(const COleVariant& other) const { return *this == static_cast<const VARIANT&>(other); }
 
     operator LPVARIANT() { return this; }
     operator LPCVARIANT() const { return this; }

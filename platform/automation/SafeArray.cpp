@@ -1,0 +1,488 @@
+#include "platform/automation/SafeArray.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "platform/automation/Dispatch.h"
+
+namespace {
+
+// The element type is kept in a header in front of the descriptor.
+constexpr std::size_t kHeader = 16;
+
+std::atomic<long> g_liveArrays{0};
+
+ULONG ElementSize(VARTYPE vt) {
+    switch (vt) {
+        case VT_I1:
+        case VT_UI1:
+            return 1;
+        case VT_I2:
+        case VT_UI2:
+        case VT_BOOL:
+            return 2;
+        case VT_I4:
+        case VT_UI4:
+        case VT_INT:
+        case VT_UINT:
+        case VT_R4:
+        case VT_ERROR:
+            return 4;
+        case VT_R8:
+        case VT_DATE:
+        case VT_CY:
+        case VT_I8:
+        case VT_UI8:
+            return 8;
+        case VT_BSTR:
+        case VT_DISPATCH:
+        case VT_UNKNOWN:
+            return sizeof(void*);
+        case VT_VARIANT:
+            return sizeof(VARIANT);
+        default:
+            return 0;
+    }
+}
+
+USHORT FeaturesFor(VARTYPE vt) {
+    USHORT f = FADF_HAVEVARTYPE;
+    switch (vt) {
+        case VT_BSTR:
+            f |= FADF_BSTR;
+            break;
+        case VT_UNKNOWN:
+            f |= FADF_UNKNOWN;
+            break;
+        case VT_DISPATCH:
+            f |= FADF_DISPATCH;
+            break;
+        case VT_VARIANT:
+            f |= FADF_VARIANT;
+            break;
+        default:
+            break;
+    }
+    return f;
+}
+
+VARTYPE& TypeOf(SAFEARRAY* psa) {
+    return *reinterpret_cast<VARTYPE*>(reinterpret_cast<unsigned char*>(psa) - kHeader);
+}
+
+// Bounds of dimension `dim` (0-based, first dimension first).
+SAFEARRAYBOUND& Bound(SAFEARRAY* psa, UINT dim) {
+    SAFEARRAYBOUND* bounds = psa->rgsabound;
+    return bounds[psa->cDims - 1 - dim];
+}
+
+// Number of elements, or false when it does not fit in memory.
+bool TotalElements(SAFEARRAY* psa, std::size_t* total) {
+    std::size_t n = 1;
+    for (UINT d = 0; d < psa->cDims; ++d) {
+        const std::size_t c = Bound(psa, d).cElements;
+        if (c != 0 && n > std::numeric_limits<std::size_t>::max() / c) {
+            return false;
+        }
+        n *= c;
+    }
+    if (psa->cbElements != 0 && n > (std::numeric_limits<std::size_t>::max() >> 2) / psa->cbElements) {
+        return false;
+    }
+    *total = n;
+    return true;
+}
+
+SAFEARRAY* AllocDescriptor(VARTYPE vt, UINT cDims) {
+    const std::size_t bytes =
+        kHeader + offsetof(SAFEARRAY, rgsabound) + static_cast<std::size_t>(cDims) * sizeof(SAFEARRAYBOUND);
+    auto* block = static_cast<unsigned char*>(std::calloc(1, bytes));
+    if (block == nullptr) {
+        return nullptr;
+    }
+    auto* psa = reinterpret_cast<SAFEARRAY*>(block + kHeader);
+    psa->cDims = static_cast<USHORT>(cDims);
+    psa->fFeatures = FeaturesFor(vt);
+    psa->cbElements = ElementSize(vt);
+    TypeOf(psa) = vt;
+    ++g_liveArrays;
+    return psa;
+}
+
+void FreeDescriptor(SAFEARRAY* psa) {
+    --g_liveArrays;
+    std::free(reinterpret_cast<unsigned char*>(psa) - kHeader);
+}
+
+HRESULT AllocData(SAFEARRAY* psa) {
+    std::size_t total = 0;
+    if (!TotalElements(psa, &total)) {
+        return E_OUTOFMEMORY;
+    }
+    psa->pvData = std::calloc(total == 0 ? 1 : total, psa->cbElements);
+    return psa->pvData == nullptr ? E_OUTOFMEMORY : S_OK;
+}
+
+// Frees what the elements own, leaving them zeroed.
+void ClearElements(SAFEARRAY* psa) {
+    if (psa->pvData == nullptr) {
+        return;
+    }
+    std::size_t total = 0;
+    if (!TotalElements(psa, &total)) {
+        return;
+    }
+    const VARTYPE vt = TypeOf(psa);
+    auto* data = static_cast<unsigned char*>(psa->pvData);
+    for (std::size_t i = 0; i < total; ++i) {
+        void* cell = data + i * psa->cbElements;
+        if (vt == VT_VARIANT) {
+            VariantClear(static_cast<VARIANT*>(cell));
+        } else if (vt == VT_BSTR) {
+            BSTR* b = static_cast<BSTR*>(cell);
+            SysFreeString(*b);
+            *b = nullptr;
+        } else if (vt == VT_DISPATCH || vt == VT_UNKNOWN) {
+            IUnknown** u = static_cast<IUnknown**>(cell);
+            if (*u != nullptr) {
+                (*u)->Release();
+                *u = nullptr;
+            }
+        }
+    }
+}
+
+// Offset of the element, in elements; the first index varies fastest.
+HRESULT CellOffset(SAFEARRAY* psa, const LONG* rgIndices, std::size_t* offset) {
+    std::size_t cell = 0;
+    std::size_t stride = 1;
+    for (UINT d = 0; d < psa->cDims; ++d) {
+        const SAFEARRAYBOUND& b = Bound(psa, d);
+        const long long rel = static_cast<long long>(rgIndices[d]) - b.lLbound;
+        if (rel < 0 || rel >= static_cast<long long>(b.cElements)) {
+            return DISP_E_BADINDEX;
+        }
+        cell += static_cast<std::size_t>(rel) * stride;
+        stride *= b.cElements;
+    }
+    *offset = cell;
+    return S_OK;
+}
+
+// Copies one element value from `from` into the zeroed cell `to`.
+HRESULT CopyElement(VARTYPE vt, ULONG size, void* to, const void* from) {
+    if (vt == VT_VARIANT) {
+        VariantInit(static_cast<VARIANT*>(to));
+        return VariantCopy(static_cast<VARIANT*>(to), static_cast<const VARIANT*>(from));
+    }
+    if (vt == VT_BSTR) {
+        const BSTR src = *static_cast<const BSTR*>(from);
+        BSTR copy = nullptr;
+        if (src != nullptr) {
+            copy = SysAllocStringLen(src, SysStringLen(src));
+            if (copy == nullptr) {
+                return E_OUTOFMEMORY;
+            }
+        }
+        *static_cast<BSTR*>(to) = copy;
+        return S_OK;
+    }
+    if (vt == VT_DISPATCH || vt == VT_UNKNOWN) {
+        IUnknown* u = *static_cast<IUnknown* const*>(from);
+        if (u != nullptr) {
+            u->AddRef();
+        }
+        *static_cast<IUnknown**>(to) = u;
+        return S_OK;
+    }
+    std::memcpy(to, from, size);
+    return S_OK;
+}
+
+}  // namespace
+
+SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound) {
+    if (cDims == 0 || cDims > 0xFFFF || rgsabound == nullptr || ElementSize(vt) == 0) {
+        return nullptr;
+    }
+    SAFEARRAY* psa = AllocDescriptor(vt, cDims);
+    if (psa == nullptr) {
+        return nullptr;
+    }
+    for (UINT d = 0; d < cDims; ++d) {
+        Bound(psa, d) = rgsabound[d];
+    }
+    if (FAILED(AllocData(psa))) {
+        FreeDescriptor(psa);
+        return nullptr;
+    }
+    return psa;
+}
+
+SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements) {
+    SAFEARRAYBOUND bound{cElements, lLbound};
+    return SafeArrayCreate(vt, 1, &bound);
+}
+
+HRESULT SafeArrayDestroyData(SAFEARRAY* psa) {
+    if (psa == nullptr) {
+        return E_INVALIDARG;
+    }
+    if (psa->cLocks > 0) {
+        return DISP_E_ARRAYISLOCKED;
+    }
+    ClearElements(psa);
+    std::free(psa->pvData);
+    psa->pvData = nullptr;
+    return S_OK;
+}
+
+HRESULT SafeArrayDestroyDescriptor(SAFEARRAY* psa) {
+    if (psa == nullptr) {
+        return E_INVALIDARG;
+    }
+    if (psa->cLocks > 0) {
+        return DISP_E_ARRAYISLOCKED;
+    }
+    FreeDescriptor(psa);
+    return S_OK;
+}
+
+HRESULT SafeArrayDestroy(SAFEARRAY* psa) {
+    if (psa == nullptr) {
+        return S_OK;
+    }
+    const HRESULT hr = SafeArrayDestroyData(psa);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return SafeArrayDestroyDescriptor(psa);
+}
+
+HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
+    if (ppsaOut == nullptr) {
+        return E_INVALIDARG;
+    }
+    *ppsaOut = nullptr;
+    if (psa == nullptr) {
+        return S_OK;
+    }
+    const VARTYPE vt = TypeOf(psa);
+    SAFEARRAY* copy = AllocDescriptor(vt, psa->cDims);
+    if (copy == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    for (UINT d = 0; d < psa->cDims; ++d) {
+        Bound(copy, d) = Bound(psa, d);
+    }
+    HRESULT hr = AllocData(copy);
+    if (FAILED(hr)) {
+        FreeDescriptor(copy);
+        return hr;
+    }
+    std::size_t total = 0;
+    TotalElements(psa, &total);
+    const auto* from = static_cast<const unsigned char*>(psa->pvData);
+    auto* to = static_cast<unsigned char*>(copy->pvData);
+    for (std::size_t i = 0; i < total && from != nullptr; ++i) {
+        hr = CopyElement(vt, psa->cbElements, to + i * psa->cbElements, from + i * psa->cbElements);
+        if (FAILED(hr)) {
+            SafeArrayDestroy(copy);
+            return hr;
+        }
+    }
+    *ppsaOut = copy;
+    return S_OK;
+}
+
+HRESULT SafeArrayPtrOfIndex(SAFEARRAY* psa, LONG* rgIndices, void** ppvData) {
+    if (psa == nullptr || rgIndices == nullptr || ppvData == nullptr || psa->pvData == nullptr) {
+        return E_INVALIDARG;
+    }
+    std::size_t offset = 0;
+    const HRESULT hr = CellOffset(psa, rgIndices, &offset);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    *ppvData = static_cast<unsigned char*>(psa->pvData) + offset * psa->cbElements;
+    return S_OK;
+}
+
+HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
+    if (psa == nullptr || rgIndices == nullptr) {
+        return E_INVALIDARG;
+    }
+    const VARTYPE vt = TypeOf(psa);
+    if (pv == nullptr && vt != VT_BSTR && vt != VT_DISPATCH && vt != VT_UNKNOWN) {
+        return E_INVALIDARG;
+    }
+    void* cell = nullptr;
+    HRESULT hr = SafeArrayPtrOfIndex(psa, rgIndices, &cell);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    if (vt == VT_VARIANT) {
+        return VariantCopy(static_cast<VARIANT*>(cell), static_cast<const VARIANT*>(pv));
+    }
+    if (vt == VT_BSTR || vt == VT_DISPATCH || vt == VT_UNKNOWN) {
+        // The pointer itself is the value.
+        void* fresh = nullptr;
+        hr = CopyElement(vt, psa->cbElements, &fresh, &pv);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        if (vt == VT_BSTR) {
+            SysFreeString(*static_cast<BSTR*>(cell));
+        } else if (*static_cast<IUnknown**>(cell) != nullptr) {
+            (*static_cast<IUnknown**>(cell))->Release();
+        }
+        std::memcpy(cell, &fresh, sizeof fresh);
+        return S_OK;
+    }
+    std::memcpy(cell, pv, psa->cbElements);
+    return S_OK;
+}
+
+HRESULT SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
+    if (psa == nullptr || rgIndices == nullptr || pv == nullptr) {
+        return E_INVALIDARG;
+    }
+    void* cell = nullptr;
+    const HRESULT hr = SafeArrayPtrOfIndex(psa, rgIndices, &cell);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return CopyElement(TypeOf(psa), psa->cbElements, pv, cell);
+}
+
+UINT SafeArrayGetDim(SAFEARRAY* psa) {
+    return psa == nullptr ? 0 : psa->cDims;
+}
+
+UINT SafeArrayGetElemsize(SAFEARRAY* psa) {
+    return psa == nullptr ? 0 : psa->cbElements;
+}
+
+HRESULT SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound) {
+    if (psa == nullptr || plLbound == nullptr) {
+        return E_INVALIDARG;
+    }
+    if (nDim < 1 || nDim > psa->cDims) {
+        return DISP_E_BADINDEX;
+    }
+    *plLbound = Bound(psa, nDim - 1).lLbound;
+    return S_OK;
+}
+
+HRESULT SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound) {
+    if (psa == nullptr || plUbound == nullptr) {
+        return E_INVALIDARG;
+    }
+    if (nDim < 1 || nDim > psa->cDims) {
+        return DISP_E_BADINDEX;
+    }
+    const SAFEARRAYBOUND& b = Bound(psa, nDim - 1);
+    *plUbound =
+        static_cast<LONG>(static_cast<long long>(b.lLbound) + static_cast<long long>(b.cElements) - 1);
+    return S_OK;
+}
+
+HRESULT SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt) {
+    if (psa == nullptr || pvt == nullptr) {
+        return E_INVALIDARG;
+    }
+    *pvt = TypeOf(psa);
+    return S_OK;
+}
+
+HRESULT SafeArrayLock(SAFEARRAY* psa) {
+    if (psa == nullptr) {
+        return E_INVALIDARG;
+    }
+    if (psa->cLocks == 0xFFFF) {
+        return E_UNEXPECTED;
+    }
+    ++psa->cLocks;
+    return S_OK;
+}
+
+HRESULT SafeArrayUnlock(SAFEARRAY* psa) {
+    if (psa == nullptr) {
+        return E_INVALIDARG;
+    }
+    if (psa->cLocks == 0) {
+        return E_UNEXPECTED;
+    }
+    --psa->cLocks;
+    return S_OK;
+}
+
+HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** ppvData) {
+    if (psa == nullptr || ppvData == nullptr) {
+        return E_INVALIDARG;
+    }
+    const HRESULT hr = SafeArrayLock(psa);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    *ppvData = psa->pvData;
+    return S_OK;
+}
+
+HRESULT SafeArrayUnaccessData(SAFEARRAY* psa) {
+    return SafeArrayUnlock(psa);
+}
+
+HRESULT SafeArrayRedim(SAFEARRAY* psa, SAFEARRAYBOUND* psaboundNew) {
+    if (psa == nullptr || psaboundNew == nullptr) {
+        return E_INVALIDARG;
+    }
+    if (psa->cLocks > 0) {
+        return DISP_E_ARRAYISLOCKED;
+    }
+    // The last dimension varies slowest, so its cells are one contiguous tail.
+    SAFEARRAYBOUND& last = Bound(psa, psa->cDims - 1U);
+    std::size_t oldTotal = 0;
+    TotalElements(psa, &oldTotal);
+    const SAFEARRAYBOUND old = last;
+    last = *psaboundNew;
+    std::size_t newTotal = 0;
+    if (!TotalElements(psa, &newTotal)) {
+        last = old;
+        return E_OUTOFMEMORY;
+    }
+    auto* data = static_cast<unsigned char*>(std::calloc(newTotal == 0 ? 1 : newTotal, psa->cbElements));
+    if (data == nullptr) {
+        last = old;
+        return E_OUTOFMEMORY;
+    }
+    const std::size_t kept = oldTotal < newTotal ? oldTotal : newTotal;
+    if (psa->pvData != nullptr) {
+        std::memcpy(data, psa->pvData, kept * psa->cbElements);
+        // Release what the dropped cells own.
+        const VARTYPE vt = TypeOf(psa);
+        auto* oldData = static_cast<unsigned char*>(psa->pvData);
+        for (std::size_t i = kept; i < oldTotal; ++i) {
+            void* cell = oldData + i * psa->cbElements;
+            if (vt == VT_VARIANT) {
+                VariantClear(static_cast<VARIANT*>(cell));
+            } else if (vt == VT_BSTR) {
+                SysFreeString(*static_cast<BSTR*>(cell));
+            } else if ((vt == VT_DISPATCH || vt == VT_UNKNOWN) && *static_cast<IUnknown**>(cell) != nullptr) {
+                (*static_cast<IUnknown**>(cell))->Release();
+            }
+        }
+        std::free(psa->pvData);
+    }
+    psa->pvData = data;
+    return S_OK;
+}
+
+namespace sw::automation {
+long LiveSafeArrayCount() {
+    return g_liveArrays.load();
+}
+}  // namespace sw::automation

@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/automation/Automation.h"
+#include "platform/automation/tests/TestObjects.h"
+
+namespace {
+
+// A 2-D array of VARIANT, rows -1..1 and columns 5..8.
+SAFEARRAY* MakeGrid() {
+    SAFEARRAYBOUND bounds[2] = {{3, -1}, {4, 5}};
+    return SafeArrayCreate(VT_VARIANT, 2, bounds);
+}
+
+}  // namespace
+
+TEST(automation_test, safearray_two_dimensions_with_lower_bounds) {
+    const long arrays = sw::automation::LiveSafeArrayCount();
+    SAFEARRAY* psa = MakeGrid();
+    ASSERT_NE(psa, nullptr);
+    EXPECT_EQ(SafeArrayGetDim(psa), 2U);
+    EXPECT_EQ(SafeArrayGetElemsize(psa), sizeof(VARIANT));
+    LONG lo = 0;
+    LONG hi = 0;
+    EXPECT_EQ(SafeArrayGetLBound(psa, 1, &lo), S_OK);
+    EXPECT_EQ(SafeArrayGetUBound(psa, 1, &hi), S_OK);
+    EXPECT_EQ(lo, -1);
+    EXPECT_EQ(hi, 1);
+    EXPECT_EQ(SafeArrayGetLBound(psa, 2, &lo), S_OK);
+    EXPECT_EQ(SafeArrayGetUBound(psa, 2, &hi), S_OK);
+    EXPECT_EQ(lo, 5);
+    EXPECT_EQ(hi, 8);
+    EXPECT_EQ(SafeArrayGetLBound(psa, 0, &lo), DISP_E_BADINDEX);
+    EXPECT_EQ(SafeArrayGetUBound(psa, 3, &hi), DISP_E_BADINDEX);
+    VARTYPE vt = VT_EMPTY;
+    EXPECT_EQ(SafeArrayGetVartype(psa, &vt), S_OK);
+    EXPECT_EQ(vt, VT_VARIANT);
+    // As on Windows, the descriptor lists the last dimension first.
+    EXPECT_EQ(psa->rgsabound[0].lLbound, 5);
+
+    // Every element starts empty; each one holds its own value.
+    for (LONG r = -1; r <= 1; ++r) {
+        for (LONG c = 5; c <= 8; ++c) {
+            LONG idx[2] = {r, c};
+            VARIANT v;
+            ASSERT_EQ(SafeArrayGetElement(psa, idx, &v), S_OK);
+            EXPECT_EQ(v.vt, VT_EMPTY);
+            v.vt = VT_I4;
+            v.lVal = r * 100 + c;
+            ASSERT_EQ(SafeArrayPutElement(psa, idx, &v), S_OK);
+        }
+    }
+    for (LONG r = -1; r <= 1; ++r) {
+        for (LONG c = 5; c <= 8; ++c) {
+            LONG idx[2] = {r, c};
+            VARIANT v;
+            ASSERT_EQ(SafeArrayGetElement(psa, idx, &v), S_OK);
+            EXPECT_EQ(v.lVal, r * 100 + c);
+        }
+    }
+    // The first index varies fastest in memory.
+    VARIANT* data = nullptr;
+    ASSERT_EQ(SafeArrayAccessData(psa, reinterpret_cast<void**>(&data)), S_OK);
+    EXPECT_EQ(data[0].lVal, -100 + 5);
+    EXPECT_EQ(data[1].lVal, 0 + 5);
+    EXPECT_EQ(data[3].lVal, -100 + 6);
+    EXPECT_EQ(SafeArrayDestroy(psa), DISP_E_ARRAYISLOCKED);
+    ASSERT_EQ(SafeArrayUnaccessData(psa), S_OK);
+    EXPECT_EQ(SafeArrayUnlock(psa), E_UNEXPECTED);
+    EXPECT_EQ(SafeArrayDestroy(psa), S_OK);
+    EXPECT_EQ(sw::automation::LiveSafeArrayCount(), arrays);
+}
+
+TEST(automation_test, safearray_rejects_indices_outside_each_bound) {
+    SAFEARRAY* psa = MakeGrid();
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I2;
+    const LONG bad[][2] = {{-2, 5}, {2, 5}, {0, 4}, {0, 9}};
+    for (const auto& b : bad) {
+        LONG idx[2] = {b[0], b[1]};
+        EXPECT_EQ(SafeArrayPutElement(psa, idx, &v), DISP_E_BADINDEX);
+        EXPECT_EQ(SafeArrayGetElement(psa, idx, &v), DISP_E_BADINDEX);
+    }
+    EXPECT_EQ(SafeArrayPutElement(nullptr, nullptr, &v), E_INVALIDARG);
+    SafeArrayDestroy(psa);
+}
+
+TEST(automation_test, safearray_elements_are_copies) {
+    const long strings = sw::automation::LiveBstrCount();
+    int deleted = 0;
+    auto* probe = new automation_test::Probe(&deleted);
+    SAFEARRAY* psa = MakeGrid();
+    {
+        COleVariant text(L"cell");
+        LONG idx[2] = {0, 6};
+        ASSERT_EQ(SafeArrayPutElement(psa, idx, static_cast<VARIANT*>(&text)), S_OK);
+        text = L"changed";
+        COleVariant back;
+        ASSERT_EQ(SafeArrayGetElement(psa, idx, static_cast<VARIANT*>(&back)), S_OK);
+        EXPECT_EQ(std::wstring(back.bstrVal), L"cell");
+
+        VARIANT object;
+        VariantInit(&object);
+        object.vt = VT_DISPATCH;
+        object.pdispVal = probe;
+        LONG idx2[2] = {1, 8};
+        ASSERT_EQ(SafeArrayPutElement(psa, idx2, &object), S_OK);
+        EXPECT_EQ(probe->RefCount(), 2U);
+        // Overwriting an element releases what it held.
+        ASSERT_EQ(SafeArrayPutElement(psa, idx, &object), S_OK);
+        EXPECT_EQ(probe->RefCount(), 3U);
+
+        SAFEARRAY* copy = nullptr;
+        ASSERT_EQ(SafeArrayCopy(psa, &copy), S_OK);
+        EXPECT_EQ(probe->RefCount(), 5U);
+        EXPECT_EQ(SafeArrayDestroy(copy), S_OK);
+        EXPECT_EQ(probe->RefCount(), 3U);
+    }
+    EXPECT_EQ(SafeArrayDestroy(psa), S_OK);
+    EXPECT_EQ(probe->RefCount(), 1U);
+    probe->Release();
+    EXPECT_EQ(deleted, 1);
+    EXPECT_EQ(sw::automation::LiveBstrCount(), strings);
+}
+
+TEST(automation_test, safearray_of_strings_and_numbers) {
+    const long strings = sw::automation::LiveBstrCount();
+    SAFEARRAY* names = SafeArrayCreateVector(VT_BSTR, 1, 2);
+    ASSERT_NE(names, nullptr);
+    BSTR mine = SysAllocString(L"mine");
+    LONG i = 2;
+    ASSERT_EQ(SafeArrayPutElement(names, &i, mine), S_OK);
+    SysFreeString(mine);  // the array holds its own copy
+    BSTR got = nullptr;
+    ASSERT_EQ(SafeArrayGetElement(names, &i, &got), S_OK);
+    EXPECT_EQ(std::wstring(got), L"mine");
+    SysFreeString(got);
+    i = 3;
+    EXPECT_EQ(SafeArrayGetElement(names, &i, &got), DISP_E_BADINDEX);
+    SafeArrayDestroy(names);
+    EXPECT_EQ(sw::automation::LiveBstrCount(), strings);
+
+    SAFEARRAYBOUND b{4, 0};
+    SAFEARRAY* numbers = SafeArrayCreate(VT_R8, 1, &b);
+    double value = 2.5;
+    i = 3;
+    ASSERT_EQ(SafeArrayPutElement(numbers, &i, &value), S_OK);
+    SAFEARRAYBOUND grown{6, 0};
+    ASSERT_EQ(SafeArrayRedim(numbers, &grown), S_OK);
+    LONG hi = 0;
+    SafeArrayGetUBound(numbers, 1, &hi);
+    EXPECT_EQ(hi, 5);
+    double back = 0;
+    ASSERT_EQ(SafeArrayGetElement(numbers, &i, &back), S_OK);
+    EXPECT_EQ(back, 2.5);
+    SafeArrayDestroy(numbers);
+
+    EXPECT_EQ(SafeArrayCreate(VT_EMPTY, 1, &b), nullptr);
+    EXPECT_EQ(SafeArrayCreate(VT_VARIANT, 0, &b), nullptr);
+}
+
+TEST(automation_test, ole_safe_array_block_of_variants) {
+    const long arrays = sw::automation::LiveSafeArrayCount();
+    const long strings = sw::automation::LiveBstrCount();
+    auto* block = new COleSafeArray;
+    DWORD elements[2] = {3, 2};
+    block->Create(VT_VARIANT, 2, elements);
+    EXPECT_EQ(block->vt, VT_ARRAY | VT_VARIANT);
+    EXPECT_EQ(block->GetDim(), 2U);
+    long idx[2] = {2, 1};
+    COleVariant text(L"last");
+    block->PutElement(idx, static_cast<VARIANT*>(&text));
+    long lo = -1;
+    long hi = -1;
+    block->GetLBound(1, &lo);
+    block->GetUBound(1, &hi);
+    EXPECT_EQ(lo, 0);
+    EXPECT_EQ(hi, 2);
+
+    // Handed on as a VARIANT and copied, as a value block travels.
+    COleSafeArray copy(*static_cast<VARIANT*>(block));
+    COleVariant back;
+    copy.GetElement(idx, static_cast<VARIANT*>(&back));
+    EXPECT_EQ(std::wstring(back.bstrVal), L"last");
+    long outside[2] = {3, 0};
+    try {
+        copy.GetElement(outside, static_cast<VARIANT*>(&back));
+        FAIL() << "no failure object";
+    } catch (COleException* e) {
+        EXPECT_EQ(e->m_sc, DISP_E_BADINDEX);
+        e->Delete();
+    }
+    block->Clear();
+    delete block;
+    copy.Clear();
+    back.Clear();
+    text.Clear();
+    EXPECT_EQ(sw::automation::LiveSafeArrayCount(), arrays);
+    EXPECT_EQ(sw::automation::LiveBstrCount(), strings);
+
+    try {
+        COleVariant notArray(5);
+        COleSafeArray wrong(*static_cast<VARIANT*>(&notArray));
+        FAIL() << "no failure object";
+    } catch (COleException* e) {
+        EXPECT_EQ(e->m_sc, DISP_E_TYPEMISMATCH);
+        e->Delete();
+    }
+}
