@@ -9,7 +9,7 @@
 #include "platform/automation/Bstr.h"
 #include "platform/automation/ComRuntime.h"
 #include "platform/automation/SafeArray.h"
-#include "platform/calc/engine/DispatchObject.h"
+#include "platform/calc/engine/AutomationObject.h"
 #include "platform/calc/engine/Model.h"
 #include "platform/calc/engine/TypedInput.h"
 
@@ -205,7 +205,7 @@ void PutVariant(Sheet& sheet, int32_t row, int32_t col, const VARIANT& raw) {
             }
             return;
         default:
-            sheet.putNumber(row, col, Args::ToDouble(v, 0));
+            sheet.putNumber(row, col, Args::ToDouble(v));
             return;
     }
 }
@@ -292,7 +292,7 @@ std::optional<T> UniformStyle(const Sheet& sheet, const Rect& r, Get get) {
 
 class RangeObject;
 
-class ApplicationObject final : public DispatchObject {
+class ApplicationObject final : public AutomationObject {
 public:
     explicit ApplicationObject(std::shared_ptr<AppState> state) : state_(std::move(state)) {}
 
@@ -304,7 +304,7 @@ private:
     std::shared_ptr<AppState> state_;
 };
 
-class WorkbooksObject final : public DispatchObject {
+class WorkbooksObject final : public AutomationObject {
 public:
     explicit WorkbooksObject(std::shared_ptr<AppState> state) : state_(std::move(state)) {}
 
@@ -315,7 +315,7 @@ private:
     std::shared_ptr<AppState> state_;
 };
 
-class WorkbookObject final : public DispatchObject {
+class WorkbookObject final : public AutomationObject {
 public:
     WorkbookObject(std::shared_ptr<AppState> state, std::shared_ptr<WorkbookModel> book)
         : state_(std::move(state)), book_(std::move(book)) {}
@@ -328,7 +328,7 @@ private:
     std::shared_ptr<WorkbookModel> book_;
 };
 
-class SheetsObject final : public DispatchObject {
+class SheetsObject final : public AutomationObject {
 public:
     SheetsObject(std::shared_ptr<AppState> state, std::shared_ptr<WorkbookModel> book)
         : state_(std::move(state)), book_(std::move(book)) {}
@@ -349,7 +349,7 @@ struct SheetHandle {
     Sheet* sheet = nullptr;
 };
 
-class WorksheetObject final : public DispatchObject {
+class WorksheetObject final : public AutomationObject {
 public:
     explicit WorksheetObject(SheetHandle handle) : h_(std::move(handle)) {}
 
@@ -361,7 +361,7 @@ private:
     SheetHandle h_;
 };
 
-class RangeObject final : public DispatchObject {
+class RangeObject final : public AutomationObject {
 public:
     RangeObject(SheetHandle handle, Rect rect, RangeMode mode)
         : h_(std::move(handle)), rect_(rect), mode_(mode) {}
@@ -385,7 +385,7 @@ private:
     RangeMode mode_;
 };
 
-class FontObject final : public DispatchObject {
+class FontObject final : public AutomationObject {
 public:
     FontObject(SheetHandle handle, Rect rect) : h_(std::move(handle)), rect_(rect) {}
 
@@ -411,7 +411,7 @@ ApplicationObject::~ApplicationObject() {
 void ApplicationObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& result) {
     auto flag = [&](bool& field) {
         if (kind == Kind::Put) {
-            field = Args::ToBool(args.value(), 0);
+            field = Args::ToBool(args.value());
         } else {
             ReturnBool(result, field);
         }
@@ -595,11 +595,11 @@ void WorksheetObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& 
             Require(kind, Kind::Get);
             args.atMost(2);
             if (args.missing(0)) {
-                throw StatusError{DISP_E_PARAMNOTFOUND, args.count() > 0 ? args.count() - 1 : 0};
+                throw StatusError{DISP_E_PARAMNOTFOUND, 0};
             }
-            Rect rect = *RectOf(*args.at(0), args.count() - 1);
+            Rect rect = *RectOf(*args.at(0), 0);
             if (!args.missing(1)) {
-                Rect second = *RectOf(*args.at(1), 0);
+                Rect second = *RectOf(*args.at(1), 1);
                 rect = Rect{std::min(rect.r1, second.r1), std::min(rect.c1, second.c1),
                             std::max(rect.r2, second.r2), std::max(rect.c2, second.c2)};
             }
@@ -747,7 +747,7 @@ void RangeObject::PutValue(const VARIANT& value) {
         return;
     }
     if (!IsStorable(value)) {
-        throw StatusError{DISP_E_TYPEMISMATCH};
+        throw StatusError{DISP_E_TYPEMISMATCH, Args::kValue};
     }
     Sheet& sheet = *h_.sheet;
     const VARIANT& v = Deref(value);
@@ -828,7 +828,7 @@ void RangeObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& resu
             return;
         case id::kNumberFormat:
             if (kind == Kind::Put) {
-                std::wstring format = Args::ToText(args.value(), 0);
+                std::wstring format = Args::ToText(args.value());
                 sheet.setNumberFormat(rect_, format.empty() ? L"General" : format);
             } else {
                 auto format = Uniform<std::wstring>([](const io::CellStyle& s) { return s.numberFormat; });
@@ -894,7 +894,7 @@ void RangeObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& resu
             return;
         case id::kColumnWidth:
             if (kind == Kind::Put) {
-                double width = Args::ToDouble(args.value(), 0);
+                double width = Args::ToDouble(args.value());
                 if (!(width >= 0.0 && width <= 255.0)) {
                     throw AppError{L"ColumnWidth must be between 0 and 255 characters."};
                 }
@@ -913,7 +913,7 @@ void RangeObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& resu
             return;
         case id::kHorizontalAlignment:
             if (kind == Kind::Put) {
-                int32_t align = Args::ToInt32(args.value(), 0);
+                int32_t align = Args::ToInt32(args.value());
                 switch (static_cast<io::HAlign>(align)) {
                     case io::HAlign::General:
                     case io::HAlign::Left:
@@ -962,7 +962,7 @@ void FontObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& resul
     switch (member) {
         case id::kName:
             if (kind == Kind::Put) {
-                std::wstring name = Args::ToText(args.value(), 0);
+                std::wstring name = Args::ToText(args.value());
                 if (name.empty()) {
                     throw AppError{L"Font.Name cannot be empty."};
                 }
@@ -975,7 +975,7 @@ void FontObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& resul
             return;
         case id::kSize:
             if (kind == Kind::Put) {
-                double size = Args::ToDouble(args.value(), 0);
+                double size = Args::ToDouble(args.value());
                 if (!(size >= 1.0 && size <= 409.0)) {
                     throw AppError{L"Font.Size must be between 1 and 409 points."};
                 }
@@ -991,7 +991,7 @@ void FontObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& resul
         case id::kItalic: {
             const bool bold = member == id::kBold;
             if (kind == Kind::Put) {
-                bool on = Args::ToBool(args.value(), 0);
+                bool on = Args::ToBool(args.value());
                 sheet.changeFont(rect_, [&](io::FontSpec& f) { (bold ? f.bold : f.italic) = on; });
             } else if (auto v = uniform([bold](const io::FontSpec& f) { return bold ? f.bold : f.italic; })) {
                 ReturnBool(result, *v);
@@ -1007,7 +1007,7 @@ void FontObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& resul
                 if (value.vt == VT_BOOL) {
                     on = value.boolVal != VARIANT_FALSE;
                 } else {
-                    int32_t style = Args::ToInt32(value, 0);
+                    int32_t style = Args::ToInt32(value);
                     if (style == kUnderlineNone || style == 0) {
                         on = false;
                     } else if (style == kUnderlineSingle || style == kUnderlineSingleAccounting ||

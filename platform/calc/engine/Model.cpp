@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "platform/calc/engine/DispatchObject.h"
+#include "platform/calc/engine/AutomationObject.h"
 #include "platform/calc/format/NumberFormat.h"
 #include "platform/calc/io/SheetView.h"
 

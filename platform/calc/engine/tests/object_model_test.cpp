@@ -1,0 +1,514 @@
+// The spreadsheet application as the converter drives it: created by program
+// identifier and reached only through IDispatch::Invoke.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "platform/automation/ComRuntime.h"
+#include "platform/automation/DispatchObject.h"
+#include "platform/calc/engine/CalcApplication.h"
+#include "platform/calc/engine/TypedInput.h"
+#include "platform/calc/engine/tests/InvokeHelpers.h"
+
+namespace calc {
+namespace {
+
+using namespace calc::testing;
+namespace fs = std::filesystem;
+
+// Members by DISPID.
+constexpr DISPID kWorkbooks = 0x23C, kDisplayAlerts = 0x157, kQuit = 0x12E, kUserControl = 0x4BA,
+                 kVisible = 0x22E, kActiveCell = 0x131;
+constexpr DISPID kAdd = 0xB5, kItem = 0xAA, kCount = 0x76, kSheets = 0x1E5, kSaveAs = 0x11C;
+constexpr DISPID kRange = 0xC5, kColumns = 0xF1, kRows = 0x102;
+constexpr DISPID kValue = 0x6, kNumberFormat = 0xC1, kFont = 0x92, kEntireRow = 0xF7, kEntireColumn = 0xF6,
+                 kDelete = 0x75, kClear = 0x6F, kAutoFit = 0xED, kSelect = 0xEB, kColumnWidth = 0xF2,
+                 kHorizontalAlignment = 0x88, kOffset = 0xFE, kRow = 0x101, kColumn = 0xF0;
+constexpr DISPID kName = 0x6E, kSize = 0x68, kBold = 0x60, kItalic = 0x65, kUnderline = 0x6A;
+
+constexpr LONG kShiftUp = -4162, kShiftToLeft = -4159, kAlignLeft = -4131;
+constexpr SCODE kAppError = static_cast<SCODE>(0x800A03ECU);
+
+std::string Narrow(const std::wstring& w) {
+    return std::string(w.begin(), w.end());
+}
+
+class ObjectModelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("SHEETWISE_BATCH", "1", 1);
+        liveBstrs_ = sw::automation::LiveBstrCount();
+        liveArrays_ = sw::automation::LiveSafeArrayCount();
+        liveObjects_ = sw::automation::DispatchObject::LiveCount();
+        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+        ASSERT_EQ(RegisterExcelApplication(), S_OK);
+        app_ = Create();
+        ASSERT_TRUE(app_);
+        Obj books = GetObj(app_.get(), kWorkbooks);
+        Obj book = CallObj(books.get(), kAdd, {Missing()});
+        Obj sheets = GetObj(book.get(), kSheets);
+        sheet_ = GetObj(sheets.get(), kItem, {I2(1)});
+        ASSERT_TRUE(sheet_);
+        dir_ = fs::temp_directory_path() / ("calc_test_" + std::to_string(::getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+    }
+
+    void TearDown() override {
+        sheet_.reset();
+        if (app_) {
+            Put(app_.get(), kDisplayAlerts, Bool(true));
+        }
+        app_.reset();
+        CoUninitialize();
+        // Every object, string and array handed out was released exactly once.
+        EXPECT_EQ(sw::automation::DispatchObject::LiveCount(), liveObjects_);
+        EXPECT_EQ(sw::automation::LiveBstrCount(), liveBstrs_);
+        EXPECT_EQ(sw::automation::LiveSafeArrayCount(), liveArrays_);
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+
+    static Obj Create() {
+        CLSID clsid;
+        EXPECT_EQ(CLSIDFromProgID(L"Excel.Application", &clsid), S_OK);
+        IDispatch* p = nullptr;
+        EXPECT_EQ(
+            CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IDispatch, reinterpret_cast<void**>(&p)),
+            S_OK);
+        return Obj(p);
+    }
+
+    Obj Range(const std::wstring& first, const std::wstring& second) {
+        return GetObj(sheet_.get(), kRange, {Bstr(first), Bstr(second)});
+    }
+    Obj Cell(const std::wstring& name) { return Range(name, name); }
+    Var ValueOf(const std::wstring& name) { return Get(Cell(name).get(), kValue); }
+    std::wstring FormatOf(const std::wstring& name) { return Text(Get(Cell(name).get(), kNumberFormat)); }
+    void SetValue(const std::wstring& name, const Var& v) { Put(Cell(name).get(), kValue, v); }
+    double WidthOf(const std::wstring& column) {
+        Obj col = GetObj(Cell(column + L"1").get(), kEntireColumn);
+        Var w = Get(col.get(), kColumnWidth);
+        EXPECT_EQ(w.vt, VT_R8);
+        return w.dblVal;
+    }
+    Var Save(const fs::path& path) {
+        Obj books = GetObj(app_.get(), kWorkbooks);
+        Obj book = GetObj(books.get(), kItem, {I2(1)});
+        CallResult r = TryCall(book.get(), kSaveAs,
+                               {Bstr(path.wstring()), Missing(), Missing(), Missing(), Missing(), Missing(),
+                                I4(0), Missing(), Missing(), Missing(), Missing()});
+        saveError_ = r.description;
+        Var hr;
+        hr.vt = VT_ERROR;
+        hr.scode = r.hr;
+        return hr;
+    }
+
+    Obj app_;
+    Obj sheet_;
+    fs::path dir_;
+    std::wstring saveError_;
+    long liveBstrs_ = 0;
+    long liveArrays_ = 0;
+    long liveObjects_ = 0;
+};
+
+TEST_F(ObjectModelTest, creation_by_program_identifier_opens_one_workbook_with_a_sheet) {
+    Obj books = GetObj(app_.get(), kWorkbooks);
+    EXPECT_EQ(Get(books.get(), kCount).lVal, 1);
+    Obj book = GetObj(books.get(), kItem, {I2(1)});
+    EXPECT_TRUE(book);
+    EXPECT_EQ(TryGet(books.get(), kItem, {I2(2)}).hr, DISP_E_BADINDEX);
+    Obj sheets = GetObj(book.get(), kSheets);
+    EXPECT_EQ(TryGet(sheets.get(), kItem, {I2(0)}).hr, DISP_E_BADINDEX);
+    // A second application is independent of the first.
+    Obj other = Create();
+    Obj otherBooks = GetObj(other.get(), kWorkbooks);
+    EXPECT_EQ(Get(otherBooks.get(), kCount).lVal, 0);
+}
+
+TEST_F(ObjectModelTest, block_put_converts_typed_text_and_block_get_has_lower_bounds_one) {
+    Obj block = Range(L"A1", L"C2");
+    Put(block.get(), kValue,
+        Block({{Bstr(L"1,234"), Bstr(L"1/31/2005"), Bstr(L"Total")}, {Bstr(L"10:30"), Bstr(L"12%"), Var()}}));
+    Var back = Get(block.get(), kValue);
+    ASSERT_EQ(back.vt, VT_ARRAY | VT_VARIANT);
+    LONG lb = -1;
+    SafeArrayGetLBound(back.parray, 1, &lb);
+    EXPECT_EQ(lb, 1);
+    SafeArrayGetLBound(back.parray, 2, &lb);
+    EXPECT_EQ(lb, 1);
+    LONG ub = 0;
+    SafeArrayGetUBound(back.parray, 2, &ub);
+    EXPECT_EQ(ub, 3);
+    Var a1 = Element(back, 1, 1);
+    EXPECT_EQ(a1.vt, VT_R8);
+    EXPECT_EQ(a1.dblVal, 1234.0);
+    Var b1 = Element(back, 1, 2);
+    EXPECT_EQ(b1.vt, VT_DATE);
+    EXPECT_EQ(b1.date, 38383.0);
+    EXPECT_EQ(Text(Element(back, 1, 3)), L"Total");
+    Var a2 = Element(back, 2, 1);
+    EXPECT_EQ(a2.vt, VT_DATE);
+    EXPECT_EQ(a2.date, 0.4375);  // a time alone lies on 30 December 1899
+    EXPECT_EQ(Element(back, 2, 2).vt, VT_R8);
+    EXPECT_EQ(Element(back, 2, 3).vt, VT_EMPTY);
+    // The formats a converting put gives, as NumberFormat reads them.
+    EXPECT_EQ(FormatOf(L"A1"), L"#,##0");
+    EXPECT_EQ(FormatOf(L"B1"), L"d-mmm-yy");
+    EXPECT_EQ(FormatOf(L"C1"), L"General");
+    EXPECT_EQ(FormatOf(L"A2"), L"h:mm");
+    EXPECT_EQ(FormatOf(L"B2"), L"0%");
+    EXPECT_EQ(FormatOf(L"C2"), L"General");
+}
+
+TEST_F(ObjectModelTest, block_put_fills_from_the_first_cell_whatever_the_lower_bounds) {
+    Put(Range(L"B2", L"C3").get(), kValue, Block({{Bstr(L"a"), Bstr(L"b")}, {Bstr(L"c"), Bstr(L"d")}}, 5));
+    EXPECT_EQ(Text(ValueOf(L"B2")), L"a");
+    EXPECT_EQ(Text(ValueOf(L"C3")), L"d");
+    // A range larger than the array gets #N/A in the cells the array does not reach.
+    Put(Range(L"E1", L"F1").get(), kValue, Block({{Bstr(L"x")}}));
+    Var f1 = ValueOf(L"F1");
+    EXPECT_EQ(f1.vt, VT_ERROR);
+    EXPECT_EQ(static_cast<uint32_t>(f1.scode), 0x800A07FAU);
+}
+
+TEST_F(ObjectModelTest, single_cell_values_keep_their_variant_types) {
+    SetValue(L"A1", R8(2.5));
+    SetValue(L"A2", Date(38383.5));
+    SetValue(L"A3", Bool(true));
+    SetValue(L"A4", Bstr(L"plain"));
+    SetValue(L"A5", I4(7));
+    EXPECT_EQ(ValueOf(L"A1").vt, VT_R8);
+    Var a2 = ValueOf(L"A2");
+    EXPECT_EQ(a2.vt, VT_DATE);
+    EXPECT_EQ(a2.date, 38383.5);
+    EXPECT_EQ(FormatOf(L"A2"), L"m/d/yyyy h:mm");
+    EXPECT_EQ(ValueOf(L"A3").vt, VT_BOOL);
+    EXPECT_EQ(Text(ValueOf(L"A4")), L"plain");
+    EXPECT_EQ(ValueOf(L"A5").dblVal, 7.0);
+    EXPECT_EQ(ValueOf(L"Z99").vt, VT_EMPTY);
+    EXPECT_EQ(FormatOf(L"Z99"), L"General");
+    // An empty put empties the cell.
+    SetValue(L"A4", Var());
+    EXPECT_EQ(ValueOf(L"A4").vt, VT_EMPTY);
+    // A value no cell can hold is refused and changes nothing.
+    Var object;
+    object.vt = VT_DISPATCH;
+    object.pdispVal = nullptr;
+    EXPECT_EQ(TryPut(Cell(L"A1").get(), kValue, object).hr, DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(TryPut(Range(L"A1", L"B1").get(), kValue, Block({{R8(9), object}})).hr, DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(ValueOf(L"A1").dblVal, 2.5);
+}
+
+TEST_F(ObjectModelTest, bad_cell_names_raise_an_application_error) {
+    for (const wchar_t* bad : {L"", L"A0", L"XFE1", L"A1048577", L"Total", L"1A"}) {
+        CallResult r = TryGet(sheet_.get(), kRange, {Bstr(bad), Bstr(L"A1")});
+        EXPECT_EQ(r.hr, DISP_E_EXCEPTION) << Narrow(bad);
+        EXPECT_EQ(r.scode, kAppError);
+        EXPECT_NE(r.description.find(L"cell reference"), std::wstring::npos) << Narrow(r.description);
+    }
+    CallResult last = TryGet(sheet_.get(), kRange, {Bstr(L"XFD1048576"), Bstr(L"XFD1048576")});
+    EXPECT_EQ(last.hr, S_OK);
+}
+
+TEST_F(ObjectModelTest, counts_of_rows_columns_and_cells) {
+    Obj rows = GetObj(sheet_.get(), kRows);
+    Obj cols = GetObj(sheet_.get(), kColumns);
+    Var n = Get(rows.get(), kCount);
+    EXPECT_EQ(n.vt, VT_I4);
+    EXPECT_EQ(n.lVal, 1048576);
+    EXPECT_EQ(Get(cols.get(), kCount).lVal, 16384);
+    EXPECT_EQ(Get(Range(L"A1", L"C2").get(), kCount).lVal, 6);
+    EXPECT_EQ(Get(GetObj(Cell(L"B2").get(), kEntireRow).get(), kCount).lVal, 1);  // one row
+}
+
+TEST_F(ObjectModelTest, deleting_entire_rows_and_columns_shifts_cells) {
+    Put(Range(L"A1", L"C3").get(), kValue,
+        Block({{Bstr(L"a1"), Bstr(L"b1"), Bstr(L"c1")},
+               {Bstr(L"a2"), Bstr(L"b2"), Bstr(L"c2")},
+               {Bstr(L"a3"), Bstr(L"b3"), Bstr(L"c3")}}));
+    Call(GetObj(Cell(L"A2").get(), kEntireRow).get(), kDelete, {I4(kShiftUp)});
+    EXPECT_EQ(Text(ValueOf(L"A2")), L"a3");
+    EXPECT_EQ(ValueOf(L"A3").vt, VT_EMPTY);
+    Call(GetObj(Cell(L"A1").get(), kEntireColumn).get(), kDelete, {I4(kShiftToLeft)});
+    EXPECT_EQ(Text(ValueOf(L"A1")), L"b1");
+    EXPECT_EQ(Text(ValueOf(L"B2")), L"c3");
+    EXPECT_EQ(ValueOf(L"C1").vt, VT_EMPTY);
+}
+
+TEST_F(ObjectModelTest, deleting_a_partial_row_span_when_empty_shifts_only_its_cells) {
+    // As the converter drops an empty row: read the span, check it, delete it.
+    Put(Range(L"A1", L"C3").get(), kValue,
+        Block({{Bstr(L"a1"), Bstr(L"b1"), Bstr(L"keep")},
+               {Var(), Var(), Bstr(L"x")},
+               {Bstr(L"a3"), Bstr(L"b3"), Var()}}));
+    Obj span = Range(L"A2", L"C2");
+    Var cells = Get(span.get(), kValue);
+    EXPECT_EQ(Element(cells, 1, 1).vt, VT_EMPTY);
+    EXPECT_EQ(Element(cells, 1, 2).vt, VT_EMPTY);
+    EXPECT_EQ(Element(cells, 1, 3).vt, VT_BSTR);
+    Call(span.get(), kDelete, {I4(kShiftUp)});
+    EXPECT_EQ(Text(ValueOf(L"A2")), L"a3");
+    EXPECT_EQ(Text(ValueOf(L"C1")), L"keep");
+    EXPECT_EQ(ValueOf(L"C2").vt, VT_EMPTY);  // C3 was empty and moved up
+    Call(Range(L"A1", L"A2").get(), kDelete, {I4(kShiftToLeft)});
+    EXPECT_EQ(Text(ValueOf(L"A1")), L"b1");
+    EXPECT_EQ(Text(ValueOf(L"A2")), L"b3");
+    EXPECT_EQ(TryCall(Cell(L"A1").get(), kDelete, {I4(5)}).hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(Text(ValueOf(L"A1")), L"b1");
+}
+
+TEST_F(ObjectModelTest, clear_around_a_cell_through_offsets) {
+    for (const wchar_t* name : {L"A1", L"B1", L"C1", L"D1", L"A2", L"B2", L"C2", L"D2", L"A3", L"D3"}) {
+        SetValue(name, Bstr(name));
+    }
+    Put(Cell(L"A1").get(), kNumberFormat, Bstr(L"0.00"));
+    // Cell (2, 3) with 5 rows up and 5 columns left, clamped to A1; 1 right, 0 down.
+    Obj cell = Cell(L"C2");
+    Obj corner = GetObj(cell.get(), kOffset, {I4(-1), I4(-2)});
+    EXPECT_EQ(Get(corner.get(), kRow).lVal, 1);
+    EXPECT_EQ(Get(corner.get(), kColumn).lVal, 1);
+    for (LONG i = 0; i <= 1; ++i) {
+        Obj at = GetObj(corner.get(), kOffset, {I4(i), I4(0)});
+        for (int k = 0; k < 4; ++k) {
+            Call(at.get(), kClear);
+            at = GetObj(at.get(), kOffset, {I4(0), I4(1)});
+        }
+    }
+    for (const wchar_t* cleared : {L"A1", L"B1", L"C1", L"D1", L"A2", L"B2", L"C2", L"D2"}) {
+        EXPECT_EQ(ValueOf(cleared).vt, VT_EMPTY) << Narrow(cleared);
+    }
+    EXPECT_EQ(FormatOf(L"A1"), L"General");
+    EXPECT_EQ(Text(ValueOf(L"A3")), L"A3");
+    // An offset off the sheet is the application's error.
+    CallResult off = TryGet(corner.get(), kOffset, {I4(-1), I4(0)});
+    EXPECT_EQ(off.hr, DISP_E_EXCEPTION);
+}
+
+TEST_F(ObjectModelTest, font_members_apply_to_every_cell_of_the_range) {
+    Obj block = Range(L"A1", L"B2");
+    Obj font = GetObj(block.get(), kFont);
+    Put(font.get(), kName, Bstr(L"Courier New"));
+    Put(font.get(), kSize, I4(12));
+    Put(font.get(), kBold, I2(1));
+    Put(font.get(), kItalic, I2(0));
+    Put(font.get(), kUnderline, I2(2));
+    Obj one = GetObj(Cell(L"B2").get(), kFont);
+    EXPECT_EQ(Text(Get(one.get(), kName)), L"Courier New");
+    EXPECT_EQ(Get(one.get(), kSize).dblVal, 12.0);
+    EXPECT_EQ(Get(one.get(), kBold).boolVal, VARIANT_TRUE);
+    EXPECT_EQ(Get(one.get(), kItalic).boolVal, VARIANT_FALSE);
+    EXPECT_EQ(Get(one.get(), kUnderline).lVal, 2);
+    Put(font.get(), kUnderline, I4(-4142));
+    EXPECT_EQ(Get(one.get(), kUnderline).lVal, -4142);
+    // A range whose cells differ reads as Null.
+    Obj wider = GetObj(Range(L"A1", L"C1").get(), kFont);
+    EXPECT_EQ(Get(wider.get(), kBold).vt, VT_NULL);
+    EXPECT_EQ(TryPut(font.get(), kSize, Bstr(L"big")).hr, DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(TryPut(font.get(), kSize, I4(0)).hr, DISP_E_EXCEPTION);
+}
+
+TEST_F(ObjectModelTest, number_formats_read_back_as_written) {
+    SetValue(L"A1", Bstr(L"0.25"));
+    EXPECT_EQ(FormatOf(L"A1"), L"General");
+    Put(Cell(L"A1").get(), kNumberFormat, Bstr(L"0.0%"));
+    EXPECT_EQ(FormatOf(L"A1"), L"0.0%");
+    Put(Range(L"B1", L"B3").get(), kNumberFormat, Bstr(L"yyyy-mm-dd;@"));
+    EXPECT_EQ(Text(Get(Range(L"B1", L"B3").get(), kNumberFormat)), L"yyyy-mm-dd;@");
+    EXPECT_EQ(Get(Range(L"A1", L"B1").get(), kNumberFormat).vt, VT_NULL);
+    // A number under a date format reads back as a date.
+    SetValue(L"B1", R8(38383));
+    EXPECT_EQ(ValueOf(L"B1").vt, VT_DATE);
+}
+
+TEST_F(ObjectModelTest, column_width_and_alignment) {
+    Put(Cell(L"C1").get(), kColumnWidth, I4(20));
+    EXPECT_EQ(WidthOf(L"C"), 20.0);
+    EXPECT_EQ(WidthOf(L"D"), 8.43);
+    EXPECT_EQ(TryPut(Cell(L"C1").get(), kColumnWidth, I4(300)).hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(WidthOf(L"C"), 20.0);
+    Obj column = Range(L"B1", L"B5");
+    Put(column.get(), kHorizontalAlignment, I4(kAlignLeft));
+    EXPECT_EQ(Get(column.get(), kHorizontalAlignment).lVal, kAlignLeft);
+    EXPECT_EQ(Get(Range(L"B1", L"B6").get(), kHorizontalAlignment).vt, VT_NULL);
+    EXPECT_EQ(TryPut(column.get(), kHorizontalAlignment, I4(12345)).hr, DISP_E_EXCEPTION);
+}
+
+TEST_F(ObjectModelTest, autofit_sizes_a_column_to_its_widest_displayed_text) {
+    SetValue(L"A1", Bstr(L"short"));
+    SetValue(L"A2", Bstr(L"a considerably longer piece of text"));
+    SetValue(L"B1", Bstr(L"a considerably longer piece of text"));
+    SetValue(L"C1", Bstr(L"1/31/2005"));
+    Put(Cell(L"C1").get(), kNumberFormat, Bstr(L"dddd, mmmm dd, yyyy"));
+    Put(GetObj(Cell(L"B1").get(), kFont).get(), kBold, I2(1));
+    Put(Cell(L"E1").get(), kColumnWidth, I4(30));
+    for (const wchar_t* col : {L"A1", L"B1", L"C1", L"E1"}) {
+        Call(GetObj(Cell(col).get(), kEntireColumn).get(), kAutoFit);
+    }
+    const double a = WidthOf(L"A");
+    // About 35 characters of Arial 10 at 7 pixels per digit width.
+    EXPECT_GT(a, 25.0);
+    EXPECT_LT(a, 40.0);
+    EXPECT_GT(WidthOf(L"B"), a);  // bold is wider
+    // The displayed date "Monday, January 31, 2005", not the typed text.
+    EXPECT_GT(WidthOf(L"C"), 18.0);
+    EXPECT_LT(WidthOf(L"C"), 28.0);
+    EXPECT_EQ(WidthOf(L"E"), 8.43);  // nothing to show: the standard width
+    // Only the text in the fitted column counts.
+    SetValue(L"A2", Var());
+    Call(GetObj(Cell(L"A1").get(), kEntireColumn).get(), kAutoFit);
+    EXPECT_LT(WidthOf(L"A"), 8.0);
+}
+
+TEST_F(ObjectModelTest, select_makes_the_active_cell) {
+    Call(Cell(L"C5").get(), kSelect);
+    Obj active = GetObj(app_.get(), kActiveCell);
+    EXPECT_EQ(Get(active.get(), kRow).lVal, 5);
+    EXPECT_EQ(Get(active.get(), kColumn).lVal, 3);
+}
+
+TEST_F(ObjectModelTest, save_as_writes_by_extension) {
+    SetValue(L"A1", Bstr(L"hello"));
+    const fs::path xls = dir_ / "out.xls";
+    const fs::path xlsx = dir_ / "out.XLSX";
+    EXPECT_EQ(Save(xls).scode, S_OK) << Narrow(saveError_);
+    EXPECT_EQ(Save(xlsx).scode, S_OK) << Narrow(saveError_);
+    auto magic = [](const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        std::string head(4, '\0');
+        in.read(head.data(), 4);
+        return head;
+    };
+    EXPECT_EQ(magic(xls), std::string("\xD0\xCF\x11\xE0", 4));
+    EXPECT_EQ(magic(xlsx), std::string("PK\x03\x04", 4));
+}
+
+TEST_F(ObjectModelTest, save_failures_are_application_errors_and_write_nothing) {
+    SetValue(L"A1", Bstr(L"x"));
+    EXPECT_EQ(Save(dir_ / "missing-folder" / "out.xls").scode, DISP_E_EXCEPTION);
+    EXPECT_FALSE(saveError_.empty());
+    // Beyond the older format's 65,536 rows: refused, never cut short.
+    SetValue(L"A70000", Bstr(L"too far"));
+    const fs::path xls = dir_ / "big.xls";
+    EXPECT_EQ(Save(xls).scode, DISP_E_EXCEPTION);
+    EXPECT_NE(saveError_.find(L"65,536"), std::wstring::npos) << Narrow(saveError_);
+    EXPECT_FALSE(fs::exists(xls));
+    SetValue(L"A70000", Var());
+    SetValue(L"IW1", Bstr(L"too wide"));
+    EXPECT_EQ(Save(xls).scode, DISP_E_EXCEPTION);
+    EXPECT_NE(saveError_.find(L"256"), std::wstring::npos);
+    EXPECT_EQ(Save(dir_ / "big.xlsx").scode, S_OK) << Narrow(saveError_);
+}
+
+TEST_F(ObjectModelTest, application_flags_and_quit) {
+    Put(app_.get(), kDisplayAlerts, Bool(false));
+    EXPECT_EQ(Get(app_.get(), kDisplayAlerts).boolVal, VARIANT_FALSE);
+    Put(app_.get(), kVisible, Bool(true));
+    Put(app_.get(), kUserControl, Bool(true));
+    EXPECT_EQ(Get(app_.get(), kVisible).boolVal, VARIANT_TRUE);
+    Call(app_.get(), kQuit);
+    Obj books = GetObj(app_.get(), kWorkbooks);
+    EXPECT_EQ(Get(books.get(), kCount).lVal, 0);
+}
+
+TEST_F(ObjectModelTest, invoke_refuses_unknown_members_and_bad_calls) {
+    EXPECT_EQ(TryGet(sheet_.get(), 0x7777).hr, DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(TryPut(Cell(L"A1").get(), kCount, I4(3)).hr, DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(TryGet(sheet_.get(), kRange, {Bstr(L"A1"), Bstr(L"A1"), Bstr(L"A1")}).hr, DISP_E_BADPARAMCOUNT);
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    Var result;
+    GUID other = IID_IDispatch;
+    EXPECT_EQ(sheet_.get()->Invoke(kRows, other, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr),
+              DISP_E_UNKNOWNINTERFACE);
+}
+
+// Hand-over: the viewer is a script that records what it was asked to open.
+class HandOverTest : public ObjectModelTest {
+protected:
+    void SetUp() override {
+        ObjectModelTest::SetUp();
+        record_ = dir_ / "opened.txt";
+        const fs::path script = dir_ / "viewer.sh";
+        std::ofstream(script) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << record_.string() << ".tmp' && mv '"
+                              << record_.string() << ".tmp' '" << record_.string() << "'\n";
+        fs::permissions(script, fs::perms::owner_all);
+        setenv("SHEETWISE_VIEWER", script.c_str(), 1);
+        setenv("DISPLAY", ":99", 1);
+        unsetenv("SHEETWISE_BATCH");
+    }
+    void TearDown() override {
+        unsetenv("SHEETWISE_VIEWER");
+        unsetenv("DISPLAY");
+        ObjectModelTest::TearDown();
+    }
+    // What the viewer opened, waiting a little for the detached process.
+    std::string Opened() {
+        for (int i = 0; i < 100 && !fs::exists(record_); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        std::ifstream in(record_);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    void Release(bool visible) {
+        if (visible) {
+            Put(app_.get(), kVisible, Bool(true));
+            Put(app_.get(), kUserControl, Bool(true));
+        }
+        sheet_.reset();
+        app_.reset();
+    }
+    fs::path record_;
+};
+
+TEST_F(HandOverTest, saved_workbook_opens_in_the_viewer) {
+    SetValue(L"A1", Bstr(L"x"));
+    const fs::path out = dir_ / "report.xls";
+    EXPECT_EQ(Save(out).scode, S_OK);
+    Release(true);
+    EXPECT_EQ(Opened(), out.string());
+}
+
+TEST_F(HandOverTest, unsaved_workbook_opens_as_a_temporary_copy) {
+    SetValue(L"A1", Bstr(L"x"));
+    Release(true);
+    std::string opened = Opened();
+    ASSERT_FALSE(opened.empty());
+    EXPECT_TRUE(fs::exists(opened));
+    EXPECT_EQ(fs::path(opened).extension(), ".xlsx");
+    fs::remove_all(fs::path(opened).parent_path());
+}
+
+TEST_F(HandOverTest, nothing_opens_in_batch_mode) {
+    setenv("SHEETWISE_BATCH", "1", 1);
+    Release(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(fs::exists(record_));
+}
+
+TEST_F(HandOverTest, nothing_opens_when_released_invisible) {
+    Release(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(fs::exists(record_));
+}
+
+TEST_F(HandOverTest, nothing_opens_after_quit) {
+    Put(app_.get(), kVisible, Bool(true));
+    Put(app_.get(), kUserControl, Bool(true));
+    Call(app_.get(), kQuit);
+    Release(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(fs::exists(record_));
+}
+
+}  // namespace
+}  // namespace calc
