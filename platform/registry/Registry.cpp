@@ -315,6 +315,11 @@ void ClearClass(LPWSTR cls, LPDWORD chars) {
     }
 }
 
+LONG NoRight(const char* what) {
+    detail::SetLastErrorText(std::string("the key was not opened with the right to ") + what);
+    return ERROR_ACCESS_DENIED;
+}
+
 template <class Work>
 LONG Guarded(Work&& work) noexcept {
     try {
@@ -498,7 +503,7 @@ LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD /*Reserved*/, LPWSTR /*l
         rc = place.hive->Read([&] { return Walk(place.hive->db(), place.start, place.names, id); });
         if (rc == ERROR_FILE_NOT_FOUND) {
             if (!(from.sam & KEY_CREATE_SUB_KEY)) {
-                return ERROR_ACCESS_DENIED;
+                return NoRight("create subkeys");
             }
             rc = place.hive->Write([&]() -> LONG {
                 const Db& db = place.hive->db();
@@ -588,6 +593,7 @@ LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
             Statement children(db, "SELECT 1 FROM keys WHERE parent = ? LIMIT 1");
             children.Bind(1, id);
             if (children.Step()) {
+                detail::SetLastErrorText("a key that has subkeys cannot be deleted");
                 return ERROR_ACCESS_DENIED;  // as Windows answers for a key with subkeys
             }
             Statement values(db, "DELETE FROM vals WHERE key = ?");
@@ -614,7 +620,7 @@ LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWOR
             return rc;
         }
         if (!(key.sam & KEY_QUERY_VALUE)) {
-            return ERROR_ACCESS_DENIED;
+            return NoRight("query values");
         }
         if (!key.hive) {
             return ERROR_FILE_NOT_FOUND;
@@ -661,7 +667,7 @@ LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD /*Reserved*/, DWORD dw
             return rc;
         }
         if (!(key.sam & KEY_SET_VALUE) || !key.hive) {
-            return ERROR_ACCESS_DENIED;
+            return NoRight("set values");
         }
         std::string stored = ToStoredBytes(dwType, lpData, cbData);
         return key.hive->Write([&]() -> LONG {
@@ -690,7 +696,7 @@ LONG RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
             return rc;
         }
         if (!(key.sam & KEY_SET_VALUE) || !key.hive) {
-            return ERROR_ACCESS_DENIED;
+            return NoRight("set values");
         }
         std::string fold = FoldKey(ValueName(lpValueName));
         auto lookFor = [&]() -> LONG {
@@ -732,7 +738,7 @@ LONG RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, L
             return rc;
         }
         if (!(key.sam & KEY_ENUMERATE_SUB_KEYS)) {
-            return ERROR_ACCESS_DENIED;
+            return NoRight("enumerate subkeys");
         }
         std::wstring name;
         std::int64_t stamp = 0;
@@ -789,7 +795,7 @@ LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchVa
             return rc;
         }
         if (!(key.sam & KEY_QUERY_VALUE)) {
-            return ERROR_ACCESS_DENIED;
+            return NoRight("query values");
         }
         if (!key.hive) {
             return ERROR_NO_MORE_ITEMS;
@@ -841,7 +847,7 @@ LONG RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDWORD /*l
             return rc;
         }
         if (!(key.sam & KEY_QUERY_VALUE)) {
-            return ERROR_ACCESS_DENIED;
+            return NoRight("query values");
         }
         DWORD subkeys = 0, maxSubkey = 0, values = 0, maxValueName = 0, maxValue = 0;
         std::int64_t stamp = 0;

@@ -205,8 +205,9 @@ private:
     bool done_ = false;
 };
 
-// The database file that holds a root's hive (HKEY_CURRENT_USER or
-// HKEY_LOCAL_MACHINE); empty for any other handle.
+// The database file that holds the hive of a root (HKEY_CURRENT_USER,
+// HKEY_LOCAL_MACHINE) or of an open handle; empty for HKEY_USERS itself and
+// for anything that is not a handle.
 std::string HiveFilePath(HKEY root);
 
 // A readable account of the last failure of a registry call in this thread

@@ -23,6 +23,8 @@ Db& Db::operator=(Db&& other) noexcept {
     if (this != &other) {
         Close();
         db_ = std::exchange(other.db_, nullptr);
+        idle_ = std::move(other.idle_);
+        other.idle_.clear();
     }
     return *this;
 }
@@ -39,8 +41,12 @@ Db Db::Open(const std::string& uri, int flags) {
 }
 
 void Db::Close() {
+    for (auto& [sql, st] : idle_) {
+        sqlite3_finalize(st);
+    }
+    idle_.clear();
     if (db_) {
-        // Statements are always finalised by their owners, so close_v2 frees at once.
+        // Every statement is finalised by now, so close_v2 frees at once.
         sqlite3_close_v2(db_);
         db_ = nullptr;
     }
@@ -74,15 +80,39 @@ void Db::DisableCheckpointOnClose() const {
     sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
 }
 
-Statement::Statement(const Db& db, const char* sql) : db_(db.get()) {
-    int rc = sqlite3_prepare_v2(db_, sql, -1, &st_, nullptr);
+sqlite3_stmt* Db::Acquire(const char* sql) const {
+    auto found = idle_.find(sql);
+    if (found != idle_.end()) {
+        sqlite3_stmt* st = found->second;
+        idle_.erase(found);
+        return st;
+    }
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr);
     if (rc != SQLITE_OK) {
+        sqlite3_finalize(st);
         Fail(db_, rc);
+    }
+    return st;
+}
+
+void Db::Release(const char* sql, sqlite3_stmt* st) const {
+    if (!st) {
+        return;
+    }
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    if (!db_ || !idle_.emplace(sql, st).second) {
+        sqlite3_finalize(st);  // a second copy was in use at the same time
     }
 }
 
+Statement::Statement(const Db& db, const char* sql) : owner_(&db), sql_(sql), db_(db.get()) {
+    st_ = db.Acquire(sql);
+}
+
 Statement::~Statement() {
-    sqlite3_finalize(st_);
+    owner_->Release(sql_, st_);
 }
 
 Statement& Statement::Bind(int index, std::int64_t value) {

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -28,7 +29,10 @@ public:
     ~Db();
     Db(const Db&) = delete;
     Db& operator=(const Db&) = delete;
-    Db(Db&& other) noexcept : db_(other.db_) { other.db_ = nullptr; }
+    Db(Db&& other) noexcept : db_(other.db_), idle_(std::move(other.idle_)) {
+        other.db_ = nullptr;
+        other.idle_.clear();
+    }
     Db& operator=(Db&& other) noexcept;
 
     // Opens with sqlite3_open_v2 flags; throws SqliteError on failure.
@@ -39,7 +43,10 @@ public:
     void Close();
     // Lets go of the connection without closing it: after fork() a child must
     // not close (and so checkpoint or unlock) a connection it inherited.
-    void Abandon() { db_ = nullptr; }
+    void Abandon() {
+        db_ = nullptr;
+        idle_.clear();
+    }
 
     // Runs statements without results; throws SqliteError.
     void Exec(const char* sql) const;
@@ -53,7 +60,14 @@ public:
     void DisableCheckpointOnClose() const;
 
 private:
+    friend class Statement;
+    // Prepared statements are kept for reuse, keyed by their (literal) text:
+    // every call of the layer runs the same few statements.
+    sqlite3_stmt* Acquire(const char* sql) const;
+    void Release(const char* sql, sqlite3_stmt* st) const;
+
     sqlite3* db_ = nullptr;
+    mutable std::unordered_map<const char*, sqlite3_stmt*> idle_;
 };
 
 class Statement {
@@ -77,6 +91,8 @@ public:
     std::string Blob(int column) const;
 
 private:
+    const Db* owner_;
+    const char* sql_;
     sqlite3* db_;
     sqlite3_stmt* st_ = nullptr;
 };
