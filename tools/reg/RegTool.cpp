@@ -431,13 +431,25 @@ void Add(const KeyPath& path, const Options& options, std::FILE* out) {
     std::fputs("The operation completed successfully.\n", out);
 }
 
+// Deeper than any store written through the registry calls gets; a store
+// edited by hand into a loop must not run the recursion out of stack.
+constexpr int kMaxDepth = 512;
+
+void CheckDepth(int depth) {
+    if (depth > kMaxDepth) {
+        throw Failure("Keys are nested more than " + std::to_string(kMaxDepth) +
+                      " levels deep; the store is damaged.");
+    }
+}
+
 // Deletes `name` below `parent` with everything under it, deepest first.
-void DeleteTree(HKEY parent, const std::wstring& name) {
+void DeleteTree(HKEY parent, const std::wstring& name, int depth = 0) {
+    CheckDepth(depth);
     {
         Key key;
         Check(RegOpenKeyExW(parent, name.c_str(), 0, KEY_READ, key.out()));
         for (const auto& sub : ReadSubkeys(key.get())) {
-            DeleteTree(key.get(), sub);
+            DeleteTree(key.get(), sub, depth + 1);
         }
     }
     Check(RegDeleteKeyW(parent, name.c_str()));
@@ -542,7 +554,8 @@ std::string ExportLine(const Value& value) {
     }
 }
 
-void ExportKey(HKEY key, const std::wstring& fullPath, std::string& text) {
+void ExportKey(HKEY key, const std::wstring& fullPath, std::string& text, int depth = 0) {
+    CheckDepth(depth);
     text += "[" + Narrow(fullPath) + "]\r\n";
     for (const auto& value : ReadValues(key)) {
         text += ExportLine(value) + "\r\n";
@@ -551,7 +564,7 @@ void ExportKey(HKEY key, const std::wstring& fullPath, std::string& text) {
     for (const auto& sub : ReadSubkeys(key)) {
         Key child;
         Check(RegOpenKeyExW(key, sub.c_str(), 0, KEY_READ, child.out()));
-        ExportKey(child.get(), fullPath + L"\\" + sub, text);
+        ExportKey(child.get(), fullPath + L"\\" + sub, text, depth + 1);
     }
 }
 

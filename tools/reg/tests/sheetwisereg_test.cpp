@@ -261,6 +261,28 @@ TEST_F(sheetwisereg_test, damaged_store_is_reported_with_its_file) {
     EXPECT_EQ(ReadAll(dir_ + "/user.db"), std::string(512, 'z'));
 }
 
+TEST_F(sheetwisereg_test, absurdly_deep_trees_are_refused_not_crashed_on) {
+    HKEY key = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"Deep", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
+    {
+        sw::registry::Transaction scope;
+        for (int level = 0; level < 600; ++level) {
+            HKEY next = nullptr;
+            ASSERT_EQ(RegCreateKeyExW(key, L"d", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &next, nullptr),
+                      ERROR_SUCCESS);
+            RegCloseKey(key);
+            key = next;
+        }
+        ASSERT_EQ(scope.Commit(), ERROR_SUCCESS);
+    }
+    RegCloseKey(key);
+    ExpectFailure({"export", "HKCU\\Deep", dir_ + "/deep.reg"}, "nested more than 512");
+    ExpectFailure({"delete", "HKCU\\Deep"}, "nested more than 512");
+    EXPECT_EQ(Run({"query", "HKCU\\Deep"}).status, 0) << "nothing was deleted";
+}
+
 TEST(sheetwisereg_text_test, command_line_bytes_decode_as_utf8_or_windows_1252) {
     EXPECT_EQ(sw::regtool::Widen("Gr\xC3\xBCn"), L"Grün");
     EXPECT_EQ(sw::regtool::Widen("\x80 \xE9"), L"\u20AC \u00E9");  // not UTF-8: Windows-1252
