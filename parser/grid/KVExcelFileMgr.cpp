@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <climits>
 #include <exception>
+#include <iterator>
 #include <string_view>
+#include <unordered_set>
 
 #include "parser/parse/KVExcelFileFieldInfoParser.h"
 #include "parser/parse/KVTextFile.h"
@@ -127,18 +129,33 @@ bool KVExcelFileMgr::Load(const std::wstring& strPath) {
     return m_bPlainMode ? LoadPlain(strPath) : LoadTokens(strPath);
 }
 
+KVExcelFileMgr::Row* KVExcelFileMgr::DenseRow(int nRow) {
+    const auto rowIndex = static_cast<std::size_t>(nRow);
+    if (rowIndex >= m_rows.size() + kDenseRowReach) {
+        return nullptr;
+    }
+    if (rowIndex >= m_rows.size()) {
+        m_rows.resize(rowIndex + 1);
+    }
+    return &m_rows[rowIndex];
+}
+
 bool KVExcelFileMgr::LoadTokens(const std::wstring& strPath) {
     KVTextFileReader reader;
     if (!reader.Open(strPath)) {
         return true;
     }
-    // Columns are the ranks of the column keys, known only once every line is
-    // read. Rather than keep every run until then, each run becomes its cell
-    // at once and learns its column at the end: only cells are ever held.
-    std::vector<std::unique_ptr<KVExcelFileFieldValue>> cells;
+    // A run's column is the rank of its key among all keys, known only when
+    // every line is read. Each run becomes its cell at once, filed under its
+    // key; the keys turn into columns at the end. Ranks keep the order of the
+    // keys, so every row stays sorted and no run is ever held twice.
+    std::vector<int> keys;
+    std::unordered_set<int> seenKeys;
+    std::vector<std::unique_ptr<KVExcelFileFieldValue>> farCells;
     try {
         KVExcelFileFieldInfoToken token;
         std::wstring line;
+        Row lineCells;
         int index = 0;
         for (;;) {
             const auto status = reader.ReadLine(line);
@@ -146,36 +163,57 @@ bool KVExcelFileMgr::LoadTokens(const std::wstring& strPath) {
                 break;
             }
             if (status == KVTextFileReader::enRead::enError || index == INT_MAX) {
+                Clear();
                 return false;
             }
+            lineCells.clear();
             KVExcelFileFieldInfoParser::TokenizeLine(
                 index, line, token, [&](const KVExcelFileFieldInfoToken& run) {
-                    cells.push_back(std::make_unique<KVExcelFileFieldValue>(run.m_nLineIndex, 0, run));
+                    const int key = run.m_nColumnKey;
+                    const auto at =
+                        std::lower_bound(lineCells.begin(), lineCells.end(), key, ColumnBefore<Slot>);
+                    if (at != lineCells.end() && at->nColumn == key) {
+                        return;  // a later run of a position already taken
+                    }
+                    lineCells.insert(at, Slot{key, std::make_unique<KVExcelFileFieldValue>(index, 0, run)});
+                    if (seenKeys.insert(key).second) {
+                        keys.push_back(key);
+                    }
                 });
+            if (!lineCells.empty()) {
+                m_nRowLimit = index + 1;
+                if (Row* row = DenseRow(index)) {
+                    row->reserve(lineCells.size());
+                    std::move(lineCells.begin(), lineCells.end(), std::back_inserter(*row));
+                    m_nCellCount += lineCells.size();
+                } else {
+                    for (Slot& slot : lineCells) {
+                        farCells.push_back(std::move(slot.pValue));
+                    }
+                }
+            }
             ++index;
         }
     } catch (const std::exception&) {
+        Clear();
         return false;
     }
 
-    std::vector<int> keys;
-    keys.reserve(cells.size());
-    for (const auto& cell : cells) {
-        keys.push_back(cell->m_nColumnKey);
-    }
     std::sort(keys.begin(), keys.end());
-    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-
-    // Cells go in in reading order, so where two runs of one key share a line
-    // the first one read keeps the position.
-    for (auto& cell : cells) {
-        const auto rank = std::lower_bound(keys.begin(), keys.end(), cell->m_nColumnKey) - keys.begin();
-        cell->m_nColumn = static_cast<int>(2 * rank);
-        m_nRowLimit = std::max(m_nRowLimit, cell->m_nRow + 1);
+    const auto columnOf = [&keys](int key) {
+        return static_cast<int>(2 * (std::lower_bound(keys.begin(), keys.end(), key) - keys.begin()));
+    };
+    for (Row& row : m_rows) {
+        for (Slot& slot : row) {
+            slot.nColumn = columnOf(slot.nColumn);
+            slot.pValue->m_nColumn = slot.nColumn;
+        }
+    }
+    for (auto& cell : farCells) {
+        cell->m_nColumn = columnOf(cell->m_nColumnKey);
         if (AddValue(cell.get())) {
             static_cast<void>(cell.release());
         }
-        cell.reset();
     }
     const auto counter = static_cast<long long>(2 * keys.size());
     if (counter > m_nColumnLimit) {
@@ -195,27 +233,32 @@ bool KVExcelFileMgr::LoadPlain(const std::wstring& strPath) {
         while (row < INT_MAX && reader.ReadLine(line) == KVTextFileReader::enRead::enLine) {
             std::erase(line, L'\r');
             if (!line.empty()) {
-                std::wstring_view rest(line);
-                int piece = 0;
-                for (;;) {
-                    const std::size_t tab = rest.find(L'\t');
-                    if (tab == std::wstring_view::npos && rest.empty()) {
-                        break;  // nothing after the last tab
-                    }
-                    const std::wstring_view text = rest.substr(0, tab);
-                    if (piece < INT_MAX - 1) {
-                        ++piece;
-                        auto cell = std::make_unique<KVExcelFileFieldValue>(row, piece, std::wstring(text));
-                        if (AddValue(cell.get())) {
-                            static_cast<void>(cell.release());
-                        }
-                    }
-                    if (tab == std::wstring_view::npos) {
-                        break;
-                    }
-                    rest.remove_prefix(tab + 1);
+                // Every tab ends a piece; what follows the last tab is one more
+                // piece unless it is empty.
+                const auto tabs = std::count(line.begin(), line.end(), L'\t');
+                const bool tail = line.back() != L'\t';
+                const auto pieces = static_cast<int>(std::min<long long>(tabs + (tail ? 1 : 0), INT_MAX - 1));
+                Row* dense = DenseRow(row);
+                if (dense != nullptr) {
+                    dense->reserve(static_cast<std::size_t>(pieces));
                 }
-                m_nColumnLimit = std::max(m_nColumnLimit, piece + 1);
+                std::size_t start = 0;
+                for (int piece = 1; piece <= pieces; ++piece) {
+                    std::size_t end = line.find(L'\t', start);
+                    if (end == std::wstring::npos) {
+                        end = line.size();
+                    }
+                    auto cell =
+                        std::make_unique<KVExcelFileFieldValue>(row, piece, line.substr(start, end - start));
+                    if (dense != nullptr) {
+                        dense->push_back(Slot{piece, std::move(cell)});
+                        ++m_nCellCount;
+                    } else if (AddValue(cell.get())) {
+                        static_cast<void>(cell.release());
+                    }
+                    start = end + 1;
+                }
+                m_nColumnLimit = std::max(m_nColumnLimit, pieces + 1);
             }
             ++row;
         }

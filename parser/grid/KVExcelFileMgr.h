@@ -56,6 +56,9 @@ private:
     bool LoadTokens(const std::wstring& strPath);
     bool LoadPlain(const std::wstring& strPath);
     void Include(int nRow, int nColumn);
+    // The dense row for a cell about to be stored, or none when the row lies
+    // too far beyond the rows in use.
+    Row* DenseRow(int nRow);
 
     // Rows near the ones in use are held densely, so that walking the grid
     // row by row costs no hashing; a cell far beyond them (only a caller of

@@ -17,7 +17,7 @@ void KVExcelFileFieldInfoParser::Clear() {
     m_tokens.clear();
 }
 
-const std::vector<KVExcelFileFieldInfoToken>* KVExcelFileFieldInfoParser::GetTokenArray(int nKey) const {
+const KVExcelFileFieldInfoParser::TokenArray* KVExcelFileFieldInfoParser::GetTokenArray(int nKey) const {
     const auto it = m_tokens.find(nKey);
     return it == m_tokens.end() ? nullptr : &it->second;
 }

@@ -2,6 +2,7 @@
 // their column key.
 #pragma once
 
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -12,6 +13,10 @@
 
 class KVExcelFileFieldInfoParser {
 public:
+    // The runs of one key. A deque, so a key with many runs grows without
+    // moving the runs it already holds.
+    using TokenArray = std::deque<KVExcelFileFieldInfoToken>;
+
     KVExcelFileFieldInfoParser();
     virtual ~KVExcelFileFieldInfoParser();
     KVExcelFileFieldInfoParser(const KVExcelFileFieldInfoParser&) = delete;
@@ -31,7 +36,7 @@ public:
     const std::vector<int>& GetKeyList() const { return m_keys; }
     // The runs of one key in reading order (by line, then left to right);
     // none for a key that no run has.
-    const std::vector<KVExcelFileFieldInfoToken>* GetTokenArray(int nKey) const;
+    const TokenArray* GetTokenArray(int nKey) const;
 
     // Runs `sink(token)` for each run of one line, in order, using `scratch`
     // as the token being filled. The rules every reader of the format shares.
@@ -44,7 +49,7 @@ private:
     void SortKeys();
 
     std::vector<int> m_keys;
-    std::unordered_map<int, std::vector<KVExcelFileFieldInfoToken>> m_tokens;
+    std::unordered_map<int, TokenArray> m_tokens;
 };
 
 template <typename Sink>
