@@ -416,21 +416,6 @@ void COleDispatchDriver::InvokeHelperV(DISPID dwDispID, WORD wFlags, VARTYPE vtR
     }
 }
 
-void COleDispatchDriver::SetProperty(DISPID dwDispID, VARTYPE vtProp, ...) {
-    va_list args;
-    va_start(args, vtProp);
-    BYTE params[2] = {static_cast<BYTE>(vtProp), 0};
-    // The framework passes a VARIANT property through a VARIANT pointer too.
-    try {
-        InvokeHelperV(dwDispID, vtProp == VT_DISPATCH ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT,
-                      VT_EMPTY, nullptr, params, args);
-    } catch (...) {
-        va_end(args);
-        throw;
-    }
-    va_end(args);
-}
-
 void COleDispatchDriver::GetProperty(DISPID dwDispID, VARTYPE vtProp, void* pvProp) const {
     const_cast<COleDispatchDriver*>(this)->InvokeHelper(dwDispID, DISPATCH_PROPERTYGET, vtProp, pvProp,
                                                         nullptr);

@@ -87,8 +87,15 @@ public:
     void InvokeHelper(DISPID dwDispID, WORD wFlags, VARTYPE vtRet, void* pvRet, const BYTE* pbParamInfo, ...);
     void InvokeHelperV(DISPID dwDispID, WORD wFlags, VARTYPE vtRet, void* pvRet, const BYTE* pbParamInfo,
                        va_list argList);
-    // One argument of type vtProp, as with the VTS code of that type.
-    void SetProperty(DISPID dwDispID, VARTYPE vtProp, ...);
+    // One argument of type vtProp, as with the VTS code of that type. (A
+    // template: a promoted parameter cannot start a C variable argument list.)
+    template <typename... Value>
+    void SetProperty(DISPID dwDispID, VARTYPE vtProp, Value... value) {
+        static_assert(sizeof...(Value) == 1, "SetProperty takes exactly one value");
+        const BYTE params[2] = {static_cast<BYTE>(vtProp), 0};
+        InvokeHelper(dwDispID, vtProp == VT_DISPATCH ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT,
+                     VT_EMPTY, nullptr, params, value...);
+    }
     void GetProperty(DISPID dwDispID, VARTYPE vtProp, void* pvProp) const;
 
     LPDISPATCH m_lpDispatch;

@@ -272,7 +272,8 @@ TEST(automation_test, driver_owns_exactly_one_reference) {
             EXPECT_EQ(probe->RefCount(), 2U);
             COleDispatchDriver c;
             c = b;
-            c = c;
+            const COleDispatchDriver& alias = c;
+            c = alias;  // assigning a driver its own object keeps the reference
             EXPECT_EQ(probe->RefCount(), 3U);
         }
         EXPECT_EQ(probe->RefCount(), 1U);

@@ -252,11 +252,15 @@ TEST(automation_test, variant_clear_frees_what_it_owns) {
         v.vt = VT_ARRAY | VT_BSTR;
         v.parray = SafeArrayCreate(VT_BSTR, 1, b);
         LONG i = 1;
-        ASSERT_EQ(SafeArrayPutElement(v.parray, &i, SysAllocString(L"leak?")), S_OK);
+        BSTR mine = SysAllocString(L"mine");
+        ASSERT_EQ(SafeArrayPutElement(v.parray, &i, mine), S_OK);
         EXPECT_EQ(VariantClear(&v), S_OK);
+        // The array held its own copy: the caller's string is still alive and its own.
+        EXPECT_EQ(sw::automation::LiveBstrCount(), strings + 1);
+        EXPECT_EQ(std::wstring(mine), L"mine");
+        SysFreeString(mine);
     }
-    // The string given to PutElement was copied: it is the test's to free.
-    EXPECT_EQ(sw::automation::LiveBstrCount(), strings + 1);
+    EXPECT_EQ(sw::automation::LiveBstrCount(), strings);
     EXPECT_EQ(sw::automation::LiveSafeArrayCount(), arrays);
 }
 
