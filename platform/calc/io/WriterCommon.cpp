@@ -1,0 +1,122 @@
+#include "platform/calc/io/WriterCommon.h"
+
+#include <cwctype>
+
+namespace calc::io::detail {
+
+std::string Utf8(const std::wstring& s) {
+    std::string out;
+    out.reserve(s.size());
+    for (wchar_t wc : s) {
+        auto c = static_cast<uint32_t>(wc);
+        if (c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string CellName(int32_t row, int32_t col) {
+    std::string letters;
+    for (int64_t c = static_cast<int64_t>(col) + 1; c > 0; c = (c - 1) / 26) {
+        letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
+    }
+    return letters + std::to_string(static_cast<int64_t>(row) + 1);
+}
+
+std::string Thousands(uint64_t n) {
+    std::string digits = std::to_string(n);
+    std::string out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) {
+            out += ',';
+        }
+        out += digits[i];
+    }
+    return out;
+}
+
+bool CheckSheets(const std::vector<const SheetView*>& sheets, std::string* error) {
+    if (sheets.empty()) {
+        *error = "The workbook has no sheet to save.";
+        return false;
+    }
+    std::vector<std::wstring> seen;
+    for (const SheetView* sheet : sheets) {
+        if (!sheet) {
+            *error = "The workbook lists a sheet that does not exist.";
+            return false;
+        }
+        std::wstring name = sheet->name();
+        std::string shown = Utf8(name);
+        if (name.empty()) {
+            *error = "A sheet has an empty name; every sheet needs a name of 1 to 31 characters.";
+            return false;
+        }
+        if (name.size() > 31) {
+            *error = "The sheet name \"" + shown + "\" has " + std::to_string(name.size()) +
+                     " characters; a sheet name may have at most 31.";
+            return false;
+        }
+        if (name.find_first_of(L":\\/?*[]") != std::wstring::npos) {
+            *error = "The sheet name \"" + shown +
+                     "\" contains one of the characters : \\ / ? * [ ], which a sheet "
+                     "name may not contain.";
+            return false;
+        }
+        if (name.front() == L'\'' || name.back() == L'\'') {
+            *error = "The sheet name \"" + shown +
+                     "\" begins or ends with an apostrophe, which a sheet name may not.";
+            return false;
+        }
+        std::wstring folded;
+        for (wchar_t c : name) {
+            folded += static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+        }
+        for (const auto& other : seen) {
+            if (other == folded) {
+                *error = "Two sheets are named \"" + shown + "\"; sheet names must differ (ignoring case).";
+                return false;
+            }
+        }
+        seen.push_back(folded);
+    }
+    return true;
+}
+
+bool CheckExtent(const SheetView& sheet, int32_t maxRows, int32_t maxCols, const char* kind,
+                 std::string* error) {
+    int32_t rows = sheet.lastRow() + 1;
+    int32_t cols = sheet.lastCol() + 1;
+    std::string name = Utf8(sheet.name());
+    if (rows > maxRows) {
+        *error = "The sheet \"" + name + "\" uses " + Thousands(static_cast<uint64_t>(rows)) + " rows, but " +
+                 kind + " holds at most " + Thousands(static_cast<uint64_t>(maxRows)) +
+                 " rows per sheet; nothing was saved.";
+        return false;
+    }
+    if (cols > maxCols) {
+        *error = "The sheet \"" + name + "\" uses " + Thousands(static_cast<uint64_t>(cols)) +
+                 " columns, but " + kind + " holds at most " + Thousands(static_cast<uint64_t>(maxCols)) +
+                 " columns per sheet; nothing was saved.";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace calc::io::detail

@@ -1,0 +1,28 @@
+// Checks and helpers shared by the .xls and .xlsx writers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/calc/io/SheetView.h"
+
+namespace calc::io::detail {
+
+std::string Utf8(const std::wstring& s);
+
+// "B7" for zero-based (6, 1).
+std::string CellName(int32_t row, int32_t col);
+
+// "65,536"
+std::string Thousands(uint64_t n);
+
+// Sheet names: 1-31 characters, none of : \ / ? * [ ], not starting or ending with an
+// apostrophe, unique ignoring case. Also refuses an empty workbook.
+bool CheckSheets(const std::vector<const SheetView*>& sheets, std::string* error);
+
+// Used range within maxRows x maxCols; `kind` names the file type in the message.
+bool CheckExtent(const SheetView& sheet, int32_t maxRows, int32_t maxCols, const char* kind,
+                 std::string* error);
+
+}  // namespace calc::io::detail

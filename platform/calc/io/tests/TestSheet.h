@@ -1,0 +1,161 @@
+// A plain in-memory sheet for the writer tests.
+#pragma once
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/calc/io/SheetView.h"
+
+namespace calc::io::test {
+
+class TestSheet : public SheetView {
+public:
+    explicit TestSheet(std::wstring name = L"Sheet1") : name_(std::move(name)) { styles_.emplace_back(); }
+
+    uint32_t addStyle(const CellStyle& s) {
+        styles_.push_back(s);
+        return static_cast<uint32_t>(styles_.size() - 1);
+    }
+    void number(int32_t r, int32_t c, double v, uint32_t style = 0) {
+        put(r, c, CellKind::Number, v, L"", style);
+    }
+    void text(int32_t r, int32_t c, const std::wstring& t, uint32_t style = 0) {
+        put(r, c, CellKind::Text, 0, t, style);
+    }
+    void boolean(int32_t r, int32_t c, bool v, uint32_t style = 0) {
+        put(r, c, CellKind::Boolean, v ? 1 : 0, L"", style);
+    }
+    void error(int32_t r, int32_t c, double code, uint32_t style = 0) {
+        put(r, c, CellKind::Error, code, L"", style);
+    }
+    void blank(int32_t r, int32_t c, uint32_t style) { put(r, c, CellKind::Empty, 0, L"", style); }
+    void width(int32_t c, double w) { widths_[c] = w; }
+    void select(int32_t r, int32_t c) {
+        activeRow_ = r;
+        activeCol_ = c;
+    }
+    // Pretends a larger used range than the stored cells, as a sheet with formatted
+    // but empty far-away cells would have.
+    void extent(int32_t lastRow, int32_t lastCol) {
+        forcedRow_ = lastRow;
+        forcedCol_ = lastCol;
+    }
+
+    std::wstring name() const override { return name_; }
+    const std::vector<CellStyle>& styles() const override { return styles_; }
+    int32_t lastRow() const override {
+        int32_t r = forcedRow_;
+        for (const auto& [key, cell] : cells_) {
+            r = std::max(r, key.first);
+        }
+        return r;
+    }
+    int32_t lastCol() const override {
+        int32_t c = forcedCol_;
+        for (const auto& [key, cell] : cells_) {
+            c = std::max(c, key.second);
+        }
+        return c;
+    }
+    void forEachCell(const std::function<void(const CellRef&)>& visit) const override {
+        for (const auto& [key, cell] : cells_) {
+            CellRef ref;
+            ref.row = key.first;
+            ref.col = key.second;
+            ref.kind = cell.kind;
+            ref.number = cell.number;
+            ref.text = cell.kind == CellKind::Text ? &cell.text : nullptr;
+            ref.style = cell.style;
+            visit(ref);
+        }
+    }
+    double columnWidth(int32_t col) const override {
+        auto it = widths_.find(col);
+        return it == widths_.end() ? defaultColumnWidth() : it->second;
+    }
+    bool hasColumnWidth(int32_t col) const override { return widths_.count(col) != 0; }
+    int32_t activeRow() const override { return activeRow_; }
+    int32_t activeCol() const override { return activeCol_; }
+
+private:
+    struct Cell {
+        CellKind kind;
+        double number;
+        std::wstring text;
+        uint32_t style;
+    };
+    void put(int32_t r, int32_t c, CellKind kind, double v, const std::wstring& t, uint32_t style) {
+        cells_[{r, c}] = Cell{kind, v, t, style};
+    }
+
+    std::wstring name_;
+    std::vector<CellStyle> styles_;
+    std::map<std::pair<int32_t, int32_t>, Cell> cells_;
+    std::map<int32_t, double> widths_;
+    int32_t activeRow_ = 0, activeCol_ = 0;
+    int32_t forcedRow_ = -1, forcedCol_ = -1;
+};
+
+// A large generated sheet: `rows` x `cols` of mixed text, numbers and dates,
+// produced on the fly so the test holds no per-cell storage.
+class GeneratedSheet : public SheetView {
+public:
+    GeneratedSheet(int32_t rows, int32_t cols) : rows_(rows), cols_(cols) {
+        styles_.emplace_back();
+        CellStyle date;
+        date.numberFormat = L"m/d/yyyy";
+        styles_.push_back(date);
+        CellStyle money;
+        money.numberFormat = L"#,##0.00";
+        money.font.bold = true;
+        styles_.push_back(money);
+    }
+    std::wstring name() const override { return L"Data"; }
+    const std::vector<CellStyle>& styles() const override { return styles_; }
+    int32_t lastRow() const override { return rows_ - 1; }
+    int32_t lastCol() const override { return cols_ - 1; }
+    void forEachCell(const std::function<void(const CellRef&)>& visit) const override {
+        std::wstring text;
+        for (int32_t r = 0; r < rows_; ++r) {
+            for (int32_t c = 0; c < cols_; ++c) {
+                CellRef ref;
+                ref.row = r;
+                ref.col = c;
+                switch (c % 4) {
+                    case 0:
+                        text = L"Item " + std::to_wstring(r % 5000);
+                        ref.kind = CellKind::Text;
+                        ref.text = &text;
+                        break;
+                    case 1:
+                        ref.kind = CellKind::Number;
+                        ref.number = r * 16 + c;
+                        break;
+                    case 2:
+                        ref.kind = CellKind::Number;
+                        ref.number = 38383 + r % 1000;
+                        ref.style = 1;
+                        break;
+                    default:
+                        ref.kind = CellKind::Number;
+                        ref.number = r * 1.37 + c / 7.0;
+                        ref.style = 2;
+                        break;
+                }
+                visit(ref);
+            }
+        }
+    }
+    double columnWidth(int32_t) const override { return defaultColumnWidth(); }
+    bool hasColumnWidth(int32_t) const override { return false; }
+    int32_t activeRow() const override { return 0; }
+    int32_t activeCol() const override { return 0; }
+
+private:
+    int32_t rows_, cols_;
+    std::vector<CellStyle> styles_;
+};
+
+}  // namespace calc::io::test
