@@ -130,36 +130,44 @@ LONG Hive::Denied(const char* why) {
 }
 
 Hive::Verdict Hive::Inspect() {
-    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        int err = errno;
-        if (err == EACCES || err == EPERM) {
-            SetLastErrorText("no read permission for settings store " + path_);
-            throw Rejected{ERROR_ACCESS_DENIED};
+    // Another process may be creating the file this very moment, so a header
+    // that does not look right is read once more before the file is refused.
+    for (int attempt = 0;; ++attempt) {
+        int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            int err = errno;
+            if (err == EACCES || err == EPERM) {
+                SetLastErrorText("no read permission for settings store " + path_);
+                throw Rejected{ERROR_ACCESS_DENIED};
+            }
+            SetLastErrorText("cannot open settings store " + path_ + ": " + std::strerror(err));
+            throw Rejected{ERROR_CANTOPEN};
         }
-        SetLastErrorText("cannot open settings store " + path_ + ": " + std::strerror(err));
-        throw Rejected{ERROR_CANTOPEN};
-    }
-    char header[100];
-    ssize_t got = 0;
-    while (got < static_cast<ssize_t>(sizeof header)) {
-        ssize_t n = ::read(fd, header + got, sizeof header - static_cast<std::size_t>(got));
-        if (n < 0 && errno == EINTR) {
-            continue;
+        char header[100];
+        ssize_t got = 0;
+        while (got < static_cast<ssize_t>(sizeof header)) {
+            ssize_t n = ::read(fd, header + got, sizeof header - static_cast<std::size_t>(got));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                break;
+            }
+            got += n;
         }
-        if (n <= 0) {
+        ::close(fd);
+        if (got == 0) {
+            // A crash right after the file was created leaves it empty.
+            return Verdict::Empty;
+        }
+        if (got == static_cast<ssize_t>(sizeof header) &&
+            std::memcmp(header, kSqliteMagic, sizeof kSqliteMagic) == 0) {
             break;
         }
-        got += n;
-    }
-    ::close(fd);
-    if (got == 0) {
-        // A crash right after the file was created leaves it empty.
-        return Verdict::Empty;
-    }
-    if (got < static_cast<ssize_t>(sizeof header) ||
-        std::memcmp(header, kSqliteMagic, sizeof kSqliteMagic) != 0) {
-        Reject(path_, "is not an SQLite database (damaged, or a file of another program)");
+        if (attempt > 0) {
+            Reject(path_, "is not an SQLite database (damaged, or a file of another program)");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
 
     // Judge the file through a read-only connection that never folds a log
@@ -340,10 +348,27 @@ LONG Hive::Open(bool forWrite) {
             Connect(true, true);
             return ERROR_SUCCESS;
         }
-        if (!S_ISREG(st.st_mode)) {
-            Reject(path_, "is not a regular file");
+        if (refused_ && st.st_ino == refusedStat_.st_ino && st.st_dev == refusedStat_.st_dev &&
+            st.st_size == refusedStat_.st_size && st.st_mtim.tv_sec == refusedStat_.st_mtim.tv_sec &&
+            st.st_mtim.tv_nsec == refusedStat_.st_mtim.tv_nsec) {
+            SetLastErrorText(refusedText_);
+            return ERROR_BADDB;
         }
-        Verdict verdict = Inspect();
+        refused_ = false;
+        Verdict verdict;
+        try {
+            if (!S_ISREG(st.st_mode)) {
+                Reject(path_, "is not a regular file");
+            }
+            verdict = Inspect();
+        } catch (const Rejected& r) {
+            if (r.code == ERROR_BADDB) {
+                refused_ = true;
+                refusedStat_ = st;
+                refusedText_ = LastErrorTextOfThread();
+            }
+            throw;
+        }
         bool writable = ::access(path_.c_str(), W_OK) == 0;
         if (verdict == Verdict::Empty) {
             if (!forWrite) {
@@ -553,6 +578,7 @@ void Hive::Close() {
     if (depth_ == 0) {
         db_.Close();
     }
+    refused_ = false;
 }
 
 }  // namespace sw::registry::detail

@@ -1,6 +1,7 @@
 // One store file and this process's connection to it.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 #include <functional>
@@ -62,6 +63,11 @@ private:
 
     std::string path_;
     Db db_;
+    // A file found damaged or foreign is not examined again while it stays
+    // the same file with the same size and time stamp.
+    bool refused_ = false;
+    struct stat refusedStat_ {};
+    std::string refusedText_;
     bool readOnly_ = false;
     pid_t pid_ = getpid();
     int depth_ = 0;     // live scopes
