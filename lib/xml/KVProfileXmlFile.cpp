@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwctype>
 #include <exception>
 #include <string>
+#include <unordered_set>
 
 #include "lib/util/KVLibUtility.h"
 #include "lib/util/KVText.h"
@@ -181,6 +183,16 @@ void NormaliseLineEnds(std::string* text) {
     text->swap(out);
 }
 
+// Equal keys exactly when the whole-string case-insensitive comparison finds
+// the texts equal.
+std::wstring FoldCase(const wchar_t* text) {
+    std::wstring folded(text);
+    for (wchar_t& c : folded) {
+        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    }
+    return folded;
+}
+
 long ParseLong(const char* text) {
     errno = 0;
     const long value = std::strtol(text, nullptr, 10);
@@ -188,6 +200,11 @@ long ParseLong(const char* text) {
 }
 
 }  // namespace
+
+struct KVProfileXmlFile::NameIndex {
+    std::unordered_set<std::wstring> names;
+    std::size_t indexed = 0;  // entries of the target list already in `names`
+};
 
 KVProfileXmlFile::KVProfileXmlFile(std::vector<KVXmlProfile*>* profiles)
     : m_pOwnList(new std::vector<KVXmlProfile*>(), DeleteProfiles),
@@ -208,6 +225,16 @@ void KVProfileXmlFile::ClearProfileArray() {
 bool KVProfileXmlFile::DoesProfileExist(LPCTSTR name) {
     if (name == nullptr || name[0] == L'\0') {
         return false;
+    }
+    if (m_pLoadIndex != nullptr && m_pLoadIndex->indexed <= m_pTargetList->size()) {
+        // During a load the list only grows: index what was appended since.
+        for (; m_pLoadIndex->indexed < m_pTargetList->size(); ++m_pLoadIndex->indexed) {
+            const KVXmlProfile* profile = (*m_pTargetList)[m_pLoadIndex->indexed];
+            if (profile != nullptr) {
+                m_pLoadIndex->names.insert(FoldCase(profile->GetProfileName()));
+            }
+        }
+        return m_pLoadIndex->names.count(FoldCase(name)) != 0;
     }
     for (const KVXmlProfile* profile : *m_pTargetList) {
         if (profile != nullptr && kvlib::EqualsNoCase(profile->GetProfileName(), name)) {
@@ -308,6 +335,11 @@ bool KVProfileXmlFile::LoadProfileFile(LPCTSTR path) {
             return false;
         }
         NormaliseLineEnds(&text);
+        struct IndexScope {
+            std::shared_ptr<NameIndex>& index;
+            ~IndexScope() { index.reset(); }
+        } scope{m_pLoadIndex};
+        m_pLoadIndex = std::make_shared<NameIndex>();
         // Element text is kept as written, so names and formats with leading,
         // trailing or repeated blanks come back exactly as they were exported.
         TiXmlBase::SetCondenseWhiteSpace(false);

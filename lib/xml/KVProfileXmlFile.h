@@ -81,6 +81,11 @@ protected:
     std::vector<KVXmlProfile*>& TargetList() { return *m_pTargetList; }
 
 private:
+    struct NameIndex;
+
     std::shared_ptr<std::vector<KVXmlProfile*>> m_pOwnList;
     std::vector<KVXmlProfile*>* m_pTargetList = nullptr;
+    // Case-folded names of the target list, kept only while a file loads, so
+    // checking each new name against thousands of loaded ones stays cheap.
+    std::shared_ptr<NameIndex> m_pLoadIndex;
 };

@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "lib/tests/test_support.h"
+
+namespace {
+
+using kvtest::Lines;
+using kvtest::RunProfilesTool;
+
+class profiles_tool_test : public kvtest::StoreTest {
+protected:
+    static std::string Sample() { return std::string(SW_SOURCE_DIR) + "/samples/profiles.xml"; }
+    static bool Has(const std::vector<std::string>& lines, const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+    // Exit status 1 with exactly one line on standard error.
+    static void ExpectFailure(const std::vector<std::string>& args, int status = 1) {
+        std::string out;
+        std::string err;
+        EXPECT_EQ(RunProfilesTool(args, &out, &err), status) << args[0];
+        EXPECT_EQ(Lines(err).size(), 1U) << err;
+        EXPECT_EQ(err.rfind("SheetwiseProfiles: ", 0), 0U) << err;
+    }
+};
+
+TEST_F(profiles_tool_test, import_list_show_export_and_delete_the_sample) {
+    std::string out;
+    std::string err;
+    ASSERT_EQ(RunProfilesTool({"list"}, &out, &err), 0) << err;
+    EXPECT_EQ(out, "");
+
+    ASSERT_EQ(RunProfilesTool({"import", Sample()}, &out, &err), 0) << err;
+    ASSERT_EQ(RunProfilesTool({"list"}, &out, &err), 0) << err;
+    EXPECT_EQ(Lines(out), (std::vector<std::string>{"Sales Report"}));
+
+    ASSERT_EQ(RunProfilesTool({"show", "sales report"}, &out, &err), 0) << err;
+    const auto shown = Lines(out);
+    EXPECT_TRUE(Has(shown, "ProfileName: Sales Report")) << out;
+    EXPECT_TRUE(Has(shown, "ReportIdentifier: SALES REPORT")) << out;
+    EXPECT_TRUE(Has(shown, "FontName: Arial")) << out;
+    EXPECT_TRUE(Has(shown, "Anchor 0 Descriptor: Page Total")) << out;
+    EXPECT_TRUE(Has(shown, "Anchor 0 Type: Remove Row")) << out;
+
+    // Export, delete, and import the export again: the same profile comes back.
+    ASSERT_EQ(RunProfilesTool({"export", Path("out.xml")}, &out, &err), 0) << err;
+    ASSERT_EQ(RunProfilesTool({"delete", "Sales Report"}, &out, &err), 0) << err;
+    ASSERT_EQ(RunProfilesTool({"list"}, &out, &err), 0) << err;
+    EXPECT_EQ(out, "");
+    ASSERT_EQ(RunProfilesTool({"import", Path("out.xml")}, &out, &err), 0) << err;
+    ASSERT_EQ(RunProfilesTool({"show", "Sales Report"}, &out, &err), 0) << err;
+    EXPECT_EQ(Lines(out), shown);
+
+    // Export by name writes only the named profiles.
+    ASSERT_EQ(RunProfilesTool({"export", Path("named.xml"), "Sales Report"}, &out, &err), 0) << err;
+    EXPECT_NE(kvtest::ReadFile(Path("named.xml")).find("<PROFILENAME>Sales Report</PROFILENAME>"),
+              std::string::npos);
+}
+
+TEST_F(profiles_tool_test, import_replaces_a_profile_of_the_same_name_with_exactly_its_anchors) {
+    std::string out;
+    std::string err;
+    ASSERT_EQ(RunProfilesTool({"import", Sample()}, &out, &err), 0) << err;
+    kvtest::WriteFile(Path("replace.xml"),
+                      "<SHEETWISE_PROFILES><PROFILE><PROFILETYPE>2</PROFILETYPE>"
+                      "<PROFILENAME>SALES REPORT</PROFILENAME><REMOVEDATASECTION>1</REMOVEDATASECTION>"
+                      "<REMOVEDATAANCHORS><REMOVEDATAANCHOR><ANCHORDESCRIPTOR>Only</ANCHORDESCRIPTOR>"
+                      "<ANCHORTYPE>1</ANCHORTYPE></REMOVEDATAANCHOR></REMOVEDATAANCHORS></PROFILE>"
+                      "<PROFILE><PROFILETYPE>2</PROFILETYPE><PROFILENAME>Second</PROFILENAME></PROFILE>"
+                      "</SHEETWISE_PROFILES>");
+    ASSERT_EQ(RunProfilesTool({"import", Path("replace.xml")}, &out, &err), 0) << err;
+    ASSERT_EQ(RunProfilesTool({"list"}, &out, &err), 0) << err;
+    EXPECT_EQ(Lines(out), (std::vector<std::string>{"SALES REPORT", "Second"}));
+    ASSERT_EQ(RunProfilesTool({"show", "Sales Report"}, &out, &err), 0) << err;
+    const auto shown = Lines(out);
+    EXPECT_TRUE(Has(shown, "AnchorCount: 1")) << out;
+    EXPECT_TRUE(Has(shown, "Anchor 0 Descriptor: Only")) << out;
+    EXPECT_FALSE(Has(shown, "Anchor 1 Descriptor: Report Footer")) << out;
+}
+
+TEST_F(profiles_tool_test, errors_exit_non_zero_with_one_line_and_keep_the_store) {
+    std::string out;
+    std::string err;
+    ASSERT_EQ(RunProfilesTool({"import", Sample()}, &out, &err), 0) << err;
+
+    ExpectFailure({"show", "Nobody"});
+    ExpectFailure({"delete", "Nobody"});
+    ExpectFailure({"delete", "Default"});
+    ExpectFailure({"import", Path("missing.xml")});
+    kvtest::WriteFile(Path("bad.xml"), "<SHEETWISE_PROFILES><PROFILE>");
+    ExpectFailure({"import", Path("bad.xml")});
+    ExpectFailure({"export", Path("no/such/folder/out.xml")});
+    ExpectFailure({"export", Path("x.xml"), "Nobody"});
+    ExpectFailure({"frobnicate"}, 2);
+    ExpectFailure({"show"}, 2);
+    ExpectFailure({"list", "extra"}, 2);
+    ExpectFailure({"export"}, 2);
+    EXPECT_EQ(RunProfilesTool({}, &out, &err), 2);
+
+    ASSERT_EQ(RunProfilesTool({"list"}, &out, &err), 0) << err;
+    EXPECT_EQ(Lines(out), (std::vector<std::string>{"Sales Report"}));
+}
+
+}  // namespace
