@@ -71,9 +71,9 @@ BOOL COleDispatchDriver::CreateDispatch(LPCTSTR lpszProgID, COleException* pErro
 }
 
 void COleDispatchDriver::AttachDispatch(LPDISPATCH lpDispatch, BOOL bAutoRelease) {
-    if (lpDispatch != m_lpDispatch) {
-        ReleaseDispatch();
-    }
+    // Unconditional, as the framework does: a pointer handed in carries its
+    // own reference even when it is the object already held.
+    ReleaseDispatch();
     m_lpDispatch = lpDispatch;
     m_bAutoRelease = bAutoRelease;
 }

@@ -75,7 +75,8 @@ public:
     BOOL CreateDispatch(REFCLSID clsid, COleException* pError = nullptr);
     BOOL CreateDispatch(LPCTSTR lpszProgID, COleException* pError = nullptr);
 
-    // Releases the held object (when auto-release) and holds lpDispatch.
+    // Releases the held object (when auto-release) and holds lpDispatch, whose
+    // reference it takes over: a getter's result, even the object already held.
     void AttachDispatch(LPDISPATCH lpDispatch, BOOL bAutoRelease = TRUE);
     // Gives up the held object without releasing it; returns it.
     LPDISPATCH DetachDispatch();

@@ -277,7 +277,9 @@ TEST(automation_test, driver_owns_exactly_one_reference) {
             EXPECT_EQ(probe->RefCount(), 3U);
         }
         EXPECT_EQ(probe->RefCount(), 1U);
-        // Re-attaching the same pointer must not release it.
+        // A getter handing back the object already held gives a reference of
+        // its own: attaching it lets go of the old one.
+        probe->AddRef();
         a.AttachDispatch(probe);
         EXPECT_EQ(probe->RefCount(), 1U);
         { COleDispatchDriver borrowed(probe, FALSE); }
