@@ -46,6 +46,12 @@ void Say(std::ostream& out, std::wstring_view text) {
 // Extract stage. False, with the reason on `err`, when the text file could
 // not be written completely.
 bool Extract(const std::string& input, const std::string& output, std::ostream& out, std::ostream& err) {
+    // Truncating the output first would destroy an input given twice.
+    std::error_code ec;
+    if (std::filesystem::equivalent(input, output, ec)) {
+        err << kProgram << ": input and output are the same file: " << output << "\n";
+        return false;
+    }
     FilePtr outFile(std::fopen(output.c_str(), "wb"));
     if (!outFile) {
         err << kProgram << ": cannot open output file " << output << ": " << std::strerror(errno) << "\n";

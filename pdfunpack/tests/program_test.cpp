@@ -99,6 +99,16 @@ TEST_F(pdfunpack_program_test, unopenable_output_or_input_fails_with_reason) {
     EXPECT_NE(run.err.find("cannot open input file"), std::string::npos) << run.err;
 }
 
+TEST_F(pdfunpack_program_test, output_naming_the_input_is_refused_and_input_kept) {
+    const std::string before = ReadFile(pdf_);
+    const std::string sameFile = (dir_ / "." / "in.pdf").string();
+    const auto run = RunProgram({"-i", pdf_, "-o", sameFile}, dir_);
+    EXPECT_EQ(run.status, kFailure);
+    EXPECT_EQ(run.out, kNotExtracted);
+    EXPECT_NE(run.err.find("same file"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadFile(pdf_), before);
+}
+
 TEST_F(pdfunpack_program_test, damaged_input_still_succeeds_and_warns_on_stderr) {
     std::string packed = Deflate("BT (gone) Tj ET\nQ");
     packed[2] = static_cast<char>(0xFF);
