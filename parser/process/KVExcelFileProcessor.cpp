@@ -1,0 +1,332 @@
+#include "parser/process/KVExcelFileProcessor.h"
+
+#include <cmath>
+#include <cwctype>
+#include <vector>
+
+#include "lib/options/KVDriverOptions.h"
+#include "lib/options/KVDriverOptionsExcel.h"
+#include "lib/options/KVExcelRemoveDataAnchor.h"
+#include "parser/grid/KVExcelFileMgr.h"
+#include "parser/process/KVActiveProfile.h"
+#include "parser/process/KVProgressDlg.h"
+#include "parser/sheet/KVSpreadSheet.h"
+#include "platform/ui/MessageBox.h"
+
+KVDriverOptions* g_pActiveProfile = nullptr;
+
+const wchar_t* const KVExcelFileProcessor::msc_sTimeFormat = L"h:mm:ss AM/PM";
+const wchar_t* const KVExcelFileProcessor::msc_sLoadFailed = L"Could not load printer output file.";
+const wchar_t* const KVExcelFileProcessor::msc_sSaveFailed = L"The workbook could not be saved.";
+
+namespace {
+
+std::wstring Upper(const std::wstring& text) {
+    std::wstring out = text;
+    for (auto& c : out) {
+        c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+    }
+    return out;
+}
+
+bool EndsWithNoCase(const std::wstring& text, const std::wstring& suffix) {
+    return text.size() >= suffix.size() && Upper(text.substr(text.size() - suffix.size())) == Upper(suffix);
+}
+
+// Owns a block handed out by the spreadsheet object.
+struct BlockDeleter {
+    void operator()(KVValueBlock* block) const { delete block; }
+};
+using BlockPtr = std::unique_ptr<KVValueBlock, BlockDeleter>;
+
+}  // namespace
+
+KVExcelFileProcessor::KVExcelFileProcessor(const std::wstring& strInputFile,
+                                           const std::wstring& strOutputFile)
+    : KVFileProcessor(strInputFile, strOutputFile, KVFileParserTypes::enFileParserExcel),
+      m_pSpreadSheet(new KVSpreadSheet(strOutputFile)) {}
+
+KVExcelFileProcessor::~KVExcelFileProcessor() {
+    delete m_pSpreadSheet;
+}
+
+void KVExcelFileProcessor::SetPdfSource(bool bPdfSource) {
+    m_bPdfSource = bPdfSource;
+}
+
+bool KVExcelFileProcessor::IsPdfSource() const {
+    return m_bPdfSource;
+}
+
+void KVExcelFileProcessor::WriteCell(const std::wstring& strValue, long nRow, long nColumn,
+                                     const std::wstring& strFontName, long nFontSize, bool bBold,
+                                     bool bItalic, bool bUnderline, const std::wstring& strDateFormat,
+                                     const std::wstring& strNumberFormat) {
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_BSTR;
+    value.bstrVal = SysAllocStringLen(strValue.data(), static_cast<UINT>(strValue.size()));
+    m_pSpreadSheet->SetCellValueAndFormat(nRow, nColumn, value, strFontName, nFontSize == 0 ? 12 : nFontSize,
+                                          bBold, bUnderline, bItalic, strDateFormat, strNumberFormat);
+    VariantClear(&value);
+}
+
+bool KVExcelFileProcessor::Process() {
+    m_pProfile = dynamic_cast<const KVDriverOptionsExcel*>(g_pActiveProfile);
+    if (!m_pProfile) {
+        return false;
+    }
+    bool bOk = true;
+    KVProgressDlg progress;
+    progress.Create();
+    progress.ShowWindow();
+    progress.SetStatus(L"Reading file...");
+
+    auto grid = std::make_unique<KVExcelFileMgr>();
+    grid->SetPlainMode(m_bPdfSource);
+    if (!grid->Load(m_strInputFile)) {
+        bOk = false;
+        AfxMessageBox(msc_sLoadFailed);
+    }
+    const int nRows = grid->GetRowLimit();
+    const int nColumns = grid->GetColumnLimit();
+
+    progress.OffsetPos(50);
+    progress.SetStatus(L"Writing data...");
+    if (bOk) {
+        WriteAndFormat(*grid, nRows, nColumns);
+    }
+
+    progress.OffsetPos(25);
+    progress.SetStatus(L"Applying properties...");
+    if (bOk) {
+        ApplyProperties(*grid, nRows, nColumns);
+    }
+
+    progress.OffsetPos(25);
+    progress.SetStatus(L"Cleaning up...");
+    if (bOk) {
+        if (m_pProfile->GetMoveToTopLeftCell()) {
+            m_pSpreadSheet->SelectCell(1, 1);
+        } else {
+            m_pSpreadSheet->SelectCell(nRows + 1, nColumns + 1);
+        }
+    }
+    grid.reset();
+    progress.DestroyWindow();
+    return bOk;
+}
+
+void KVExcelFileProcessor::WriteAndFormat(KVExcelFileMgr& grid, int nRows, int nColumns) {
+    m_nGridRows = nRows + 1;
+    m_nGridColumns = nColumns + 1;
+    BlockPtr block(m_pSpreadSheet->CreateBlock(nRows + 1, nColumns + 1));
+    if (!block) {
+        return;
+    }
+    VARIANT value;
+    VariantInit(&value);
+    for (int i = 0; i < nRows; ++i) {
+        for (int j = 0; j < nColumns; ++j) {
+            const KVExcelFileFieldValue* cell = grid.GetValue(i, j);
+            if (cell && !cell->IsEmpty()) {
+                m_pSpreadSheet->SetBlockText(cell->GetText(), i, j, block.get());
+            }
+        }
+    }
+    VariantClear(&value);
+    m_pSpreadSheet->WriteBlock(block.get(), nRows + 1, nColumns + 1);
+
+    if (m_pProfile->GetRemoveFormattingOfCells()) {
+        m_pSpreadSheet->SetBlockFont(nRows + 1, nColumns + 1, m_pProfile->GetFontName(),
+                                     static_cast<LONG>(m_pProfile->GetFontSize()),
+                                     m_pProfile->GetFontBold() != 0, m_pProfile->GetFontItalicize() != 0,
+                                     m_pProfile->GetFontUnderline() != 0);
+    } else {
+        m_pSpreadSheet->SetBlockFont(nRows + 1, nColumns + 1, L"Arial", 12, false, false, false);
+    }
+    block.reset();
+
+    KVValueBlock* pRead = nullptr;
+    m_pSpreadSheet->ReadBlock(1, 1, nRows + 1, nColumns + 1, &pRead);
+    BlockPtr readBack(pRead);
+    if (!readBack) {
+        return;
+    }
+    LONG nUpperRow = 0;
+    LONG nUpperColumn = 0;
+    try {
+        readBack->GetUBound(1, &nUpperRow);
+        readBack->GetUBound(2, &nUpperColumn);
+    } catch (CException* e) {
+        e->Delete();
+        return;
+    }
+    const std::wstring dateFormat = m_pProfile->GetIsCustomDateFormat() ? m_pProfile->GetCustomDateFormat()
+                                                                        : m_pProfile->GetDateFormatW();
+    const std::wstring numberFormat = m_pProfile->GetNumericFormat();
+    for (LONG r = 1; r < nUpperRow; ++r) {
+        for (LONG c = 1; c < nUpperColumn; ++c) {
+            LONG index[2] = {r, c};
+            VARIANT stored;
+            VariantInit(&stored);
+            try {
+                readBack->GetElement(index, &stored);
+            } catch (CException* e) {
+                e->Delete();
+                continue;
+            }
+            const VARTYPE vt = stored.vt;
+            const double date = vt == VT_DATE ? stored.date : 0.0;
+            VariantClear(&stored);
+            if (vt == VT_EMPTY || vt == VT_BSTR) {
+                continue;
+            }
+            if (vt == VT_DATE) {
+                // A date part of 30 December 1899 is a time of day alone.
+                if (std::trunc(date) == 0.0) {
+                    m_pSpreadSheet->SetCellDateFormat(r, c, msc_sTimeFormat);
+                } else {
+                    m_pSpreadSheet->SetCellDateFormat(r, c, dateFormat);
+                }
+                continue;
+            }
+            const KVExcelFileFieldValue* cell =
+                grid.GetValue(static_cast<int>(r - 1), static_cast<int>(c - 1));
+            if (cell && cell->GetText().find_first_of(L"PMAM:") != std::wstring::npos) {
+                m_pSpreadSheet->SetCellDateFormat(r, c, msc_sTimeFormat);
+            } else {
+                m_pSpreadSheet->SetCellNumberFormat(r, c, numberFormat);
+            }
+        }
+    }
+}
+
+void KVExcelFileProcessor::ApplyProperties(KVExcelFileMgr& grid, int nRows, int nColumns) {
+    std::vector<bool> rowMarks(static_cast<size_t>(nRows) + 1, false);
+    std::vector<bool> columnMarks(static_cast<size_t>(nColumns) + 1, false);
+
+    struct Anchor {
+        std::wstring upper;
+        const KVExcelRemoveDataAnchor* anchor;
+    };
+    std::vector<Anchor> anchors;
+    const long nAnchors = m_pProfile->GetRemoveDataAnchorCount();
+    for (long a = 0; a < nAnchors; ++a) {
+        if (const KVExcelRemoveDataAnchor* anchor = m_pProfile->GetRemoveDataAnchor(a)) {
+            anchors.push_back({Upper(anchor->GetAnchorDescriptor()), anchor});
+        }
+    }
+    if (!anchors.empty()) {
+        for (int i = 0; i < nRows; ++i) {
+            for (int j = 0; j < nColumns; ++j) {
+                const KVExcelFileFieldValue* cell = grid.GetValue(i, j);
+                if (!cell || cell->IsEmpty()) {
+                    continue;
+                }
+                std::wstring text;
+                for (const Anchor& a : anchors) {
+                    if (a.upper.size() != cell->GetText().size()) {
+                        continue;
+                    }
+                    if (text.empty()) {
+                        text = Upper(cell->GetText());
+                    }
+                    if (a.upper != text) {
+                        continue;
+                    }
+                    switch (a.anchor->GetAnchorType()) {
+                        case KVExcelRemoveDataAnchor::enAnchorClearCell:
+                            m_pSpreadSheet->ClearCell(i + 1, j + 1);
+                            break;
+                        case KVExcelRemoveDataAnchor::enAnchorRemoveRow:
+                            rowMarks[static_cast<size_t>(i)] = true;
+                            break;
+                        case KVExcelRemoveDataAnchor::enAnchorRemoveColumn:
+                            columnMarks[static_cast<size_t>(j)] = true;
+                            break;
+                        case KVExcelRemoveDataAnchor::enAnchorRemoveRowAndColumn:
+                            rowMarks[static_cast<size_t>(i)] = true;
+                            columnMarks[static_cast<size_t>(j)] = true;
+                            break;
+                        case KVExcelRemoveDataAnchor::enAnchorClearArea: {
+                            const CRect& area = a.anchor->GetAreaToRemove();
+                            m_pSpreadSheet->ClearAroundCell(i + 1, j + 1, area.left, area.top, area.right,
+                                                            area.bottom);
+                            break;
+                        }
+                        default:
+                            break;
+                    }
+                }
+            }
+        }
+    }
+
+    long nDeleted = 0;
+    for (size_t i = 0; i < rowMarks.size(); ++i) {
+        if (rowMarks[i]) {
+            m_pSpreadSheet->DeleteRow(static_cast<long>(i) - nDeleted + 1);
+            ++nDeleted;
+        }
+    }
+    nDeleted = 0;
+    for (size_t j = 0; j < columnMarks.size(); ++j) {
+        if (columnMarks[j]) {
+            m_pSpreadSheet->DeleteColumn(static_cast<long>(j) - nDeleted + 1);
+            ++nDeleted;
+        }
+    }
+
+    if (m_pProfile->GetRemoveRowsWithSpace()) {
+        long n = 0;
+        for (int k = 0; k <= nRows; ++k) {
+            ++n;
+            if (m_pSpreadSheet->DeleteRowIfEmpty(n, nColumns + 1)) {
+                --n;
+            }
+        }
+    }
+    if (m_pProfile->GetRemoveColumnsWithSpace()) {
+        long n = 0;
+        for (int k = 0; k <= nColumns; ++k) {
+            ++n;
+            if (m_pSpreadSheet->DeleteColumnIfEmpty(n, nRows + 1)) {
+                --n;
+            }
+        }
+    }
+    if (m_pProfile->GetResizeCells()) {
+        for (long c = 1; c <= nColumns + 1; ++c) {
+            m_pSpreadSheet->AutoFitColumn(c, nRows + 1);
+        }
+    }
+    if (m_bPdfSource) {
+        for (long c = 1; c <= nColumns + 1; ++c) {
+            m_pSpreadSheet->AlignColumnLeft(c, nRows + 1);
+        }
+    }
+}
+
+bool KVExcelFileProcessor::SaveOutput() {
+    if (m_pSpreadSheet->Save()) {
+        return true;
+    }
+    if (m_pSpreadSheet->IsAbandoned()) {
+        return false;
+    }
+    std::wstring text = msc_sSaveFailed;
+    const std::wstring& reason = m_pSpreadSheet->GetSaveError();
+    if (!reason.empty()) {
+        text += L"\n\n" + reason;
+    }
+    if (!EndsWithNoCase(m_strOutputFile, L".xlsx") &&
+        (m_nGridRows > msc_nXlsMaxRows || m_nGridColumns > msc_nXlsMaxColumns)) {
+        text += L"\n\nThe report has " + std::to_wstring(m_nGridRows) + L" rows and " +
+                std::to_wstring(m_nGridColumns) +
+                L" columns; an .xls workbook holds at most 65536 rows and 256 columns. Save it as .xlsx "
+                L"instead.";
+    }
+    AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+    return false;
+}

@@ -1,0 +1,769 @@
+#include "parser/sheet/KVSpreadSheet.h"
+
+#include <cstdio>
+#include <cwctype>
+#include <memory>
+
+#include "parser/sheet/KVDebugLog.h"
+#include "platform/shell/Shell.h"
+#include "platform/ui/MessageBox.h"
+
+const wchar_t* const KVSpreadSheet::msc_sRetryQuestion =
+    L"The specified file is either open or read only.  Retry?";
+
+namespace {
+
+VARIANT MakeI2(SHORT value) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I2;
+    v.iVal = value;
+    return v;
+}
+
+VARIANT MakeI4(LONG value) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = value;
+    return v;
+}
+
+// Owns a VARIANT for the length of one operation.
+class ScopedVariant {
+public:
+    ScopedVariant() { VariantInit(&m_v); }
+    explicit ScopedVariant(const VARIANT& v) : m_v(v) {}
+    ScopedVariant(const ScopedVariant&) = delete;
+    ScopedVariant& operator=(const ScopedVariant&) = delete;
+    ~ScopedVariant() { VariantClear(&m_v); }
+    VARIANT& operator*() { return m_v; }
+    VARIANT* operator->() { return &m_v; }
+
+private:
+    VARIANT m_v;
+};
+
+class ScopedBstrVariant : public ScopedVariant {
+public:
+    explicit ScopedBstrVariant(const std::wstring& text) {
+        (**this).vt = VT_BSTR;
+        (**this).bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    }
+};
+
+std::wstring TextOf(const VARIANT& v) {
+    if (v.vt != VT_BSTR || !v.bstrVal) {
+        return {};
+    }
+    return std::wstring(v.bstrVal, SysStringLen(v.bstrVal));
+}
+
+bool EqualsNoCase(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::towupper(static_cast<wint_t>(a[i])) != std::towupper(static_cast<wint_t>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::wstring Hex8(SCODE sc) {
+    wchar_t buffer[16];
+    std::swprintf(buffer, 16, L"%08lx", static_cast<unsigned long>(static_cast<ULONG>(sc)));
+    return buffer;
+}
+
+}  // namespace
+
+KVSpreadSheet::KVSpreadSheet(const std::wstring& strOutputPath)
+    : m_strOutputPath(strOutputPath), m_bAbandoned(0), m_bStarted(0) {
+    VariantInit(&m_varMissing);
+    m_varMissing.vt = VT_ERROR;
+    m_varMissing.scode = DISP_E_PARAMNOTFOUND;
+    m_varOne = MakeI2(1);
+    m_varZero = MakeI2(0);
+    Open();
+}
+
+KVSpreadSheet::~KVSpreadSheet() {
+    try {
+        if (!m_bAbandoned) {
+            m_application.SetVisible(true);
+            m_application.SetUserControl(true);
+        } else if (m_bStarted) {
+            m_application.Quit();
+        }
+    } catch (...) {
+        NoteFailure("~KVSpreadSheet");
+    }
+    try {
+        m_worksheet.ReleaseDispatch();
+        m_application.SetDisplayAlerts(true);
+    } catch (...) {
+        NoteFailure("~KVSpreadSheet");
+    }
+    try {
+        m_application.ReleaseDispatch();
+    } catch (...) {
+        NoteFailure("~KVSpreadSheet");
+    }
+}
+
+void KVSpreadSheet::NoteFailure(const char* pszOperation) {
+    std::wstring text;
+    try {
+        throw;
+    } catch (COleDispatchException* e) {
+        const SCODE code = e->m_scError != 0 ? e->m_scError : static_cast<SCODE>(e->m_wCode);
+        text = L"COleDispatchException. SCODE: " + Hex8(code) + L",Description: \"" + e->m_strDescription +
+               L"\".";
+        e->Delete();
+    } catch (COleException* e) {
+        text = L"COleException. SCODE: " + Hex8(e->m_sc) + L".";
+        e->Delete();
+    } catch (CException* e) {
+        e->Delete();
+        return;
+    } catch (...) {
+        return;
+    }
+    kvdebug::Log(sw::shell::FromNarrow(pszOperation) + L": " + text);
+}
+
+void KVSpreadSheet::GetCellName(std::wstring* pstrName, long nRow, long nColumn) {
+    if (!pstrName) {
+        return;
+    }
+    // Columns are letters in bijective base 26: A..Z, AA..ZZ, then AAA.. for
+    // sheets wider than 702 columns.
+    std::wstring letters;
+    for (long c = nColumn; c > 0; c = (c - 1) / 26) {
+        letters.insert(letters.begin(), static_cast<wchar_t>(L'A' + (c - 1) % 26));
+    }
+    *pstrName = letters + std::to_wstring(nRow);
+}
+
+void KVSpreadSheet::SelectCell(long nRow, long nColumn) {
+    try {
+        xl::Range range;
+        if (GetCellRange(nRow, nColumn, &range) && range.IsAttached()) {
+            ScopedVariant result(range.Select());
+        }
+    } catch (...) {
+        NoteFailure("SelectCell");
+    }
+}
+
+void KVSpreadSheet::SetCellValueGetRange(long nRow, long nColumn, const VARIANT& value, xl::Range* pRange) {
+    if (!pRange) {
+        return;
+    }
+    try {
+        if (GetCellRange(nRow, nColumn, pRange) && pRange->IsAttached()) {
+            pRange->SetValue(value);
+        }
+    } catch (...) {
+        NoteFailure("SetCellValueGetRange");
+    }
+}
+
+void KVSpreadSheet::SetCellValueFormatted(long nRow, long nColumn, const VARIANT& value,
+                                          const std::wstring& strFontName, long nFontSize, bool bBold,
+                                          bool bUnderline, bool bItalic, const std::wstring& strDateFormat,
+                                          const std::wstring& strNumberFormat) {
+    xl::Range range;
+    SetCellValueGetRange(nRow, nColumn, value, &range);
+    if (range.IsAttached()) {
+        SetRangeFont(range, strFontName, static_cast<LONG>(nFontSize), bBold, bUnderline, bItalic);
+        SetRangeDateFormat(range, strDateFormat, 0);
+        SetRangeNumberFormat(range, strNumberFormat, 0);
+    }
+}
+
+void KVSpreadSheet::SetCellValue(long nRow, long nColumn, const VARIANT& value) {
+    xl::Range range;
+    SetCellValueGetRange(nRow, nColumn, value, &range);
+}
+
+void KVSpreadSheet::SetColumnWidth(long nColumn, LONG nWidth) {
+    try {
+        xl::Range range;
+        if (GetCellRange(1, nColumn, &range) && range.IsAttached()) {
+            range.SetColumnWidth(MakeI4(nWidth));
+        }
+    } catch (...) {
+        NoteFailure("SetColumnWidth");
+    }
+}
+
+LONG KVSpreadSheet::GetColumnCount() {
+    try {
+        if (!m_worksheet.IsAttached()) {
+            return -1;
+        }
+        xl::Range columns(m_worksheet.GetColumns());
+        if (!columns.IsAttached()) {
+            return -1;
+        }
+        return columns.GetCount();
+    } catch (...) {
+        NoteFailure("GetColumnCount");
+    }
+    return -1;
+}
+
+LONG KVSpreadSheet::GetRowCount() {
+    try {
+        if (!m_worksheet.IsAttached()) {
+            return -1;
+        }
+        xl::Range rows(m_worksheet.GetRows());
+        if (!rows.IsAttached()) {
+            return -1;
+        }
+        return rows.GetCount();
+    } catch (...) {
+        NoteFailure("GetRowCount");
+    }
+    return -1;
+}
+
+bool KVSpreadSheet::IsCellEmpty(long nRow, long nColumn) {
+    try {
+        xl::Range range;
+        if (GetCellRange(nRow, nColumn, &range) && range.IsAttached()) {
+            ScopedVariant value(range.GetValue());
+            return value->vt == VT_EMPTY;
+        }
+    } catch (...) {
+        NoteFailure("IsCellEmpty");
+    }
+    return false;
+}
+
+void KVSpreadSheet::DeleteRow(long nRow) {
+    try {
+        xl::Range range;
+        if (GetCellRange(nRow, 1, &range) && range.IsAttached()) {
+            xl::Range entire(range.GetEntireRow());
+            ScopedVariant result(entire.Delete(MakeI4(msc_nShiftUp)));
+        }
+    } catch (...) {
+        NoteFailure("DeleteRow");
+    }
+}
+
+void KVSpreadSheet::DeleteColumn(long nColumn) {
+    try {
+        xl::Range range;
+        if (GetCellRange(1, nColumn, &range) && range.IsAttached()) {
+            xl::Range entire(range.GetEntireColumn());
+            ScopedVariant result(entire.Delete(MakeI4(msc_nShiftToLeft)));
+        }
+    } catch (...) {
+        NoteFailure("DeleteColumn");
+    }
+}
+
+bool KVSpreadSheet::DeleteRowIfEmpty(long nRow, long nLastColumn) {
+    return DeleteSpanIfEmpty(nRow, 1, nRow, nLastColumn, true);
+}
+
+bool KVSpreadSheet::DeleteColumnIfEmpty(long nColumn, long nLastRow) {
+    return DeleteSpanIfEmpty(1, nColumn, nLastRow, nColumn, false);
+}
+
+bool KVSpreadSheet::DeleteSpanIfEmpty(long nFirstRow, long nFirstColumn, long nLastRow, long nLastColumn,
+                                      bool bRow) {
+    try {
+        std::wstring first;
+        std::wstring last;
+        GetCellName(&first, nFirstRow, nFirstColumn);
+        GetCellName(&last, nLastRow, nLastColumn);
+        xl::Range range;
+        if (!GetRange(first, last, &range) || !range.IsAttached()) {
+            return false;
+        }
+        ScopedVariant value(range.GetValue());
+        if (value->vt == (VT_ARRAY | VT_VARIANT) && value->parray) {
+            SAFEARRAY* array = value->parray;
+            // Dimension 1 is rows, 2 is columns. The last element of the span
+            // is one past the caller's data and is not examined.
+            const UINT spanDim = bRow ? 2 : 1;
+            const UINT fixedDim = bRow ? 1 : 2;
+            LONG lower = 0;
+            LONG upper = -1;
+            LONG fixed = 0;
+            if (FAILED(SafeArrayGetLBound(array, spanDim, &lower)) ||
+                FAILED(SafeArrayGetUBound(array, spanDim, &upper)) ||
+                FAILED(SafeArrayGetLBound(array, fixedDim, &fixed))) {
+                return false;
+            }
+            for (LONG i = lower; i < upper; ++i) {
+                LONG index[2] = {bRow ? fixed : i, bRow ? i : fixed};
+                VARIANT element;
+                VariantInit(&element);
+                if (FAILED(SafeArrayGetElement(array, index, &element))) {
+                    return false;
+                }
+                const bool empty = element.vt == VT_EMPTY;
+                VariantClear(&element);
+                if (!empty) {
+                    return false;
+                }
+            }
+        }
+        DeleteRange(range, bRow ? msc_nShiftUp : msc_nShiftToLeft);
+        return true;
+    } catch (...) {
+        NoteFailure(bRow ? "DeleteRowIfEmpty" : "DeleteColumnIfEmpty");
+    }
+    return false;
+}
+
+void KVSpreadSheet::GetRangeValue(xl::Range& range, VARIANT* pValue) {
+    if (!pValue || !range.IsAttached()) {
+        return;
+    }
+    try {
+        VARIANT value = range.GetValue();
+        VariantClear(pValue);
+        *pValue = value;
+    } catch (...) {
+        NoteFailure("GetRangeValue");
+    }
+}
+
+void KVSpreadSheet::GetCellValue(long nRow, long nColumn, VARIANT* pValue) {
+    try {
+        xl::Range range;
+        ScopedVariant temporary;
+        if (GetCellRange(nRow, nColumn, &range) && range.IsAttached()) {
+            GetRangeValue(range, &*temporary);
+        }
+        if (pValue) {
+            VariantCopy(pValue, &*temporary);
+        }
+    } catch (...) {
+        NoteFailure("GetCellValue");
+    }
+}
+
+void KVSpreadSheet::ReadBlock(long nFirstRow, long nFirstColumn, long nLastRow, long nLastColumn,
+                              KVValueBlock** ppBlock) {
+    if (!ppBlock || nLastRow <= nFirstRow || nLastColumn <= nFirstColumn) {
+        return;
+    }
+    try {
+        std::wstring first;
+        std::wstring last;
+        GetCellName(&first, nFirstRow, nFirstColumn);
+        GetCellName(&last, nLastRow, nLastColumn);
+        xl::Range range;
+        if (!GetRange(first, last, &range) || !range.IsAttached()) {
+            return;
+        }
+        VARIANT value = range.GetValue();
+        if (!(value.vt & VT_ARRAY) || !value.parray) {
+            VariantClear(&value);
+            return;
+        }
+        auto block = std::make_unique<KVValueBlock>();
+        // The array moves into the block rather than being copied element by
+        // element: the block is the only owner from here on.
+        block->Attach(value);
+        *ppBlock = block.release();
+    } catch (...) {
+        NoteFailure("ReadBlock");
+    }
+}
+
+void KVSpreadSheet::ClearCell(long nRow, long nColumn) {
+    try {
+        xl::Range range;
+        if (GetCellRange(nRow, nColumn, &range) && range.IsAttached()) {
+            ScopedVariant result(range.Clear());
+        }
+    } catch (...) {
+        NoteFailure("ClearCell");
+    }
+}
+
+void KVSpreadSheet::ClearAroundCell(long nRow, long nColumn, long nColumnsLeft, long nRowsUp,
+                                    long nColumnsRight, long nRowsDown) {
+    try {
+        if (nColumn - nColumnsLeft < 1) {
+            nColumnsLeft = nColumn - 1;
+        }
+        if (nRow - nRowsUp < 1) {
+            nRowsUp = nRow - 1;
+        }
+        xl::Range cell;
+        if (!GetCellRange(nRow, nColumn, &cell) || !cell.IsAttached()) {
+            return;
+        }
+        xl::Range corner(
+            cell.GetOffset(MakeI4(static_cast<LONG>(-nRowsUp)), MakeI4(static_cast<LONG>(-nColumnsLeft))));
+        if (!corner.IsAttached()) {
+            return;
+        }
+        for (long i = 0; i <= nRowsUp + nRowsDown; ++i) {
+            xl::Range current(corner.GetOffset(MakeI4(static_cast<LONG>(i)), MakeI4(0)));
+            for (long j = 0; j < nColumnsLeft + nColumnsRight + 1 && current.IsAttached(); ++j) {
+                ScopedVariant result(current.Clear());
+                current.AttachDispatch(current.GetOffset(MakeI4(0), MakeI4(1)));
+            }
+        }
+    } catch (...) {
+        NoteFailure("ClearAroundCell");
+    }
+}
+
+void KVSpreadSheet::SetRangeFont(xl::Range& range, const std::wstring& strFontName, LONG nFontSize,
+                                 bool bBold, bool bUnderline, bool bItalic) {
+    if (!range.IsAttached()) {
+        return;
+    }
+    try {
+        xl::Font font(range.GetFont());
+        font.SetName(*ScopedBstrVariant(strFontName));
+        font.SetSize(MakeI4(nFontSize));
+        font.SetBold(bBold ? m_varOne : m_varZero);
+        font.SetItalic(bItalic ? m_varOne : m_varZero);
+        font.SetUnderline(bUnderline ? MakeI2(msc_nUnderlineSingle) : MakeI4(msc_nUnderlineNone));
+    } catch (...) {
+        NoteFailure("SetRangeFont");
+    }
+}
+
+void KVSpreadSheet::FormatCell(long nRow, long nColumn, const std::wstring& strFontName, long nFontSize,
+                               bool bBold, bool bUnderline, bool bItalic, const std::wstring& strDateFormat,
+                               const std::wstring& strNumberFormat) {
+    try {
+        xl::Range range;
+        if (GetCellRange(nRow, nColumn, &range) && range.IsAttached()) {
+            SetRangeFont(range, strFontName, static_cast<LONG>(nFontSize), bBold, bUnderline, bItalic);
+            SetRangeDateFormat(range, strDateFormat, 0);
+            SetRangeNumberFormat(range, strNumberFormat, 0);
+        }
+    } catch (...) {
+        NoteFailure("FormatCell");
+    }
+}
+
+void KVSpreadSheet::SetRangeDateFormat(xl::Range& range, const std::wstring& strFormat, BYTE bForce) {
+    if (!range.IsAttached()) {
+        return;
+    }
+    try {
+        ScopedVariant current(range.GetNumberFormat());
+        // "d-mmm-yy" is what the application gives text it turned into a date
+        // by itself; any other format was chosen by someone and is kept.
+        if (bForce || TextOf(*current) == L"d-mmm-yy") {
+            range.SetNumberFormat(*ScopedBstrVariant(strFormat));
+        }
+    } catch (...) {
+        NoteFailure("SetRangeDateFormat");
+    }
+}
+
+void KVSpreadSheet::SetCellDateFormat(long nRow, long nColumn, const std::wstring& strFormat) {
+    try {
+        xl::Range range;
+        if (GetCellRange(nRow, nColumn, &range) && range.IsAttached()) {
+            SetRangeDateFormat(range, strFormat, 1);
+        }
+    } catch (...) {
+        NoteFailure("SetCellDateFormat");
+    }
+}
+
+void KVSpreadSheet::SetRangeNumberFormat(xl::Range& range, const std::wstring& strFormat, BYTE bForce) {
+    if (!range.IsAttached()) {
+        return;
+    }
+    try {
+        ScopedVariant current(range.GetNumberFormat());
+        const std::wstring text = TextOf(*current);
+        if (bForce || text.empty() || EqualsNoCase(text, L"General")) {
+            range.SetNumberFormat(*ScopedBstrVariant(strFormat));
+        }
+    } catch (...) {
+        NoteFailure("SetRangeNumberFormat");
+    }
+}
+
+void KVSpreadSheet::SetCellNumberFormat(long nRow, long nColumn, const std::wstring& strFormat) {
+    try {
+        xl::Range range;
+        if (GetCellRange(nRow, nColumn, &range) && range.IsAttached()) {
+            SetRangeNumberFormat(range, strFormat, 1);
+        }
+    } catch (...) {
+        NoteFailure("SetCellNumberFormat");
+    }
+}
+
+bool KVSpreadSheet::Save() {
+    m_strSaveError.clear();
+    try {
+        xl::Workbooks workbooks(m_application.GetWorkbooks());
+        xl::Workbook workbook(workbooks.GetItem(MakeI2(1)));
+        if (!workbook.IsAttached()) {
+            m_strSaveError = L"The spreadsheet application could not be started.";
+            return false;
+        }
+        // A file the user may not write is not removable, whatever its folder
+        // allows: the user protected it, so ask rather than replace it.
+        auto removeOld = [this] {
+            return !sw::shell::IsReadOnlyFile(m_strOutputPath) && sw::shell::DeleteFile(m_strOutputPath);
+        };
+        if (!removeOld() && sw::shell::FileExists(m_strOutputPath)) {
+            for (;;) {
+                if (AfxMessageBox(msc_sRetryQuestion, MB_YESNO) != IDYES) {
+                    m_bAbandoned = 1;
+                    return false;
+                }
+                if (removeOld()) {
+                    break;
+                }
+            }
+        }
+        ScopedBstrVariant fileName(m_strOutputPath);
+        workbook.SaveAs(*fileName, m_varMissing, m_varMissing, m_varMissing, m_varMissing, m_varMissing, 0,
+                        m_varMissing, m_varMissing, m_varMissing, m_varMissing);
+        if (!sw::shell::FileExists(m_strOutputPath)) {
+            m_strSaveError = L"No file was written at " + m_strOutputPath + L".";
+            return false;
+        }
+        return true;
+    } catch (COleDispatchException* e) {
+        m_strSaveError = e->m_strDescription.empty() ? e->ErrorMessage() : e->m_strDescription;
+        try {
+            throw e;
+        } catch (...) {
+            NoteFailure("Save");
+        }
+    } catch (COleException* e) {
+        m_strSaveError = AfxStatusCodeMessage(e->m_sc);
+        try {
+            throw e;
+        } catch (...) {
+            NoteFailure("Save");
+        }
+    } catch (...) {
+        m_strSaveError = L"Unexpected failure.";
+        NoteFailure("Save");
+    }
+    return false;
+}
+
+KVValueBlock* KVSpreadSheet::CreateBlock(long nRows, long nColumns) {
+    try {
+        auto block = std::make_unique<KVValueBlock>();
+        DWORD elements[2] = {static_cast<DWORD>(nRows), static_cast<DWORD>(nColumns)};
+        block->Create(VT_VARIANT, 2, elements);
+        return block.release();
+    } catch (...) {
+        NoteFailure("CreateBlock");
+    }
+    return nullptr;
+}
+
+bool KVSpreadSheet::SetBlockValue(KVValueBlock* pBlock, long nRowIndex, long nColumnIndex,
+                                  const VARIANT& value) {
+    if (!pBlock) {
+        return false;
+    }
+    try {
+        LONG index[2] = {static_cast<LONG>(nRowIndex), static_cast<LONG>(nColumnIndex)};
+        pBlock->PutElement(index, const_cast<VARIANT*>(&value));
+        return true;
+    } catch (...) {
+        NoteFailure("SetBlockValue");
+    }
+    return false;
+}
+
+void KVSpreadSheet::WriteBlock(KVValueBlock* pBlock, long nRows, long nColumns) {
+    if (!pBlock) {
+        return;
+    }
+    try {
+        std::wstring last;
+        GetCellName(&last, nRows, nColumns);
+        xl::Range range;
+        if (GetRange(L"A1", last, &range) && range.IsAttached()) {
+            range.SetValue(*pBlock);
+        }
+    } catch (COleException* e) {
+        e->ReportError();
+        e->Delete();
+    } catch (...) {
+        NoteFailure("WriteBlock");
+    }
+}
+
+void KVSpreadSheet::SetBlockFont(long nRows, long nColumns, const std::wstring& strFontName, LONG nFontSize,
+                                 bool bBold, bool bItalic, bool bUnderline) {
+    try {
+        std::wstring last;
+        GetCellName(&last, nRows, nColumns);
+        xl::Range range;
+        if (GetRange(L"A1", last, &range) && range.IsAttached()) {
+            SetRangeFont(range, strFontName, nFontSize, bBold, bUnderline, bItalic);
+        }
+    } catch (...) {
+        NoteFailure("SetBlockFont");
+    }
+}
+
+void KVSpreadSheet::FormatRangeByValue(xl::Range& range, const VARIANT& value,
+                                       const std::wstring& strFontName, long nFontSize, bool bBold,
+                                       bool bUnderline, bool bItalic, const std::wstring& strDateFormat,
+                                       const std::wstring& strNumberFormat) {
+    SetRangeFont(range, strFontName, static_cast<LONG>(nFontSize), bBold, bUnderline, bItalic);
+    if (value.vt == VT_DATE) {
+        SetRangeDateFormat(range, strDateFormat, 1);
+    } else {
+        SetRangeNumberFormat(range, strNumberFormat, 1);
+    }
+}
+
+void KVSpreadSheet::FormatCellByValue(long nRow, long nColumn, const std::wstring& strFontName,
+                                      long nFontSize, bool bBold, bool bUnderline, bool bItalic,
+                                      const std::wstring& strDateFormat,
+                                      const std::wstring& strNumberFormat) {
+    try {
+        xl::Range range;
+        if (GetCellRange(nRow, nColumn, &range) && range.IsAttached()) {
+            ScopedVariant value;
+            GetRangeValue(range, &*value);
+            FormatRangeByValue(range, *value, strFontName, nFontSize, bBold, bUnderline, bItalic,
+                               strDateFormat, strNumberFormat);
+        }
+    } catch (...) {
+        NoteFailure("FormatCellByValue");
+    }
+}
+
+void KVSpreadSheet::SetCellValueAndFormat(long nRow, long nColumn, const VARIANT& value,
+                                          const std::wstring& strFontName, long nFontSize, bool bBold,
+                                          bool bUnderline, bool bItalic, const std::wstring& strDateFormat,
+                                          const std::wstring& strNumberFormat) {
+    try {
+        xl::Range range;
+        if (GetCellRange(nRow, nColumn, &range) && range.IsAttached()) {
+            range.SetValue(value);
+            ScopedVariant stored;
+            GetRangeValue(range, &*stored);
+            FormatRangeByValue(range, *stored, strFontName, nFontSize, bBold, bUnderline, bItalic,
+                               strDateFormat, strNumberFormat);
+        }
+    } catch (...) {
+        NoteFailure("SetCellValueAndFormat");
+    }
+}
+
+void KVSpreadSheet::AutoFitColumn(long nColumn, long /*nLastRow*/) {
+    try {
+        std::wstring name;
+        GetCellName(&name, 1, nColumn);
+        xl::Range range;
+        if (GetRange(name, name, &range) && range.IsAttached()) {
+            xl::Range column(range.GetEntireColumn());
+            ScopedVariant result(column.AutoFit());
+        }
+    } catch (...) {
+        NoteFailure("AutoFitColumn");
+    }
+}
+
+void KVSpreadSheet::AlignColumnLeft(long nColumn, long nLastRow) {
+    try {
+        std::wstring first;
+        std::wstring last;
+        GetCellName(&first, 1, nColumn);
+        GetCellName(&last, nLastRow, nColumn);
+        xl::Range range;
+        if (GetRange(first, last, &range) && range.IsAttached()) {
+            range.SetHorizontalAlignment(MakeI4(msc_nAlignLeft));
+        }
+    } catch (...) {
+        NoteFailure("AlignColumnLeft");
+    }
+}
+
+void KVSpreadSheet::Open() {
+    try {
+        // A missing application is not reported: the driver then holds no
+        // object and every later call does nothing.
+        m_application.CreateDispatch(L"Excel.Application");
+        m_bStarted = 1;
+        xl::Workbooks workbooks(m_application.GetWorkbooks());
+        xl::Workbook workbook(workbooks.Add(m_varMissing));
+        xl::Sheets sheets(workbook.GetSheets());
+        m_worksheet.AttachDispatch(sheets.GetItem(MakeI2(1)));
+    } catch (...) {
+        NoteFailure("Open");
+    }
+}
+
+void KVSpreadSheet::DeleteRange(xl::Range& range, LONG nShiftDirection) {
+    if (!range.IsAttached()) {
+        return;
+    }
+    try {
+        ScopedVariant result(range.Delete(MakeI4(nShiftDirection)));
+    } catch (...) {
+        NoteFailure("DeleteRange");
+    }
+}
+
+bool KVSpreadSheet::GetRange(const std::wstring& strFirstCell, const std::wstring& strSecondCell,
+                             xl::Range* pRange) {
+    if (!m_application.IsAttached() || !pRange) {
+        return false;
+    }
+    try {
+        ScopedBstrVariant first(strFirstCell);
+        ScopedBstrVariant second(strSecondCell);
+        pRange->AttachDispatch(m_worksheet.GetRange(*first, *second));
+        return true;
+    } catch (...) {
+        NoteFailure("GetRange");
+    }
+    return false;
+}
+
+bool KVSpreadSheet::GetCellRange(long nRow, long nColumn, xl::Range* pRange) {
+    if (!m_application.IsAttached()) {
+        return false;
+    }
+    std::wstring name;
+    GetCellName(&name, nRow, nColumn);
+    return GetRange(name, name, pRange);
+}
+
+void KVSpreadSheet::SetBlockText(const std::wstring& strText, long nRowIndex, long nColumnIndex,
+                                 KVValueBlock* pBlock) {
+    if (!pBlock) {
+        return;
+    }
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_BSTR;
+    value.bstrVal = SysAllocStringLen(strText.data(), static_cast<UINT>(strText.size()));
+    try {
+        LONG index[2] = {static_cast<LONG>(nRowIndex), static_cast<LONG>(nColumnIndex)};
+        pBlock->PutElement(index, &value);
+    } catch (...) {
+        NoteFailure("SetBlockText");
+    }
+    // The array keeps its own copy; ours is freed exactly once.
+    VariantClear(&value);
+}
