@@ -233,6 +233,12 @@ public:
         : view_(view), xfOf_(xfOf), pointsOf_(pointsOf), sst_(sst) {}
 
     bool build(Bytes& out, bool activeSheet, std::string* error) {
+        // Room for a dense used range (about 12 bytes a cell) so the buffer is not
+        // copied as it grows; pages never written cost nothing.
+        constexpr uint64_t kBytesPerCell = 12, kMaxReserve = uint64_t{64} << 20;
+        uint64_t range = static_cast<uint64_t>(std::max(view_.lastRow() + 1, 0)) *
+                         static_cast<uint64_t>(std::max(view_.lastCol() + 1, 0));
+        out.data().reserve(static_cast<size_t>(std::min(range * kBytesPerCell + 4096, kMaxReserve)));
         biff::WriteBof(out, 0x0010);
         size_t b = out.begin(biff::rec::kDefcolwidth);
         out.u16(8);
