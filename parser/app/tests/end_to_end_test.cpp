@@ -53,6 +53,7 @@ protected:
             mgr.CreateNewDriverOption(KVFileParserTypes::enFileParserExcel, name));
         ASSERT_NE(profile, nullptr);
         profile->SetReportIdentifier(identifier);
+        profile->SetRemoveDataSection(TRUE);  // anchors are stored only with it on
         profile->SetRemoveRowsWithSpace(TRUE);
         profile->SetRemoveColumnsWithSpace(TRUE);
         profile->SetResizeCells(TRUE);
@@ -85,8 +86,8 @@ protected:
                 Printed(40, "C1002") + Printed(120, "99.00") + Printed(200, "2/1/2005"),
                 Printed(40, "Page Total") + Printed(120, "1,333.50")};
     }
-    Result Parse(const std::vector<std::string>& args) {
-        std::string command = "'" + kParser + "'";
+    Result Parse(const std::vector<std::string>& args, const std::string& program = kParser) {
+        std::string command = "'" + program + "'";
         for (const auto& a : args) {
             command += " '" + a + "'";
         }
@@ -236,18 +237,35 @@ TEST_F(ParserRun, without_an_output_path_nothing_is_written_and_the_job_is_consu
 }
 
 TEST_F(ParserRun, pdf_job_without_extracted_text_stops_and_keeps_the_pdf) {
+    // A copy of the parser in a folder of its own finds its extractor there:
+    // first none at all, then one that writes nothing.
+    fs::create_directories(dir_ / "bin");
+    fs::copy_file(kParser, dir_ / "bin" / "SheetwiseParser");
     fs::copy_file(SW_SOURCE_DIR "/samples/STOCK_0002.pdf", dir_ / "job" / "stock.pdf");
-    // An extractor that writes nothing stands in for a failing one.
     const std::string pdf = (dir_ / "job" / "stock.pdf").string();
+    const std::string parser = (dir_ / "bin" / "SheetwiseParser").string();
+    Result r = Parse({"-pdf", pdf, "-profile", "Other", "-out", Out(), "-batch"}, parser);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.errors.find("The text of the PDF file could not be extracted."), std::string::npos)
+        << r.errors;
+    EXPECT_TRUE(JobFile("stock.pdf"));
+    EXPECT_FALSE(fs::exists(Out()));
+
+    std::ofstream(dir_ / "bin" / "PdfUnpack") << "#!/bin/sh\nexit 0\n";
+    fs::permissions(dir_ / "bin" / "PdfUnpack", fs::perms::owner_all);
+    r = Parse({"-pdf", pdf, "-profile", "Other", "-out", Out(), "-batch"}, parser);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.errors.find("wrote no text"), std::string::npos) << r.errors;
+    EXPECT_TRUE(JobFile("stock.pdf"));
+    EXPECT_FALSE(fs::exists(Out()));
+}
+
+TEST_F(ParserRun, pdf_job_is_extracted_converted_and_cleaned_up) {
     if (!fs::exists(SW_BINARY_DIR "/bin/PdfUnpack")) {
-        const Result r = Parse({"-pdf", pdf, "-profile", "Other", "-out", Out(), "-batch"});
-        EXPECT_EQ(r.status, 1);
-        EXPECT_NE(r.errors.find("The text of the PDF file could not be extracted."), std::string::npos)
-            << r.errors;
-        EXPECT_TRUE(JobFile("stock.pdf"));
-        EXPECT_FALSE(fs::exists(Out()));
-        return;
+        GTEST_SKIP() << "PdfUnpack is not built";
     }
+    fs::copy_file(SW_SOURCE_DIR "/samples/STOCK_0002.pdf", dir_ / "job" / "stock.pdf");
+    const std::string pdf = (dir_ / "job" / "stock.pdf").string();
     const Result r = Parse({"-pdf", pdf, "-profile", "Other", "-out", Out(), "-batch"});
     ASSERT_EQ(r.status, 0) << r.errors;
     EXPECT_FALSE(JobFile("stock.pdf"));
