@@ -89,15 +89,23 @@ uint32_t StyleTable::intern(const io::CellStyle& style) {
 }
 
 uint32_t StyleTable::withNumberFormat(uint32_t from, std::wstring_view format) {
+    if (from == lastFrom_ && format == lastFormat_) {
+        return lastTo_;
+    }
     FormatKey key{from, std::wstring(format)};
     auto it = formatMemo_.find(key);
+    uint32_t id = 0;
     if (it != formatMemo_.end()) {
-        return it->second;
+        id = it->second;
+    } else {
+        io::CellStyle s = styles_[from];
+        s.numberFormat = format;
+        id = intern(s);
+        formatMemo_.emplace(std::move(key), id);
     }
-    io::CellStyle s = styles_[from];
-    s.numberFormat = format;
-    uint32_t id = intern(s);
-    formatMemo_.emplace(std::move(key), id);
+    lastFrom_ = from;
+    lastFormat_ = format;
+    lastTo_ = id;
     return id;
 }
 

@@ -85,6 +85,10 @@ private:
         }
     };
     std::unordered_map<FormatKey, uint32_t, FormatKeyHash> formatMemo_;
+    // The last change asked for, since callers format cell after cell alike.
+    uint32_t lastFrom_ = UINT32_MAX;
+    std::wstring lastFormat_;
+    uint32_t lastTo_ = 0;
 };
 
 class Sheet : public io::SheetView {

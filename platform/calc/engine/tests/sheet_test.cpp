@@ -5,6 +5,7 @@
 
 #include "platform/calc/engine/CellAddress.h"
 #include "platform/calc/engine/Sheet.h"
+#include "platform/calc/engine/TextMeasure.h"
 
 namespace calc {
 namespace {
@@ -156,6 +157,31 @@ TEST(sheet_test, overwritten_texts_do_not_accumulate) {
     EXPECT_EQ(TextAt(s, 49999, 0), L"round 3 row 49999");
     EXPECT_EQ(TextAt(s, 0, 0), L"round 3 row 0");
     EXPECT_LE(s.pooledTexts(), 100001u);  // 200,000 texts were written
+}
+
+}  // namespace
+}  // namespace calc
+
+namespace calc {
+namespace {
+
+TEST(text_measure_test, widths_follow_the_font) {
+    TextMeasure m;
+    ASSERT_TRUE(m.measuresFonts()) << "no metric-compatible Arial (fonts-liberation) found";
+    io::FontSpec arial;
+    EXPECT_EQ(m.maxDigitWidth(arial), 7);  // the width unit of Arial 10
+    EXPECT_NEAR(m.width(L"Hello", arial), 30.4, 0.6);
+    EXPECT_NEAR(m.width(L"Monday, January 31, 2005", arial), 157.8, 1.5);
+    io::FontSpec bold = arial;
+    bold.bold = true;
+    EXPECT_GT(m.width(L"Hello", bold), m.width(L"Hello", arial));
+    io::FontSpec big = arial;
+    big.size = 12;
+    EXPECT_EQ(m.maxDigitWidth(big), 9);
+    EXPECT_DOUBLE_EQ(m.width(L"", arial), 0.0);
+    // Column widths in characters of the standard font's digits, capped at 255.
+    EXPECT_NEAR(ColumnWidthForPixels(140.0, 7), 20.29, 0.01);
+    EXPECT_DOUBLE_EQ(ColumnWidthForPixels(5000.0, 7), 255.0);
 }
 
 }  // namespace
