@@ -44,6 +44,8 @@ TEST_F(profiles_tool_test, import_list_show_export_and_delete_the_sample) {
     EXPECT_TRUE(Has(shown, "FontName: Arial")) << out;
     EXPECT_TRUE(Has(shown, "Anchor 0 Descriptor: Page Total")) << out;
     EXPECT_TRUE(Has(shown, "Anchor 0 Type: Remove Row")) << out;
+    EXPECT_TRUE(Has(shown, "Anchor 1 Type: Clear Area")) << out;
+    EXPECT_TRUE(Has(shown, "Anchor 1 Area: left 0, up 0, right 2, down 0")) << out;
 
     // Export, delete, and import the export again: the same profile comes back.
     ASSERT_EQ(RunProfilesTool({"export", Path("out.xml")}, &out, &err), 0) << err;
@@ -78,7 +80,7 @@ TEST_F(profiles_tool_test, import_replaces_a_profile_of_the_same_name_with_exact
     const auto shown = Lines(out);
     EXPECT_TRUE(Has(shown, "AnchorCount: 1")) << out;
     EXPECT_TRUE(Has(shown, "Anchor 0 Descriptor: Only")) << out;
-    EXPECT_FALSE(Has(shown, "Anchor 1 Descriptor: Report Footer")) << out;
+    EXPECT_FALSE(Has(shown, "Anchor 1 Descriptor: Printed by:")) << out;
 }
 
 TEST_F(profiles_tool_test, errors_exit_non_zero_with_one_line_and_keep_the_store) {
