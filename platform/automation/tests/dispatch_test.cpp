@@ -107,6 +107,22 @@ TEST(automation_test, invoke_reads_arguments_last_to_first) {
     VariantClear(&r);
     EXPECT_EQ(deleted, 1);
 
+    // Callers may pass variants by reference; the members see the values.
+    VARIANT row = Long(7);
+    VARIANT column = Long(8);
+    VARIANT byRef[2];
+    VariantInit(&byRef[0]);
+    VariantInit(&byRef[1]);
+    byRef[0].vt = VT_VARIANT | VT_BYREF;
+    byRef[0].pvarVal = &column;
+    byRef[1].vt = VT_VARIANT | VT_BYREF;
+    byRef[1].pvarVal = &row;
+    DISPPARAMS refs{byRef, nullptr, 2, 0};
+    ASSERT_EQ(
+        sheet->Invoke(0xFE, IID_NULL, 0, DISPATCH_PROPERTYGET | DISPATCH_METHOD, &refs, &r, nullptr, nullptr),
+        S_OK);
+    EXPECT_EQ(r.lVal, 7008);
+
     // A put's value is rgvarg[0], named DISPID_PROPERTYPUT; text is converted.
     ASSERT_EQ(Call(sheet, 0xF2, DISPATCH_PROPERTYPUT, {Str(L"12.5")}, nullptr), S_OK);
     EXPECT_EQ(sheet->width, 12.5);

@@ -209,3 +209,33 @@ TEST(automation_test, ole_safe_array_block_of_variants) {
         e->Delete();
     }
 }
+
+TEST(automation_test, nested_arrays_copy_and_clear_deeply) {
+    const long arrays = sw::automation::LiveSafeArrayCount();
+    const long strings = sw::automation::LiveBstrCount();
+    {
+        COleSafeArray inner;
+        inner.CreateOneDim(VT_VARIANT, 2);
+        COleVariant word(L"deep");
+        long i = 1;
+        inner.PutElement(&i, static_cast<VARIANT*>(&word));
+        COleSafeArray outer;
+        outer.CreateOneDim(VT_VARIANT, 1);
+        i = 0;
+        outer.PutElement(&i, static_cast<VARIANT*>(&inner));
+        COleVariant copy(*static_cast<VARIANT*>(&outer));
+        inner.Clear();
+        outer.Clear();
+        // The copy still reaches the string through its own arrays.
+        COleVariant element;
+        LONG zero = 0;
+        ASSERT_EQ(SafeArrayGetElement(copy.parray, &zero, static_cast<VARIANT*>(&element)), S_OK);
+        ASSERT_EQ(element.vt, VT_ARRAY | VT_VARIANT);
+        COleVariant leaf;
+        LONG one = 1;
+        ASSERT_EQ(SafeArrayGetElement(element.parray, &one, static_cast<VARIANT*>(&leaf)), S_OK);
+        EXPECT_EQ(std::wstring(leaf.bstrVal), L"deep");
+    }
+    EXPECT_EQ(sw::automation::LiveSafeArrayCount(), arrays);
+    EXPECT_EQ(sw::automation::LiveBstrCount(), strings);
+}
