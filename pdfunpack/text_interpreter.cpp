@@ -237,6 +237,7 @@ void TextInterpreter::Step(char ch) {
                     }
                     stringSeen_ = true;
                     inHex_ = false;
+                    prevInString_ = '\0';
                 }
                 const float n = NumberEndingAt(window_, 14);
                 if (n > 1000.0F) {
@@ -269,7 +270,13 @@ void TextInterpreter::Step(char ch) {
                 }
                 const auto u = static_cast<unsigned char>(ch);
                 if (u >= 0x20 && u <= 0x7E) {
+                    if (layoutSeen_) {
+                        SpaceWithinString();
+                    }
                     Write(ch);
+                    prevInString_ = ch;
+                } else {
+                    prevInString_ = '\0';
                 }
             }
         }
@@ -410,6 +417,7 @@ void TextInterpreter::Operator(std::string_view op) {
     } else if (op == "Td") {
         MoveLineOrigin(Operand(1), Operand(0));
         movedSinceShown_ = true;
+        layoutSeen_ = true;
     } else if (op == "Tm") {
         ma_ = Operand(5);
         mb_ = Operand(4);
@@ -419,18 +427,22 @@ void TextInterpreter::Operator(std::string_view op) {
         mf_ = Operand(0);
         textX_ = me_;
         movedSinceShown_ = true;
+        layoutSeen_ = true;
     } else if (op == "T*") {
         MoveLineOrigin(0, -leading_);
         movedSinceShown_ = true;
+        layoutSeen_ = true;
     } else if (op == "'") {
         MoveLineOrigin(0, -leading_);
         movedSinceShown_ = true;
+        layoutSeen_ = true;
         Show();
     } else if (op == "\"") {
         wordSpacing_ = Operand(1);
         charSpacing_ = Operand(0);
         MoveLineOrigin(0, -leading_);
         movedSinceShown_ = true;
+        layoutSeen_ = true;
         Show();
     } else if (op == "Tj" || op == "TJ") {
         Show();
@@ -443,6 +455,31 @@ void TextInterpreter::Operator(std::string_view op) {
     arrayAdjust_ = 0;
     if (mark_ == std::string::npos && out_.size() >= kFlushAt) {
         FlushIfLarge();
+    }
+}
+
+void TextInterpreter::SpaceWithinString() {
+    // Spacing added to every glyph (Tc) or every blank (Tw) can open gaps
+    // inside one string; PostScript converted to PDF spaces columns this way.
+    if (prevInString_ == '\0' || fontSize_ <= 0) {
+        return;
+    }
+    const bool afterBlank = prevInString_ == ' ';
+    const double extra = (charSpacing_ + (afterBlank ? wordSpacing_ : 0.0)) * std::fabs(hScale_) / fontSize_;
+    if (afterBlank) {
+        if (out_.empty() || out_.back() != ' ') {
+            return;
+        }
+        if (extra > 1.0) {
+            out_.back() = '\t';
+        } else if (extra < -0.2) {
+            // Narrowed to almost nothing: a positioning trick, not a word space.
+            out_.pop_back();
+        }
+    } else if (extra > 1.0) {
+        Write('\t');
+    } else if (extra > 0.2) {
+        Write(' ');
     }
 }
 

@@ -65,6 +65,7 @@ private:
     void Operator(std::string_view op);
     void Show();
     void MoveLineOrigin(double tx, double ty);
+    void SpaceWithinString();
     bool AtLineStartBefore(std::size_t pos) const;
     void InsertAtMark(std::string_view text);
     void EnterTextBlock();
@@ -106,6 +107,8 @@ private:
     bool haveShown_ = false;
     double shownY_ = 0, shownEndX_ = 0;
     bool movedSinceShown_ = false;  // by an operator the window rules ignore
+    bool layoutSeen_ = false;       // any such operator so far in this stream
+    char prevInString_ = '\0';      // last character written from the current string
 };
 
 // Convenience: the output of one stream run through a fresh interpreter.

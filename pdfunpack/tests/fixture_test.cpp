@@ -71,6 +71,12 @@ TEST(pdfunpack_fixture_test, groff_table_and_justified_text) {
                                   "AVATAR WAVE Toy"}));
 }
 
+TEST(pdfunpack_fixture_test, groff_table_through_postscript_and_ghostscript) {
+    // Columns and word spaces come as character and word spacing here.
+    EXPECT_EQ(FixtureLines("groff-ps-table.pdf"), FixtureLines("groff-table.pdf"));
+    EXPECT_EQ(FixtureLines("groff-ps-table.pdf").at(1), "Part\tCount\tValue");
+}
+
 TEST(pdfunpack_fixture_test, subset_fonts_with_hex_glyphs_give_only_empty_lines) {
     const std::vector<std::string> lines = FixtureLines("office-subset-fonts.pdf");
     EXPECT_FALSE(lines.empty());

@@ -78,6 +78,21 @@ TEST(pdfunpack_layout_test, td_still_decides_where_it_is_used) {
     EXPECT_EQ(InterpretStream("BT /F1 10 Tf 1 0 0 1 72 700 Tm (a) Tj 0 -14 TD (b) Tj ET\nQ"), "a\r\nb\r\n");
 }
 
+TEST(pdfunpack_layout_test, character_and_word_spacing_open_gaps_inside_a_string) {
+    // Each glyph followed by 5 em: the two letters stand apart.
+    EXPECT_EQ(InterpretStream("BT /R7 10 Tf 1 0 0 1 72 700 Tm 50.5 Tc (YW) Tj ET\nQ"), "Y\tW\r\n");
+    // A third of an em between letters is a word space.
+    EXPECT_EQ(InterpretStream("BT /R7 10 Tf 1 0 0 1 72 700 Tm 3.5 Tc (rt) Tj ET\nQ"), "r t\r\n");
+    // Tracking of a tenth of an em is not.
+    EXPECT_EQ(InterpretStream("BT /R7 10 Tf 1 0 0 1 72 700 Tm 1 Tc (rt) Tj ET\nQ"), "rt\r\n");
+    // A blank widened by 9 em is a column gap; one narrowed to nothing is no word space.
+    EXPECT_EQ(InterpretStream("BT /R7 10 Tf 1 0 0 1 72 700 Tm 89.5 Tw (rt Count) Tj ET\nQ"), "rt\tCount\r\n");
+    EXPECT_EQ(InterpretStream("BT /R7 10 Tf 1 0 0 1 72 700 Tm -1.35 Tc -0.91 Tw (AVA T) Tj ET\nQ"),
+              "AVAT\r\n");
+    // Without any of the positioning operators the strings stay as written.
+    EXPECT_EQ(InterpretStream("BT /R7 10 Tf 72 700 TD 50.5 Tc 89.5 Tw (YW rt) Tj ET\nQ"), "\r\nYW rt\r\n");
+}
+
 TEST(pdfunpack_layout_test, hex_glyph_strings_yield_no_text) {
     const std::string stream =
         "BT\n294.3 774.589 Td /F1 10 Tf[<01>3<01>]TJ\nET\nQ\nBT\n57.713 754.298 Td /F1 10.006 Tf"

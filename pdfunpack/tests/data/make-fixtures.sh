@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Regenerates the PDF fixtures of the extractor tests with the producers found
 # on a Debian machine: enscript + ps2pdf (ghostscript), ghostscript from a
-# hand-written PostScript page, groff's PDF device, and (when installed) the
-# office suite, whose PDFs carry subset fonts with hex-coded glyph strings.
+# hand-written PostScript page, groff's PDF and PostScript devices, and (when
+# installed) the office suite, whose PDFs carry subset fonts with hex-coded
+# glyph strings.
 # The tests know the text each fixture prints, so after regenerating, run
 # pdfunpack_test; the PDFs themselves differ between runs only in dates/ids.
 set -euo pipefail
@@ -50,6 +51,9 @@ The quick brown fox jumps over the lazy dog while the weary warehouse clerk coun
 AVATAR WAVE Toy
 ROFF
 groff -Tpdf "$work/table.ms" >groff-table.pdf
+# The same through PostScript: ghostscript spaces columns with Tc and Tw.
+groff -Tps "$work/table.ms" >"$work/table.ps"
+ps2pdf "$work/table.ps" groff-ps-table.pdf
 
 # 4. Subset TrueType fonts with hex glyph strings: a small sheet printed by the
 #    office suite's spreadsheet (the package libreoffice-calc-nogui).
