@@ -43,15 +43,25 @@ TEST_F(save_crash_test, killing_a_save_never_loses_stored_profiles) {
     for (int round = 0; round < 15; ++round) {
         // The child must not share the parent's store connections.
         sw::registry::CloseAllConnections();
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            close(ready[0]);
             KVDriverOptionsMgr manager;
+            // Tell the parent the saving starts now, so the kill lands in it.
+            const char go = 'g';
+            (void)!write(ready[1], &go, 1);
             for (;;) {
                 manager.SaveSettings(manager.GetExcelProfile(1L));
             }
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20 + delayMs(random)));
+        close(ready[1]);
+        char go = 0;
+        ASSERT_EQ(read(ready[0], &go, 1), 1);
+        close(ready[0]);
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(random)));
         kill(child, SIGKILL);
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
