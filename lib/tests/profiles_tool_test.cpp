@@ -13,7 +13,29 @@ using kvtest::RunProfilesTool;
 
 class profiles_tool_test : public kvtest::StoreTest {
 protected:
-    static std::string Sample() { return std::string(SW_SOURCE_DIR) + "/samples/profiles.xml"; }
+    static std::string ShippedSample() { return std::string(SW_SOURCE_DIR) + "/samples/profiles.xml"; }
+    // A profile file of the tests' own, so the checks do not follow edits of
+    // the shipped sample.
+    std::string Sample() const {
+        const std::string path = Path("sample.xml");
+        kvtest::WriteFile(
+            path,
+            "<SHEETWISE_PROFILES>\n    <PROFILE>\n        <PROFILETYPE>2</PROFILETYPE>\n"
+            "        <DATEFORMAT>m/d/yyyy</DATEFORMAT>\n        <NUMERICFORMAT>#,##0.00</NUMERICFORMAT>\n"
+            "        <PROFILENAME>Sales Report</PROFILENAME>\n"
+            "        <REPORTIDENTIFIER>SALES REPORT</REPORTIDENTIFIER>\n"
+            "        <REMOVEDATASECTION>1</REMOVEDATASECTION>\n"
+            "        <FONT>\n            <FONTNAME>Arial</FONTNAME>\n            <FONTSIZE>10</FONTSIZE>\n"
+            "        </FONT>\n        <REMOVEDATAANCHORS>\n            <REMOVEDATAANCHOR>\n"
+            "                <ANCHORDESCRIPTOR>Page Total</ANCHORDESCRIPTOR>\n"
+            "                <ANCHORTYPE>2</ANCHORTYPE>\n            </REMOVEDATAANCHOR>\n"
+            "            <REMOVEDATAANCHOR>\n                <ANCHORDESCRIPTOR>Printed "
+            "by:</ANCHORDESCRIPTOR>\n"
+            "                <ANCHORINDEX>1</ANCHORINDEX>\n                <ANCHORTYPE>5</ANCHORTYPE>\n"
+            "                <AREARIGHT>2</AREARIGHT>\n            </REMOVEDATAANCHOR>\n"
+            "        </REMOVEDATAANCHORS>\n    </PROFILE>\n</SHEETWISE_PROFILES>\n");
+        return path;
+    }
     static bool Has(const std::vector<std::string>& lines, const std::string& line) {
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
@@ -60,6 +82,16 @@ TEST_F(profiles_tool_test, import_list_show_export_and_delete_the_sample) {
     ASSERT_EQ(RunProfilesTool({"export", Path("named.xml"), "Sales Report"}, &out, &err), 0) << err;
     EXPECT_NE(kvtest::ReadFile(Path("named.xml")).find("<PROFILENAME>Sales Report</PROFILENAME>"),
               std::string::npos);
+}
+
+TEST_F(profiles_tool_test, shipped_sample_imports_and_lists) {
+    std::string out;
+    std::string err;
+    ASSERT_EQ(RunProfilesTool({"import", ShippedSample()}, &out, &err), 0) << err;
+    ASSERT_EQ(RunProfilesTool({"list"}, &out, &err), 0) << err;
+    EXPECT_EQ(Lines(out), (std::vector<std::string>{"Sales Report"}));
+    ASSERT_EQ(RunProfilesTool({"show", "Sales Report"}, &out, &err), 0) << err;
+    EXPECT_TRUE(Has(Lines(out), "Anchor 0 Descriptor: Page Total")) << out;
 }
 
 TEST_F(profiles_tool_test, import_replaces_a_profile_of_the_same_name_with_exactly_its_anchors) {
