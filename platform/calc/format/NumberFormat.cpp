@@ -1,6 +1,7 @@
 // Number format codes: parsed once into sections of tokens, then rendered per value.
 #include "platform/calc/format/NumberFormat.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cwctype>
@@ -75,6 +76,11 @@ struct Section {
     int subSecDigits = 0;
     int nInt = 0, nFrac = 0, nExp = 0, nNum = 0, nDen = 0;
     bool intHasHash = false;
+    // Literals, one run of integer placeholders, an optional point with fraction
+    // placeholders, literals: the shape of nearly every number format in use.
+    bool simple = false;
+    bool hasPoint = false;
+    std::wstring prefix, suffix, intPh, fracPh;
     long fixedDen = 0;  // "# ?/8" style denominators
     bool empty() const { return toks.empty(); }
 };
@@ -165,6 +171,37 @@ size_t ParseBracket(const std::wstring& s, size_t i, Section& sec) {
         }
     }
     return close + 1;
+}
+
+void DetectSimple(Section& sec) {
+    if (sec.sci || sec.fraction || sec.hasText || sec.hasGeneral) {
+        return;
+    }
+    int state = 0;  // 0 prefix, 1 integer digits, 2 fraction digits, 3 suffix
+    for (const Token& t : sec.toks) {
+        if (t.kind == Tok::Lit) {
+            (state == 0 ? sec.prefix : sec.suffix) += t.text;
+            if (state > 0) {
+                state = 3;
+            }
+        } else if (t.kind == Tok::Digit && t.part == Part::Int && state <= 1) {
+            state = 1;
+            sec.intPh += t.ch;
+        } else if (t.kind == Tok::Point && state <= 1) {
+            state = 2;
+            sec.hasPoint = true;
+        } else if (t.kind == Tok::Digit && t.part == Part::Frac && state == 2) {
+            sec.fracPh += t.ch;
+        } else {
+            sec.prefix.clear();
+            sec.suffix.clear();
+            sec.intPh.clear();
+            sec.fracPh.clear();
+            sec.hasPoint = false;
+            return;
+        }
+    }
+    sec.simple = true;
 }
 
 Section ParseSection(const std::wstring& s) {
@@ -440,6 +477,7 @@ Section ParseSection(const std::wstring& s) {
         k = e - 1;
     }
     sec.toks = std::move(out);
+    DetectSimple(sec);
     return sec;
 }
 
@@ -548,7 +586,8 @@ Digits15 ToDigits(double a) {
         return r;
     }
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%.14e", a);
+    auto res = std::to_chars(buf, buf + sizeof buf - 1, a, std::chars_format::scientific, 14);
+    *res.ptr = '\0';
     r.d[0] = buf[0];
     std::copy(buf + 2, buf + 16, r.d + 1);
     r.exp10 = std::atoi(buf + 17);
@@ -585,8 +624,7 @@ std::string RoundSig(const Digits15& x, int keep, int& exp10) {
 
 // Fixed notation with exactly `decimals` fraction digits; integer part without
 // leading zeros ("" for zero).
-void Fixed(double a, int decimals, std::string& intPart, std::string& frac) {
-    Digits15 x = ToDigits(a);
+void FixedDigits(const Digits15& x, int decimals, std::string& intPart, std::string& frac) {
     int exp10 = 0;
     std::string sig = RoundSig(x, x.exp10 + 1 + decimals, exp10);
     intPart.clear();
@@ -610,6 +648,10 @@ void Fixed(double a, int decimals, std::string& intPart, std::string& frac) {
     intPart = nz == std::string::npos ? std::string() : intPart.substr(nz);
 }
 
+void Fixed(double a, int decimals, std::string& intPart, std::string& frac) {
+    FixedDigits(ToDigits(a), decimals, intPart, frac);
+}
+
 std::wstring Widen(const std::string& s) {
     return std::wstring(s.begin(), s.end());
 }
@@ -626,9 +668,9 @@ void StripZeros(std::string& s) {
     }
 }
 
-std::string FixedString(double a, int decimals) {
+std::string FixedString(const Digits15& x, int decimals) {
     std::string ip, fr;
-    Fixed(a, decimals, ip, fr);
+    FixedDigits(x, decimals, ip, fr);
     std::string s = ip.empty() ? "0" : ip;
     if (decimals > 0) {
         s += '.';
@@ -638,8 +680,7 @@ std::string FixedString(double a, int decimals) {
     return s;
 }
 
-std::string SciGeneral(double a) {
-    Digits15 x = ToDigits(a);
+std::string SciGeneral(const Digits15& x) {
     int e = 0;
     std::string sig = RoundSig(x, 6, e);
     std::string m(1, sig[0]);
@@ -656,43 +697,44 @@ std::string SciGeneral(double a) {
 }
 
 std::wstring GeneralNumber(double v) {
-    if (std::isnan(v)) {
-        return L"#NUM!";
-    }
-    if (std::isinf(v)) {
+    if (std::isnan(v) || std::isinf(v)) {
         return L"#NUM!";
     }
     if (v == 0) {
         return L"0";
     }
-    std::string sign = v < 0 ? "-" : "";
     double a = std::fabs(v);
     if (a < 1e11 && a == std::floor(a)) {
-        return Widen(sign + FixedString(a, 0));
+        char buf[24];
+        auto res = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(v));
+        return std::wstring(buf, res.ptr);
     }
-    int e = ToDigits(a).exp10;
+    const Digits15 x = ToDigits(a);
+    const int e = x.exp10;
     std::string out;
     if (e >= 11 || e <= -10) {
-        out = SciGeneral(a);
+        out = SciGeneral(x);
     } else if (e >= -4 && e <= -1) {
-        out = FixedString(a, 9);
+        out = FixedString(x, 9);
     } else if (e == 10) {
-        out = FixedString(a, 0);
+        out = FixedString(x, 0);
     } else {
-        out = FixedString(a, 12);
+        out = FixedString(x, 12);
         if (out.size() > 11) {
-            out = FixedString(a, std::max(0, 9 - e));
-            if (out.size() > 11) {
-                out = SciGeneral(a);
-            }
+            out = FixedString(x, std::max(0, 9 - e));
         }
     }
-    // Rounding can carry into a longer form (9999999999.7 -> 10000000000): still fine,
-    // but a carry past 11 digits goes scientific.
-    if (out.size() > 11 && out.find('E') == std::string::npos) {
-        out = SciGeneral(a);
+    // Too long even so (tiny values, or rounding that carried into a twelfth digit).
+    if (out.size() > 11) {
+        out = SciGeneral(x);
     }
-    return Widen(sign + out);
+    std::wstring w;
+    w.reserve(out.size() + 1);
+    if (v < 0) {
+        w += L'-';
+    }
+    w.append(out.begin(), out.end());
+    return w;
 }
 
 // ---------------------------------------------------------------- numbers
@@ -767,6 +809,57 @@ void BestFraction(double f, int denDigits, long fixedDen, long& num, long& den) 
             den = q;
         }
     }
+}
+
+std::wstring RenderSimple(const Section& sec, double a) {
+    std::string ip, fr;
+    Fixed(a, sec.nFrac, ip, fr);
+    std::wstring out;
+    out.reserve(sec.prefix.size() + sec.suffix.size() + ip.size() + fr.size() + sec.intPh.size() + 8);
+    out += sec.prefix;
+    // Unfilled integer placeholders on the left: '0' pads with zeros, '?' with spaces;
+    // grouping counts the padding zeros as digits.
+    size_t np = sec.intPh.size();
+    size_t pad = np > ip.size() ? np - ip.size() : 0;
+    size_t zeros = 0;
+    for (size_t k = 0; k < pad; ++k) {
+        zeros += sec.intPh[k] == L'0';
+    }
+    const size_t n = zeros + ip.size();
+    size_t emitted = 0;
+    auto digit = [&](wchar_t d) {
+        if (sec.group && emitted > 0 && (n - emitted) % 3 == 0) {
+            out += L',';
+        }
+        out += d;
+        ++emitted;
+    };
+    for (size_t k = 0; k < pad; ++k) {
+        wchar_t ph = sec.intPh[k];
+        if (ph == L'0') {
+            digit(L'0');
+        } else if (ph == L'?') {
+            out += L' ';
+        }
+    }
+    for (char d : ip) {
+        digit(static_cast<wchar_t>(d));
+    }
+    if (sec.hasPoint) {
+        out += L'.';
+    }
+    size_t lastNonZero = fr.find_last_not_of('0');
+    for (size_t pos = 0; pos < sec.fracPh.size(); ++pos) {
+        bool trailing = lastNonZero == std::string::npos || pos > lastNonZero;
+        wchar_t ph = sec.fracPh[pos];
+        if (!trailing || ph == L'0') {
+            out += static_cast<wchar_t>(fr[pos]);
+        } else if (ph == L'?') {
+            out += L' ';
+        }
+    }
+    out += sec.suffix;
+    return out;
 }
 
 std::wstring RenderNumber(const Section& sec, double a, bool& anyNonZero) {
@@ -997,11 +1090,17 @@ Ymd SerialToDate(long serial) {
     return {static_cast<int>(y + (m <= 2)), static_cast<int>(m), static_cast<int>(d)};
 }
 
+void AppendInt(std::wstring& out, long long v) {
+    char buf[24];
+    auto res = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, res.ptr);
+}
+
 void Pad2(std::wstring& out, long v) {
     if (v < 10) {
         out += L'0';
     }
-    out += std::to_wstring(v);
+    AppendInt(out, v);
 }
 
 std::wstring RenderDate(const Section& sec, double v) {
@@ -1031,6 +1130,7 @@ std::wstring RenderDate(const Section& sec, double v) {
     int weekday = static_cast<int>((day + 6) % 7);
 
     std::wstring out;
+    out.reserve(32);
     for (const Token& t : sec.toks) {
         switch (t.kind) {
             case Tok::Lit:
@@ -1040,16 +1140,16 @@ std::wstring RenderDate(const Section& sec, double v) {
                 Pad2(out, ymd.y % 100);
                 break;
             case Tok::Year4:
-                out += std::to_wstring(ymd.y);
+                AppendInt(out, ymd.y);
                 break;
             case Tok::Month1:
-                out += std::to_wstring(ymd.m);
+                AppendInt(out, ymd.m);
                 break;
             case Tok::Month2:
                 Pad2(out, ymd.m);
                 break;
             case Tok::Month3:
-                out += std::wstring(kMonths[ymd.m - 1], 3);
+                out.append(kMonths[ymd.m - 1], 3);
                 break;
             case Tok::Month4:
                 out += kMonths[ymd.m - 1];
@@ -1058,13 +1158,13 @@ std::wstring RenderDate(const Section& sec, double v) {
                 out += kMonths[ymd.m - 1][0];
                 break;
             case Tok::Day1:
-                out += std::to_wstring(ymd.d);
+                AppendInt(out, ymd.d);
                 break;
             case Tok::Day2:
                 Pad2(out, ymd.d);
                 break;
             case Tok::Day3:
-                out += std::wstring(kDays[weekday], 3);
+                out.append(kDays[weekday], 3);
                 break;
             case Tok::Day4:
                 out += kDays[weekday];
@@ -1078,18 +1178,18 @@ std::wstring RenderDate(const Section& sec, double v) {
                 if (t.kind == Tok::Hour2) {
                     Pad2(out, h);
                 } else {
-                    out += std::to_wstring(h);
+                    AppendInt(out, h);
                 }
                 break;
             }
             case Tok::Min1:
-                out += std::to_wstring(minute);
+                AppendInt(out, minute);
                 break;
             case Tok::Min2:
                 Pad2(out, minute);
                 break;
             case Tok::Sec1:
-                out += std::to_wstring(second);
+                AppendInt(out, second);
                 break;
             case Tok::Sec2:
                 Pad2(out, second);
@@ -1212,7 +1312,16 @@ std::wstring FormatValue(double value, const std::wstring& formatCode) {
         return autoMinus ? L"-" + g : g;
     }
     bool anyNonZero = false;
-    std::wstring body = RenderNumber(*sec, std::fabs(value), anyNonZero);
+    double a = std::fabs(value);
+    if (sec->simple) {
+        for (int k = 0; k < sec->percent; ++k) {
+            a *= 100;
+        }
+        for (int k = 0; k < sec->scale; ++k) {
+            a /= 1000;
+        }
+    }
+    std::wstring body = sec->simple ? RenderSimple(*sec, a) : RenderNumber(*sec, a, anyNonZero);
     return autoMinus ? L"-" + body : body;
 }
 

@@ -173,6 +173,10 @@ void WriteCellXf(Bytes& out, uint16_t font, uint16_t format, HAlign align) {
     WriteXf(out, font, format, 0x0001, static_cast<uint8_t>(AlignBits(align) | kVerticalBottom), 0xFC);
 }
 
+void WriteDefaultCellXf(Bytes& out) {
+    WriteXf(out, 0, 0, 0x0001, kVerticalBottom, 0x00);
+}
+
 void WriteStyleXf(Bytes& out, uint16_t font, bool normal) {
     WriteXf(out, font, 0, 0xFFF5, kVerticalBottom, normal ? 0x00 : 0xF4);
 }

@@ -87,6 +87,8 @@ void WriteFont(Bytes& out, const FontSpec& font);
 void WriteFormat(Bytes& out, uint16_t index, std::wstring_view code);
 // Cell XF: parent style 0, every attribute group marked as set.
 void WriteCellXf(Bytes& out, uint16_t font, uint16_t format, HAlign align);
+// The default cell XF (15): Normal style throughout, nothing of its own.
+void WriteDefaultCellXf(Bytes& out);
 void WriteStyleXf(Bytes& out, uint16_t font, bool normal);
 void WriteLabelSst(Bytes& out, uint16_t row, uint16_t col, uint16_t xf, uint32_t sstIndex);
 // NUMBER, or RK when the value has an exact RK form.

@@ -145,7 +145,7 @@ public:
         for (int k = 0; k < 15; ++k) {
             biff::WriteStyleXf(out, kStyleFonts[k], k == 0);
         }
-        biff::WriteCellXf(out, 0, 0, HAlign::General);
+        biff::WriteDefaultCellXf(out);
         for (const auto& [font, format, align] : xfOrder_) {
             biff::WriteCellXf(out, font, format, static_cast<HAlign>(align));
         }

@@ -328,6 +328,18 @@ TEST_F(WorkbookFiles, xls_fills_the_whole_grid_up_to_its_limits) {
     EXPECT_TRUE(HasLine(dump, "active 0 IV65536")) << dump;
 }
 
+TEST_F(WorkbookFiles, an_empty_sheet_makes_a_readable_workbook) {
+    TestSheet empty(L"Nothing");
+    ASSERT_TRUE(WriteXls({&empty}, path("empty.xls")).ok);
+    ASSERT_TRUE(WriteXlsx({&empty}, path("empty.xlsx")).ok);
+    std::string dump = readBack("xls", path("empty.xls"));
+    SKIP_IF_NO_READER();
+    EXPECT_TRUE(HasLine(dump, "sheet 0 Nothing rows=0 cols=0")) << dump;
+    EXPECT_TRUE(HasLine(dump, "active 0 A1")) << dump;
+    dump = readBack("xlsx", path("empty.xlsx"));
+    EXPECT_TRUE(HasLine(dump, "activesheet Nothing")) << dump;
+}
+
 TEST_F(WorkbookFiles, sheets_beyond_the_file_limits_are_refused_and_nothing_is_written) {
     const std::string xls = path("book.xls");
     const std::string xlsx = path("book.xlsx");
