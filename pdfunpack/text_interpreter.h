@@ -9,9 +9,11 @@
 // come out as one unbroken line under those rules alone, so a layout tracker
 // follows the text position alongside and, when one of those operators moves
 // the next string onto a new line or away from the text before it, adds the
-// line end or tab in front of that string. A stream without those
-// operators never reaches the tracker's output, so its text is exactly what
-// the window rules give.
+// line end or tab in front of that string. In such a stream, character and
+// word spacing (Tc, Tw) wide enough to open a gap inside one string adds a
+// tab or blank there too. A stream without those positioning operators never
+// reaches the tracker's output, so its text is exactly what the window rules
+// give.
 #pragma once
 
 #include <array>
