@@ -1,6 +1,7 @@
 // Number format codes: parsed once into sections of tokens, then rendered per value.
 #include "platform/calc/format/NumberFormat.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -412,7 +413,7 @@ Section ParseSection(const std::wstring& s) {
         }
         size_t j = slash + 1;
         if (toks[j].kind == Tok::Lit) {
-            sec.fixedDen = std::wcstol(toks[j].text.c_str(), nullptr, 10);
+            sec.fixedDen = std::clamp(std::wcstol(toks[j].text.c_str(), nullptr, 10), 0L, 1000000000L);
         }
         for (; j < toks.size(); ++j) {
             if (toks[j].kind == Tok::Digit) {
@@ -842,8 +843,10 @@ std::wstring RenderSimple(const Section& sec, double a) {
             out += L' ';
         }
     }
-    for (char d : ip) {
-        digit(static_cast<wchar_t>(d));
+    if (np > 0) {  // a code without integer placeholders shows no integer digits
+        for (char d : ip) {
+            digit(static_cast<wchar_t>(d));
+        }
     }
     if (sec.hasPoint) {
         out += L'.';

@@ -107,6 +107,11 @@ TEST(number_format_test, sections_pick_by_sign_and_zero) {
         {0, L"0.00;(0.00)", L"0.00"},
         {-3, L"0;;", L""},
         {0, L"0;-0;;@", L""},
+        {5, L"\"up\";\"down\"", L"up"},
+        {-5, L"\"up\";\"down\"", L"down"},
+        {0, L"\"up\";\"down\";\"flat\"", L"flat"},
+        {-5, L"General;(General)", L"(5)"},
+        {-2.5, L"0.0;-General", L"-2.5"},
         {-0.001, L"0.00", L"-0.00"},
     });
     EXPECT_EQ(FormatText(L"abc", L"0;-0;0;\"[\"@\"]\""), L"[abc]");
