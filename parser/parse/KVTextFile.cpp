@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <strings.h>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -20,6 +21,7 @@ constexpr wchar_t kWindows1252High[32] = {
 };
 
 constexpr std::size_t kReadChunk = 256 * 1024;
+constexpr std::size_t kMinReadChunk = 4096;
 
 void DecodeUtf8(std::string_view bytes, std::wstring& out) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -230,7 +232,13 @@ bool KVTextFileReader::Open(const std::wstring& path) {
         Close();
         return false;
     }
-    m_buffer.resize(kReadChunk);
+    // Small files need only a small buffer; a large one is read in chunks.
+    const auto size = static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 0);
+    const std::size_t capacity = std::clamp<std::size_t>(size + 1, kMinReadChunk, kReadChunk);
+    if (capacity > m_nCapacity) {
+        m_buffer = std::make_unique_for_overwrite<char[]>(capacity);
+        m_nCapacity = capacity;
+    }
     m_decoding = KVCurrentTextDecoding();
     return true;
 }
@@ -251,7 +259,7 @@ bool KVTextFileReader::Fill() {
     if (m_pFile == nullptr || m_bEof || m_bError) {
         return false;
     }
-    const std::size_t n = std::fread(m_buffer.data(), 1, m_buffer.size(), m_pFile);
+    const std::size_t n = std::fread(m_buffer.get(), 1, m_nCapacity, m_pFile);
     m_nPos = 0;
     m_nEnd = n;
     if (n == 0) {
@@ -282,7 +290,7 @@ KVTextFileReader::enRead KVTextFileReader::ReadLine(std::wstring& line) {
             break;
         }
         any = true;
-        const char* start = m_buffer.data() + m_nPos;
+        const char* start = m_buffer.get() + m_nPos;
         const auto* nl = static_cast<const char*>(std::memchr(start, '\n', m_nEnd - m_nPos));
         if (nl != nullptr) {
             const auto len = static_cast<std::size_t>(nl - start);

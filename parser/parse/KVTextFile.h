@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -66,7 +67,8 @@ private:
     bool Fill();
 
     std::FILE* m_pFile = nullptr;
-    std::string m_buffer;
+    std::unique_ptr<char[]> m_buffer;  // filled by reads, never cleared first
+    std::size_t m_nCapacity = 0;
     std::size_t m_nPos = 0;
     std::size_t m_nEnd = 0;
     std::string m_pending;  // a line that spans two buffer fills
