@@ -173,7 +173,10 @@ long PeakRssKb() {
 }
 
 // Runs a command, returning its seconds, or a negative value when it failed.
-double Run(const std::vector<std::string>& argv) {
+double Run(const std::vector<std::string>& argv, double* cpuSeconds) {
+    std::fflush(stdout);  // or the child would print our buffered lines again
+    rusage before{};
+    getrusage(RUSAGE_CHILDREN, &before);
     auto start = Clock::now();
     pid_t pid = fork();
     if (pid == 0) {
@@ -190,6 +193,12 @@ double Run(const std::vector<std::string>& argv) {
     }
     int status = 0;
     waitpid(pid, &status, 0);
+    rusage after{};
+    getrusage(RUSAGE_CHILDREN, &after);
+    auto secs = [](const timeval& tv) {
+        return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) * 1e-6;
+    };
+    *cpuSeconds = secs(after.ru_utime) + secs(after.ru_stime) - secs(before.ru_utime) - secs(before.ru_stime);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? Seconds(start) : -1.0;
 }
 
@@ -396,14 +405,17 @@ int main(int argc, char** argv) {
             }
         }
         const fs::path profile = dir / "office-profile";
+        double officeCpu = 0.0;
         const double seconds =
             Run({"soffice", "-env:UserInstallation=file://" + profile.string(), "--headless", "--convert-to",
-                 "xls", "--outdir", (dir / "office").string(), csv.string()});
+                 "xls", "--outdir", (dir / "office").string(), csv.string()},
+                &officeCpu);
         if (seconds < 0.0) {
             std::printf("office suite: not available or failed; no comparison\n");
         } else {
-            std::printf("%-34s %8.3f s wall (%.1fx our sequence's wall time)\n", "office suite CSV -> .xls",
-                        seconds, seconds / sequence);
+            line("office suite CSV -> .xls", seconds, officeCpu,
+                 "ratio to our sequence: " + std::to_string(seconds / sequence) + " wall, " +
+                     std::to_string(officeCpu / sequenceCpu) + " cpu");
         }
     }
     if (keep.empty()) {

@@ -58,6 +58,15 @@ std::wstring Args::ToText(const VARIANT& v, UINT argIndex) {
     return out;
 }
 
+std::wstring_view Args::TextView(const VARIANT& v, std::wstring& storage, UINT argIndex) {
+    const VARIANT& d = Deref(v);
+    if (d.vt == VT_BSTR) {
+        return std::wstring_view(d.bstrVal ? d.bstrVal : L"", SysStringLen(d.bstrVal));
+    }
+    storage = ToText(d, argIndex);
+    return storage;
+}
+
 HRESULT AutomationObject::OnInvoke(DISPID id, WORD flags, sw::automation::DispArgs& args, VARIANT* result,
                                    EXCEPINFO*) {
     const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/automation/DispatchObject.h"
 #include "platform/automation/Variant.h"
@@ -49,6 +50,9 @@ public:
     static double ToDouble(const VARIANT& v, UINT argIndex = kValue);
     static bool ToBool(const VARIANT& v, UINT argIndex = kValue);
     static std::wstring ToText(const VARIANT& v, UINT argIndex = kValue);
+    // The text of a VT_BSTR without copying it; other types are converted
+    // into `storage`, which the view then refers to.
+    static std::wstring_view TextView(const VARIANT& v, std::wstring& storage, UINT argIndex = kValue);
 
 private:
     const sw::automation::DispArgs& args_;

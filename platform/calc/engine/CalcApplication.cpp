@@ -581,10 +581,11 @@ std::optional<Rect> WorksheetObject::RectOf(const VARIANT& raw, UINT argIndex) c
         }
         return range->rect();
     }
-    std::wstring name = Args::ToText(v, argIndex);
+    std::wstring storage;
+    std::wstring_view name = Args::TextView(v, storage, argIndex);
     auto rect = ParseRangeName(name);
     if (!rect) {
-        throw AppError{L"Range: \"" + name + L"\" is not a cell reference (A1 to XFD1048576)."};
+        throw AppError{L"Range: \"" + std::wstring(name) + L"\" is not a cell reference (A1 to XFD1048576)."};
     }
     return rect;
 }
@@ -828,8 +829,9 @@ void RangeObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& resu
             return;
         case id::kNumberFormat:
             if (kind == Kind::Put) {
-                std::wstring format = Args::ToText(args.value());
-                sheet.setNumberFormat(rect_, format.empty() ? L"General" : format);
+                std::wstring storage;
+                std::wstring_view format = Args::TextView(args.value(), storage);
+                sheet.setNumberFormat(rect_, format.empty() ? std::wstring_view(L"General") : format);
             } else {
                 auto format = Uniform<std::wstring>([](const io::CellStyle& s) { return s.numberFormat; });
                 if (format) {
