@@ -297,16 +297,30 @@ void Hive::Connect(bool readWrite, bool mayInitialise) {
     db_.Exec("PRAGMA synchronous = NORMAL");
 }
 
+void Hive::AdoptAfterFork() {
+    if (pid_ == getpid()) {
+        return;
+    }
+    // Inherited over fork(): start afresh with a connection of our own. If
+    // the parent was inside a transaction, SQLite's per-process lock records
+    // that the child inherited say this process holds the write lock, which
+    // it does not; any use of the file would misbehave, so it is refused.
+    if (db_) {
+        Abandoned().push_back(std::move(db_));
+    }
+    forkedInScope_ = depth_ > 0;
+    pid_ = getpid();
+    depth_ = 0;
+    broken_ = 0;
+    brokenAt_ = 0;
+}
+
 LONG Hive::Open(bool forWrite) {
-    if (pid_ != getpid()) {
-        // Inherited over fork(): start afresh with a connection of our own.
-        if (db_) {
-            Abandoned().push_back(std::move(db_));
-        }
-        pid_ = getpid();
-        depth_ = 0;
-        broken_ = 0;
-        brokenAt_ = 0;
+    AdoptAfterFork();
+    if (forkedInScope_) {
+        SetLastErrorText("settings store " + path_ +
+                         " cannot be used by a process forked while its parent held a transaction on it");
+        return ERROR_BUSY;
     }
     if (depth_ > 0) {
         return db_ ? ERROR_SUCCESS : (broken_ ? broken_ : ERROR_CANTOPEN);
@@ -566,13 +580,7 @@ void Hive::RollbackScope(int level) {
 
 void Hive::Close() {
     if (pid_ != getpid()) {
-        if (db_) {
-            Abandoned().push_back(std::move(db_));
-        }
-        pid_ = getpid();
-        depth_ = 0;
-        broken_ = 0;
-        brokenAt_ = 0;
+        AdoptAfterFork();
         return;
     }
     if (depth_ == 0) {

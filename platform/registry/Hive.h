@@ -54,6 +54,7 @@ private:
     enum class Verdict { Ours, Empty };
 
     LONG Open(bool forWrite);
+    void AdoptAfterFork();
     Verdict Inspect();
     void Connect(bool readWrite, bool mayInitialise);
     void Initialise();
@@ -73,6 +74,7 @@ private:
     int depth_ = 0;     // live scopes
     LONG broken_ = 0;   // result of a scope that failed to start
     int brokenAt_ = 0;  // its depth
+    bool forkedInScope_ = false;
 };
 
 }  // namespace sw::registry::detail

@@ -131,7 +131,9 @@ inline constexpr LONG ERROR_KEY_DELETED = 1018;
 // ---- Calls ------------------------------------------------------------------
 //
 // Handles are valid in the process that opened them. A handle whose key was
-// deleted (by this or another process) answers ERROR_KEY_DELETED.
+// deleted (by this or another process) answers ERROR_KEY_DELETED. A child made
+// by fork() opens its own connections; but one forked while its parent was
+// inside a Transaction cannot use that hive at all (ERROR_BUSY) before exec().
 
 LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpClass, DWORD dwOptions,
                      REGSAM samDesired, const LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,

@@ -195,4 +195,44 @@ TEST_F(registry_process_test, scope_of_a_killed_process_is_rolled_back) {
     RegCloseKey(key);
 }
 
+TEST_F(registry_process_test, scopes_of_two_processes_take_turns) {
+    HKEY key = Create(HKEY_CURRENT_USER, L"Turns");
+    ASSERT_EQ(SetString(key, L"Owner", L"nobody"), ERROR_SUCCESS);
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        sw::registry::CloseAllConnections();
+        close(go[1]);
+        char byte = 0;
+        if (read(go[0], &byte, 1) != 1) {
+            _exit(100);
+        }
+        // Waits for the parent's scope to end, then sees its result.
+        Transaction mine;
+        HKEY k = nullptr;
+        int failures = mine.Status() != ERROR_SUCCESS;
+        failures += RegOpenKeyExW(HKEY_CURRENT_USER, L"Turns", 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS;
+        failures += GetString(k, L"Owner") != L"parent";
+        failures += SetString(k, L"Owner", L"child") != ERROR_SUCCESS;
+        failures += mine.Commit() != ERROR_SUCCESS;
+        _exit(failures);
+    }
+    close(go[0]);
+    {
+        Transaction scope;
+        ASSERT_EQ(scope.Status(), ERROR_SUCCESS);
+        ASSERT_EQ(SetString(key, L"Owner", L"parent"), ERROR_SUCCESS);
+        ASSERT_EQ(write(go[1], "g", 1), 1);
+        close(go[1]);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(scope.Commit(), ERROR_SUCCESS);
+    }
+    int status = WaitFor(child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(GetString(key, L"Owner"), L"child");
+    RegCloseKey(key);
+}
+
 }  // namespace

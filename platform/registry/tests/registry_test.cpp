@@ -385,6 +385,24 @@ TEST_F(registry_test, transaction_scope_is_all_or_nothing) {
 
     HKEY keep = Create(HKEY_CURRENT_USER, L"Profiles\\0");
     ASSERT_EQ(SetString(keep, L"ProfileName", L"old"), ERROR_SUCCESS);
+
+    // A second process, started before the scope, looks while it is open.
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    pid_t reader = fork();
+    if (reader == 0) {
+        sw::registry::CloseAllConnections();
+        close(go[1]);
+        char byte = 0;
+        if (read(go[0], &byte, 1) != 1) {
+            _exit(2);
+        }
+        HKEY k = nullptr;
+        bool old = RegOpenKeyExW(HKEY_CURRENT_USER, L"Profiles\\0", 0, KEY_READ, &k) == ERROR_SUCCESS &&
+                   GetString(k, L"ProfileName") == L"old" && GetString(k, L"Nested") == L"<error 2>";
+        _exit(old ? 0 : 1);
+    }
+    close(go[0]);
     {
         Transaction scope;
         ASSERT_EQ(RegDeleteValueW(keep, L"ProfileName"), ERROR_SUCCESS);
@@ -398,18 +416,26 @@ TEST_F(registry_test, transaction_scope_is_all_or_nothing) {
             ASSERT_EQ(SetString(keep, L"Nested", L"kept"), ERROR_SUCCESS);
             EXPECT_EQ(inner.Commit(), ERROR_SUCCESS);
         }
-        // Another process sees the old state until the commit.
-        pid_t child = fork();
-        if (child == 0) {
-            sw::registry::CloseAllConnections();
-            HKEY k = nullptr;
-            bool old = RegOpenKeyExW(HKEY_CURRENT_USER, L"Profiles\\0", 0, KEY_READ, &k) == ERROR_SUCCESS &&
-                       GetString(k, L"ProfileName") == L"old" && GetString(k, L"Nested") == L"<error 2>";
-            _exit(old ? 0 : 1);
-        }
+        ASSERT_EQ(write(go[1], "r", 1), 1);
+        close(go[1]);
         int status = 0;
-        waitpid(child, &status, 0);
+        waitpid(reader, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << "others see the old state until the commit";
+
+        // A child forked inside the scope inherits lock records that are not
+        // its own: it is refused that hive at once instead of hanging.
+        pid_t forked = fork();
+        if (forked == 0) {
+            HKEY k = nullptr;
+            int failures = RegOpenKeyExW(HKEY_CURRENT_USER, L"Profiles", 0, KEY_READ, &k) != ERROR_BUSY;
+            failures += sw::registry::LastErrorText().find("forked") == std::string::npos;
+            failures += SetDword(HKEY_LOCAL_MACHINE, L"Other", 1) != ERROR_SUCCESS;
+            _exit(failures);
+        }
+        waitpid(forked, &status, 0);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
         EXPECT_EQ(scope.Commit(), ERROR_SUCCESS);
         EXPECT_EQ(scope.Commit(), ERROR_INVALID_PARAMETER);
     }
