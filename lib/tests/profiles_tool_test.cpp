@@ -138,4 +138,17 @@ TEST_F(profiles_tool_test, errors_exit_non_zero_with_one_line_and_keep_the_store
     EXPECT_EQ(Lines(out), (std::vector<std::string>{"Sales Report"}));
 }
 
+TEST_F(profiles_tool_test, a_damaged_store_is_reported_and_left_untouched) {
+    const std::string store = Path("store/user.db");
+    const std::string garbage(8192, 'x');
+    kvtest::WriteFile(store, garbage);
+    std::string out;
+    std::string err;
+    EXPECT_EQ(RunProfilesTool({"list"}, &out, &err), 1);
+    EXPECT_EQ(Lines(err).size(), 1U) << err;
+    EXPECT_NE(err.find("user.db"), std::string::npos) << err;
+    EXPECT_NE(RunProfilesTool({"import", Sample()}, &out, &err), 0);
+    EXPECT_EQ(kvtest::ReadFile(store), garbage);
+}
+
 }  // namespace

@@ -18,6 +18,7 @@
 
 #include "lib/manager/KVDriverOptionsMgr.h"
 #include "lib/options/KVDriverOptionsExcel.h"
+#include "lib/registry/KVTRegistryValue.h"
 
 namespace {
 
@@ -109,6 +110,18 @@ KVDriverOptionsProfile* FindProfile(KVDriverOptionsMgr& manager, const std::wstr
         return fallback;
     }
     return nullptr;
+}
+
+// The manager rewrites the default profile whenever it starts; when that
+// cannot be read back, the store itself is unusable (damaged, foreign or
+// unreadable file) and an empty list would be a lie.
+bool StoreUsable(std::string* why) {
+    const std::wstring path = std::wstring(KVDriverOptions::msc_sExcelRegRoot) + L"-1\\ProfileName";
+    if (KVTRegistryValue(path.c_str(), HKEY_CURRENT_USER).DoesKeyExist()) {
+        return true;
+    }
+    *why = sw::registry::LastErrorText();
+    return false;
 }
 
 int List(KVDriverOptionsMgr& manager) {
@@ -242,6 +255,31 @@ int Delete(KVDriverOptionsMgr& manager, const std::wstring& name) {
     return 0;
 }
 
+int Dispatch(const std::string& command, int argc, char** argv) {
+    KVDriverOptionsMgr manager;
+    std::string why;
+    if (!StoreUsable(&why)) {
+        return Fail("cannot use the settings store" + (why.empty() ? std::string() : ": " + why));
+    }
+    if (command == "list") {
+        return List(manager);
+    }
+    if (command == "show") {
+        return Show(manager, Widen(argv[2]));
+    }
+    if (command == "delete") {
+        return Delete(manager, Widen(argv[2]));
+    }
+    if (command == "import") {
+        return Import(manager, argv[2]);
+    }
+    std::vector<std::wstring> names;
+    for (int i = 3; i < argc; ++i) {
+        names.push_back(Widen(argv[i]));
+    }
+    return Export(manager, argv[2], names);
+}
+
 int Run(int argc, char** argv) {
     if (argc < 2) {
         return Usage("no command given");
@@ -252,34 +290,18 @@ int Run(int argc, char** argv) {
         if (extra != 0) {
             return Usage("list takes no arguments");
         }
-        KVDriverOptionsMgr manager;
-        return List(manager);
-    }
-    if (command == "show" || command == "delete" || command == "import") {
+    } else if (command == "show" || command == "delete" || command == "import") {
         if (extra != 1 || argv[2][0] == '\0') {
             return Usage(command + " takes exactly one " + (command == "import" ? "FILE" : "NAME"));
         }
-        KVDriverOptionsMgr manager;
-        if (command == "show") {
-            return Show(manager, Widen(argv[2]));
-        }
-        if (command == "delete") {
-            return Delete(manager, Widen(argv[2]));
-        }
-        return Import(manager, argv[2]);
-    }
-    if (command == "export") {
+    } else if (command == "export") {
         if (extra < 1 || argv[2][0] == '\0') {
             return Usage("export needs a FILE");
         }
-        std::vector<std::wstring> names;
-        for (int i = 3; i < argc; ++i) {
-            names.push_back(Widen(argv[i]));
-        }
-        KVDriverOptionsMgr manager;
-        return Export(manager, argv[2], names);
+    } else {
+        return Usage("unknown command \"" + command + "\"");
     }
-    return Usage("unknown command \"" + command + "\"");
+    return Dispatch(command, argc, argv);
 }
 
 }  // namespace
