@@ -46,61 +46,6 @@ bool EnvSet(const char* name) {
 
 }  // namespace
 
-std::string ToUtf8(std::wstring_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (wchar_t ch : text) {
-        auto cp = static_cast<uint32_t>(ch);
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-    return out;
-}
-
-std::wstring FromUtf8(std::string_view text) {
-    std::wstring out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        auto b = static_cast<unsigned char>(text[i]);
-        uint32_t cp = b;
-        size_t len = 1;
-        if (b >= 0xF0) {
-            len = 4;
-            cp = b & 0x07;
-        } else if (b >= 0xE0) {
-            len = 3;
-            cp = b & 0x0F;
-        } else if (b >= 0xC0) {
-            len = 2;
-            cp = b & 0x1F;
-        }
-        if (i + len > text.size()) {
-            out += static_cast<wchar_t>(b);  // a cut sequence: keep the byte as Latin-1
-            ++i;
-            continue;
-        }
-        for (size_t k = 1; k < len; ++k) {
-            cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        }
-        out += static_cast<wchar_t>(cp);
-        i += len;
-    }
-    return out;
-}
-
 AppState::AppState() {
     std::time_t now = std::time(nullptr);
     std::tm local{};

@@ -9,6 +9,7 @@
 
 #include "platform/calc/engine/Sheet.h"
 #include "platform/calc/engine/TextMeasure.h"
+#include "platform/calc/engine/Utf8.h"
 
 namespace calc {
 
@@ -52,8 +53,5 @@ void AutoFitColumns(Sheet& sheet, TextMeasure& measure, const Rect& area);
 // in $SHEETWISE_VIEWER (else xdg-open), detached. Nothing in batch mode
 // (SHEETWISE_BATCH=1) or without a display. Returns the path handed over.
 std::optional<std::string> HandOver(WorkbookModel& book);
-
-std::string ToUtf8(std::wstring_view text);
-std::wstring FromUtf8(std::string_view text);
 
 }  // namespace calc

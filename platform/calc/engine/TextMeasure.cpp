@@ -1,5 +1,7 @@
 #include "platform/calc/engine/TextMeasure.h"
 
+#include "platform/calc/engine/Utf8.h"
+
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -15,36 +17,13 @@ namespace calc {
 
 namespace {
 
-constexpr double kDpi = 96.0;
+constexpr FT_UInt kDpi = 96;
 // Excel leaves a little room beyond the widest text; two pixels matches the
 // columns it fits in practice.
 constexpr double kAutoFitSlackPx = 2.0;
 // Widths without a usable font file: an average sans-serif character at
 // 10 points is about 6 pixels wide.
 constexpr double kFallbackCharPx = 6.0;
-
-std::string Narrow(std::wstring_view w) {
-    std::string out;
-    for (wchar_t ch : w) {
-        auto cp = static_cast<uint32_t>(ch);
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-    return out;
-}
 
 // One face at one size, with its advances in pixels.
 struct SizedFace {
@@ -102,7 +81,7 @@ struct TextMeasure::Impl {
             return f;
         }
         FcPattern* pattern = FcPatternCreate();
-        std::string family = Narrow(font.name);
+        std::string family = ToUtf8(font.name);
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
         FcPatternAddInteger(pattern, FC_WEIGHT, font.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
         FcPatternAddInteger(pattern, FC_SLANT, font.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
@@ -121,8 +100,8 @@ struct TextMeasure::Impl {
             FT_Face face = nullptr;
             if (FT_New_Face(library, reinterpret_cast<const char*>(file), index, &face) == 0) {
                 // Unhinted advances at the real size: 26.6 points at 96 dpi.
-                if (FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(std::lround(size * 64.0)), 96, 96) ==
-                    0) {
+                if (FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(std::lround(size * 64.0)), kDpi,
+                                     kDpi) == 0) {
                     f.face = face;
                     f.scale = 1.0 / 65536.0;  // linearHoriAdvance is 16.16 pixels
                 } else {

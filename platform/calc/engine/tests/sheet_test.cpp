@@ -6,6 +6,7 @@
 #include "platform/calc/engine/CellAddress.h"
 #include "platform/calc/engine/Sheet.h"
 #include "platform/calc/engine/TextMeasure.h"
+#include "platform/calc/engine/Utf8.h"
 
 namespace calc {
 namespace {
@@ -182,6 +183,20 @@ TEST(text_measure_test, widths_follow_the_font) {
     // Column widths in characters of the standard font's digits, capped at 255.
     EXPECT_NEAR(ColumnWidthForPixels(140.0, 7), 20.29, 0.01);
     EXPECT_DOUBLE_EQ(ColumnWidthForPixels(5000.0, 7), 255.0);
+}
+
+}  // namespace
+}  // namespace calc
+
+namespace calc {
+namespace {
+
+TEST(utf8_test, round_trips_and_keeps_stray_bytes_as_latin1) {
+    const std::wstring text = L"Caf\u00e9 \u20ac5 \U0001F600";
+    EXPECT_EQ(FromUtf8(ToUtf8(text)), text);
+    EXPECT_EQ(ToUtf8(L"\u00e9"), "\xC3\xA9");
+    EXPECT_EQ(FromUtf8("caf\xE9 ok"), L"caf\u00e9 ok");  // a Windows-1252 byte, not UTF-8
+    EXPECT_EQ(FromUtf8("cut \xE2\x82"), L"cut \u00e2\u0082");
 }
 
 }  // namespace
