@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Times SheetwiseParser -batch on a generated report against the peers of the
+# shared conversion harness, in one run, side by side.
+#
+#   bench/converter/run.sh [HARNESS_DIR]
+#
+# HARNESS_DIR is the shared harness (read-only; default ../shared/bench beside
+# the checkout). It is copied to a scratch folder first, since it writes its
+# work files and results.md beside itself. Settings (environment):
+#   SIZES="50000"               detail lines of the generated report
+#   PEERS="xlwt lo_warm sheetwise"
+#   RUNS=10                     timed runs per peer
+#   SW_BENCH_SCRATCH=DIR        scratch folder (default: a new temporary one)
+# The parser must be built (build/bin/SheetwiseParser, Release preferred).
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+checkout=$(cd "$here/../.." && pwd)
+harness=${1:-$checkout/../shared/bench}
+scratch=${SW_BENCH_SCRATCH:-$(mktemp -d /tmp/sw-bench.XXXXXX)}
+
+if [[ ! -x "$checkout/build/bin/SheetwiseParser" ]]; then
+  echo "run.sh: build the parser first (cmake --preset ci && cmake --build --preset ci)" >&2
+  exit 1
+fi
+mkdir -p "$scratch"
+cp -r "$harness/." "$scratch/harness"
+rm -rf "$scratch/harness/work"
+
+# The hook runs the parser with -profile Benchmark: give it a store of its
+# own holding that profile, never the user's.
+export SHEETWISE_REGISTRY_DIR="$scratch/store"
+rm -rf "$SHEETWISE_REGISTRY_DIR"
+mkdir -p "$SHEETWISE_REGISTRY_DIR"
+"$checkout/build/bin/SheetwiseProfiles" import "$here/benchmark_profile.xml" >/dev/null
+
+export SHEETWISE_CHECKOUT="$checkout"
+export SIZES=${SIZES:-50000}
+export PEERS=${PEERS:-"xlwt lo_warm sheetwise"}
+export RUNS=${RUNS:-10}
+(cd "$scratch/harness" && bash run_bench.sh)
+echo "Results: $scratch/harness/results.md"
