@@ -61,6 +61,9 @@ bool IsLeap(int y) {
 
 int DaysInMonth(int y, int m) {
     static constexpr std::array<int, 12> kDays{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (m < 1 || m > 12) {
+        return 0;  // no day is valid in a month that does not exist
+    }
     return m == 2 && IsLeap(y) ? 29 : kDays[static_cast<size_t>(m - 1)];
 }
 
@@ -465,6 +468,9 @@ std::optional<double> ParseDate(std::wstring_view s, int currentYear) {
     };
     // "Jan 5" is the 5th of January this year, "Jan 32" January 1932.
     auto monthAndNumber = [&](int month, const DateToken& n) -> std::optional<double> {
+        if (month < 1 || month > 12) {
+            return std::nullopt;
+        }
         if (n.digits <= 2 && n.value >= 1 && n.value <= DaysInMonth(currentYear, month)) {
             return make(currentYear, month, n.value);
         }

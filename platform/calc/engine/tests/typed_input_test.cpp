@@ -162,6 +162,10 @@ TEST(typed_input_test, impossible_dates_stay_text) {
         CheckText(typed);
     }
     Check({L"2/29/2004", InputKind::Date, Serial(2004, 2, 29), L"d-mmm-yy"});
+    // Month numbers beyond twelve in the month-and-day forms.
+    for (const wchar_t* typed : {L"13/21", L"13/2005", L"0/5", L"13/21 /005 10:3309"}) {
+        CheckText(typed);
+    }
 }
 
 TEST(typed_input_test, times_of_day) {
