@@ -221,6 +221,30 @@ TEST_F(ObjectModelTest, bad_cell_names_raise_an_application_error) {
     EXPECT_EQ(last.hr, S_OK);
 }
 
+TEST_F(ObjectModelTest, range_corners_may_be_range_objects_or_one_reference) {
+    Obj b2 = Cell(L"B2");
+    Obj c3 = Cell(L"C3");
+    Var first;
+    first.vt = VT_DISPATCH;
+    first.pdispVal = b2.get();
+    first.pdispVal->AddRef();
+    Var second;
+    second.vt = VT_DISPATCH;
+    second.pdispVal = c3.get();
+    second.pdispVal->AddRef();
+    Obj box = GetObj(sheet_.get(), kRange, {second, first});
+    EXPECT_EQ(Get(box.get(), kCount).lVal, 4);
+    EXPECT_EQ(Get(box.get(), kRow).lVal, 2);
+    Obj single = GetObj(sheet_.get(), kRange, {Bstr(L"A1:C3")});
+    EXPECT_EQ(Get(single.get(), kCount).lVal, 9);
+    // An object that is not a range of this sheet is refused.
+    Var app;
+    app.vt = VT_DISPATCH;
+    app.pdispVal = app_.get();
+    app.pdispVal->AddRef();
+    EXPECT_EQ(TryGet(sheet_.get(), kRange, {app, Bstr(L"A1")}).hr, DISP_E_EXCEPTION);
+}
+
 TEST_F(ObjectModelTest, counts_of_rows_columns_and_cells) {
     Obj rows = GetObj(sheet_.get(), kRows);
     Obj cols = GetObj(sheet_.get(), kColumns);

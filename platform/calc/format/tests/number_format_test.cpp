@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
+#include <vector>
 
 using calc::format::Classify;
 using calc::format::FormatClass;
@@ -240,6 +242,32 @@ TEST(number_format_test, classification_follows_the_first_section) {
     EXPECT_FALSE(IsDateTimeFormat(L"[Red]0.00"));
     EXPECT_FALSE(IsDateTimeFormat(L"@"));
     EXPECT_FALSE(IsDateTimeFormat(L"\\d0"));
+}
+
+// Thousands of distinct codes from several threads: the parsed-code cache is
+// emptied when full while other threads still render with entries from it.
+TEST(number_format_test, cache_serves_many_codes_from_many_threads) {
+    auto work = [](int seed, int* wrong) {
+        for (int i = 0; i < 6000; ++i) {
+            int decimals = (i + seed) % 7;
+            std::wstring code =
+                L"\"#" + std::to_wstring(i * 4 + seed) + L" \"0." + std::wstring(decimals, L'0');
+            std::wstring expect =
+                L"#" + std::to_wstring(i * 4 + seed) + L" 2." + std::wstring(decimals, L'0');
+            if (FormatValue(2, code) != expect) {
+                ++*wrong;
+            }
+        }
+    };
+    int wrong[4] = {};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back(work, t, &wrong[t]);
+    }
+    for (auto& th : threads) {
+        th.join();
+    }
+    EXPECT_EQ(wrong[0] + wrong[1] + wrong[2] + wrong[3], 0);
 }
 
 TEST(number_format_test, odd_codes_never_crash) {
