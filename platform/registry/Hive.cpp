@@ -211,6 +211,12 @@ Hive::Verdict Hive::Inspect() {
         if (probe.QueryInt("SELECT count(*) FROM keys WHERE id = 1 AND parent IS NULL") != 1) {
             Reject(path_, "is damaged (its root key is missing)");
         }
+        // Once per connection: a damaged page anywhere must stop writes
+        // before they mix new data into a broken file. Stores are small.
+        Statement check(probe, "PRAGMA quick_check(1)");
+        if (!check.Step() || check.Text(0) != "ok") {
+            Reject(path_, "is damaged (" + check.Text(0) + ")");
+        }
     } catch (const SqliteError& e) {
         if (e.code() == SQLITE_BUSY || e.code() == SQLITE_NOMEM) {
             throw;

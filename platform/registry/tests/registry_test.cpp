@@ -490,6 +490,26 @@ TEST_F(registry_test, damaged_or_foreign_store_files_are_reported_and_left_alone
     }
     cases.push_back({"damaged", damaged, "damaged"});
 
+    // One of ours with a single page, far from the keys being asked for, destroyed.
+    std::filesystem::remove(UserFile());
+    key = Create(HKEY_CURRENT_USER, L"Victim");
+    {
+        Transaction scope;
+        for (int i = 0; i < 400; ++i) {
+            ASSERT_EQ(SetString(key, (L"Filler" + std::to_wstring(i)).c_str(), std::wstring(200, L'f')),
+                      ERROR_SUCCESS);
+        }
+        ASSERT_EQ(scope.Commit(), ERROR_SUCCESS);
+    }
+    RegCloseKey(key);
+    sw::registry::CloseAllConnections();
+    std::string onePage = ReadAll(UserFile());
+    ASSERT_GT(onePage.size(), 8 * 4096U);
+    for (std::size_t i = onePage.size() - 4096; i < onePage.size(); ++i) {
+        onePage[i] = static_cast<char>(0xA5);
+    }
+    cases.push_back({"one page", onePage, "damaged"});
+
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         std::filesystem::remove(UserFile());
