@@ -327,7 +327,9 @@ void Sheet::deleteShiftUp(const Rect& r) {
     }
     auto first = static_cast<size_t>(r.r1);
     auto last = std::min(static_cast<size_t>(r.r2) + 1, rows_.size());
-    if (r.wholeRows()) {
+    // Rows whose every stored column is in the range move up as whole rows,
+    // which costs moving row handles rather than cells.
+    if (r.wholeRows() || (r.c1 == 0 && static_cast<size_t>(r.c2) + 1 >= maxCols_)) {
         rows_.erase(rows_.begin() + static_cast<ptrdiff_t>(first),
                     rows_.begin() + static_cast<ptrdiff_t>(last));
         return;

@@ -98,6 +98,20 @@ TEST(sheet_test, deleting_part_of_rows_shifts_only_those_columns_up) {
     EXPECT_EQ(TextAt(s, 3, 2), L"3,2");
 }
 
+TEST(sheet_test, deleting_a_span_over_every_stored_column_moves_rows_up) {
+    Sheet s = Labelled(4, 3);
+    s.setNumberFormat(Rect{3, 0, 3, 0}, L"0.00");
+    s.deleteShiftUp(Rect{1, 0, 1, 3});  // A2:D2, one column past the data
+    EXPECT_EQ(TextAt(s, 1, 0), L"2,0");
+    EXPECT_EQ(TextAt(s, 2, 2), L"3,2");
+    EXPECT_EQ(s.style(s.cell(2, 0)).numberFormat, L"0.00");
+    EXPECT_EQ(s.lastRow(), 2);
+    // A narrower span leaves the columns beyond it in place.
+    s.deleteShiftUp(Rect{0, 0, 0, 1});
+    EXPECT_EQ(TextAt(s, 0, 0), L"2,0");
+    EXPECT_EQ(TextAt(s, 0, 2), L"0,2");
+}
+
 TEST(sheet_test, deleting_columns_moves_cells_and_widths_left) {
     Sheet s = Labelled(2, 4);
     s.setColumnWidth(2, 20.0);
