@@ -13,7 +13,8 @@
 namespace {
 
 // How far past the rows in use a new cell may stand and still get a dense
-// row: a file adds rows one line at a time, so only direct callers jump.
+// row. Files add rows line by line; only a direct caller, or a file with a
+// million empty lines in a row, jumps further, and memory must not follow.
 constexpr std::size_t kDenseRowReach = std::size_t{1} << 20;
 
 std::uint64_t FarKey(int nRow, int nColumn) {
@@ -101,21 +102,16 @@ bool KVExcelFileMgr::AddValue(KVExcelFileFieldValue* pValue) {
     }
     // Everything that can fail to allocate happens before the grid takes the
     // cell, so a refused or failed call always leaves the cell to the caller.
-    const auto rowIndex = static_cast<std::size_t>(nRow);
-    if (rowIndex < m_rows.size() + kDenseRowReach) {
-        if (rowIndex >= m_rows.size()) {
-            m_rows.resize(rowIndex + 1);
-        }
-        Row& row = m_rows[rowIndex];
-        if (row.size() == row.capacity()) {
-            row.reserve(std::max<std::size_t>(4, 2 * row.capacity()));
+    if (Row* row = DenseRow(nRow)) {
+        if (row->size() == row->capacity()) {
+            row->reserve(std::max<std::size_t>(4, 2 * row->capacity()));
         }
         // Loading adds each row's cells left to right, so this is an append.
-        auto it = row.end();
-        if (!row.empty() && row.back().nColumn > nColumn) {
-            it = std::lower_bound(row.begin(), row.end(), nColumn, ColumnBefore<Slot>);
+        auto it = row->end();
+        if (!row->empty() && row->back().nColumn > nColumn) {
+            it = std::lower_bound(row->begin(), row->end(), nColumn, ColumnBefore<Slot>);
         }
-        row.insert(it, Slot{nColumn, nullptr})->pValue.reset(pValue);
+        row->insert(it, Slot{nColumn, nullptr})->pValue.reset(pValue);
     } else {
         m_farCells.try_emplace(FarKey(nRow, nColumn)).first->second.reset(pValue);
     }

@@ -326,6 +326,31 @@ TEST(grid_test, cell_keys_name_row_then_column) {
     EXPECT_FALSE(grid.GetCellKey(0, -1, key));
 }
 
+TEST(grid_test, cells_after_a_million_empty_lines_land_in_place) {
+    ScratchDir dir;
+    const std::string gap(1100000, '\n');
+    constexpr int kFar = 1100001;
+    KVExcelFileMgr grid;
+    ASSERT_TRUE(grid.Load(dir.Write("runs.txt", Header(50, "a") + "\n" + gap + Header(10, "b") +
+                                                    Header(50, "c") + Header(10, "dup") + "\n")));
+    EXPECT_EQ(TextAt(grid, 0, 2), L"a");
+    EXPECT_EQ(TextAt(grid, kFar, 0), L"b");
+    EXPECT_EQ(TextAt(grid, kFar, 2), L"c");
+    EXPECT_EQ(grid.GetValue(kFar, 0)->GetColumn(), 0);
+    EXPECT_EQ(grid.GetCellCount(), 3U);
+    EXPECT_EQ(grid.GetRowLimit(), kFar + 1);
+    EXPECT_EQ(grid.GetColumnLimit(), 5);
+
+    grid.SetPlainMode(true);
+    ASSERT_TRUE(grid.Load(dir.Write("plain.txt", "x\n" + gap + "y\tz\n")));
+    EXPECT_EQ(TextAt(grid, 1, 1), L"x");
+    EXPECT_EQ(TextAt(grid, kFar + 1, 1), L"y");
+    EXPECT_EQ(TextAt(grid, kFar + 1, 2), L"z");
+    EXPECT_EQ(grid.GetCellCount(), 3U);
+    EXPECT_EQ(grid.GetRowLimit(), kFar + 2);
+    EXPECT_EQ(grid.GetColumnLimit(), 3);
+}
+
 TEST(grid_test, a_million_cells_load_in_both_modes) {
     ScratchDir dir;
     constexpr int kLines = 100000;
