@@ -482,7 +482,10 @@ TEST_F(WorkbookFiles, a_million_cells_write_to_xls_with_every_record_in_place) {
 class LibreOfficeCheck : public WorkbookFiles {
 protected:
     std::string convert(const std::string& file) {
-        std::string profile = "file://" + (dir_ / "lo-profile").string();
+        // A profile of its own per run: a busy or half-written profile makes a
+        // conversion silently do nothing.
+        std::string profile =
+            "file://" + (dir_ / ("lo-profile-" + fs::path(file).filename().string())).string();
         std::string outDir = (dir_ / "csv").string();
         std::string cmd = "timeout 300 soffice -env:UserInstallation=" + Quote(profile) +
                           " --headless --norestore --convert-to " +
