@@ -3,6 +3,12 @@
 # libFuzzer binary build-fuzz/fuzz/NAME; otherwise, with tests on, a replay
 # program runs it over every file of CORPUS as a CTest test, so the seeds and
 # every saved crash input run in the normal and the sanitizer builds too.
+if(SW_FUZZ)
+  # Coverage feedback must reach into the libraries, not only the fuzz entry points.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 function(sw_add_fuzzer name)
   cmake_parse_arguments(ARG "" "CORPUS" "SOURCES;LIBS" ${ARGN})
   if(SW_FUZZ)
