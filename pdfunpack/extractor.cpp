@@ -46,6 +46,11 @@ ExtractStatus Extractor::Run(std::span<const std::uint8_t> pdf, const Writer& wr
     StreamLocation where;
     while (scanner.Next(where)) {
         ++streamsFound_;
+        if (where.image) {
+            // Pictures hold no page text; inflating them would only spend the
+            // inflate limit that guards the text.
+            continue;
+        }
         TextInterpreter interpreter(write, options_.interpreter, atLineStart);
         const std::size_t room = options_.maxInflatedBytes - inflatedBytes_;
         const InflateResult result =

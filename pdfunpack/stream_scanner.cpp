@@ -91,6 +91,7 @@ bool StreamScanner::Next(StreamLocation& location) {
     // "stream" directly followed by its line end and "endstream" leaves nothing between them.
     location.dataLength = end > start ? end - start : 0;
     location.objectNumber = ObjectNumberBefore(file_, a);
+    location.image = DeclaresImage(file_, pos_, a);
     pos_ = end + 7;
     return true;
 }
@@ -101,6 +102,41 @@ std::span<const std::uint8_t> StreamScanner::InflateInput(const StreamLocation& 
     }
     const std::size_t length = std::min(location.dataLength + 1, file_.size() - location.dataOffset);
     return file_.subspan(location.dataOffset, length);
+}
+
+bool DeclaresImage(std::span<const std::uint8_t> file, std::size_t from, std::size_t keyword) {
+    constexpr std::string_view kSubtype = "/Subtype";
+    constexpr std::string_view kImage = "/Image";
+    keyword = std::min(keyword, file.size());
+    if (from >= keyword) {
+        return false;
+    }
+    const std::span<const std::uint8_t> before = file.first(keyword);
+    // Earlier objects without streams (pages, fonts) lie in the same stretch.
+    for (std::size_t at = from;;) {
+        const std::size_t hit = Find(before, at, "obj");
+        if (hit == std::string_view::npos) {
+            break;
+        }
+        from = hit;
+        at = hit + 1;
+    }
+    for (std::size_t at = from;;) {
+        const std::size_t hit = Find(before, at, kSubtype);
+        if (hit == std::string_view::npos) {
+            return false;
+        }
+        std::size_t i = hit + kSubtype.size();
+        while (i < keyword && IsSpace(file[i])) {
+            ++i;
+        }
+        const std::size_t nameEnd = i + kImage.size();
+        if (nameEnd <= keyword && std::memcmp(file.data() + i, kImage.data(), kImage.size()) == 0 &&
+            (nameEnd == keyword || IsSpace(file[nameEnd]) || file[nameEnd] == '/' || file[nameEnd] == '>')) {
+            return true;
+        }
+        at = hit + 1;
+    }
 }
 
 long ObjectNumberBefore(std::span<const std::uint8_t> file, std::size_t offset) {

@@ -13,6 +13,7 @@ struct StreamLocation {
     std::size_t dataOffset = 0;     // first data byte, after the keyword's line end
     std::size_t dataLength = 0;     // up to the line end before "endstream"
     long objectNumber = -1;         // of the nearest "N G obj" before the keyword, -1 if none
+    bool image = false;             // its dictionary says /Subtype /Image
 };
 
 enum class ScanStop {
@@ -45,6 +46,10 @@ private:
     ScanStop stop_ = ScanStop::NotYet;
     std::size_t stopOffset_ = 0;
 };
+
+// Whether the dictionary in file[from, keyword), taken from its last "obj"
+// on, declares an image: /Subtype followed by the name /Image.
+bool DeclaresImage(std::span<const std::uint8_t> file, std::size_t from, std::size_t keyword);
 
 // Object number of the last "N G obj" header that starts within a short
 // distance before `offset`, or -1.

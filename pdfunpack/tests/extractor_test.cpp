@@ -140,6 +140,31 @@ TEST(pdfunpack_extractor_test, limit_counts_all_streams_together) {
     EXPECT_EQ(e.inflated, 100U);
 }
 
+TEST(pdfunpack_extractor_test, image_streams_do_not_use_up_the_limit_for_text) {
+    // A picture on every page, each larger than the whole limit.
+    const std::string picture = Deflate(std::string(1 << 20, '\x7f'));
+    std::string pdf = "%PDF-1.4\n";
+    for (int page = 0; page < 3; ++page) {
+        const std::string text = Deflate("BT (page " + std::to_string(page) + ") Tj ET\nQ");
+        pdf += std::to_string(10 + page) +
+               " 0 obj\n<< /Type /XObject /Subtype /Image /Width 1024 /Height 1024 "
+               "/BitsPerComponent 8 /ColorSpace /DeviceGray /Filter /FlateDecode >>\nstream\n" +
+               picture + "\nendstream\nendobj\n";
+        pdf += std::to_string(20 + page) + " 0 obj\n<< /Length " + std::to_string(text.size()) +
+               " /Filter /FlateDecode >>\nstream\n" + text + "\nendstream\nendobj\n";
+    }
+    ExtractOptions options;
+    options.maxInflatedBytes = 1000;
+    const Extraction e = Extract(pdf, options);
+    EXPECT_EQ(e.status, ExtractStatus::Ok);
+    EXPECT_EQ(e.text, "page 0\r\npage 1\r\npage 2\r\n");
+    EXPECT_TRUE(e.warnings.empty());
+    // A form carries text of its own and is read like a page.
+    const std::string form = Deflate("BT (in form) Tj ET\nQ");
+    EXPECT_EQ(Extract("1 0 obj\n<< /Type /XObject /Subtype /Form >>\nstream\n" + form + "\nendstream\n").text,
+              "in form\r\n");
+}
+
 TEST(pdfunpack_extractor_test, hostile_strings_and_parentheses_stay_bounded) {
     const std::string huge(3 << 20, 'y');
     const Extraction e =

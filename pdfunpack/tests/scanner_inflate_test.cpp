@@ -84,6 +84,33 @@ TEST(pdfunpack_scanner_test, inflate_input_has_one_byte_more_and_object_number_i
     EXPECT_EQ(ObjectNumberBefore(Bytes("7 0 obj << >> "), 14), 7);
 }
 
+TEST(pdfunpack_scanner_test, image_dictionaries_are_recognised_and_nothing_else) {
+    auto image = [](std::string_view file) {
+        StreamScanner scanner(Bytes(file));
+        StreamLocation where;
+        std::vector<bool> found;
+        while (scanner.Next(where)) {
+            found.push_back(where.image);
+        }
+        return found;
+    };
+    EXPECT_EQ(image("5 0 obj\n<< /Type /XObject /Subtype /Image /Width 8 >>\nstream\nx\nendstream\n"),
+              std::vector<bool>{true});
+    EXPECT_EQ(image("5 0 obj<</Subtype/Image/Width 8>>stream\nx\nendstream"), std::vector<bool>{true});
+    EXPECT_EQ(image("5 0 obj<</Subtype\r\n/Image>>stream\nx\nendstream"), std::vector<bool>{true});
+    // Forms carry text; "/ImageB" in a resource list and /ImageMask are other names.
+    EXPECT_EQ(image("5 0 obj<</Subtype /Form>>stream\nx\nendstream"), std::vector<bool>{false});
+    EXPECT_EQ(image("5 0 obj<</Subtype /ImageB>>stream\nx\nendstream"), std::vector<bool>{false});
+    EXPECT_EQ(image("5 0 obj<</ImageMask true /Length 1>>stream\nx\nendstream"), std::vector<bool>{false});
+    // Only the stream's own object counts: an image before it, or one after it, does not.
+    EXPECT_EQ(image("4 0 obj<</Subtype/Image>>stream\nA\nendstream\nendobj\n"
+                    "5 0 obj<</Length 1>>stream\nB\nendstream\nendobj\n"
+                    "6 0 obj<</Subtype/Image>>stream\nC\nendstream\nendobj\n"),
+              (std::vector<bool>{true, false, true}));
+    EXPECT_FALSE(DeclaresImage(Bytes("/Subtype /Image"), 0, 0));
+    EXPECT_TRUE(DeclaresImage(Bytes("/Subtype /Image"), 0, 15));
+}
+
 TEST(pdfunpack_inflate_test, complete_stream_inflates_far_beyond_ten_times_its_size) {
     const std::string text(1 << 20, 'a');
     const std::string packed = Deflate(text, 9);
