@@ -403,7 +403,12 @@ ApplicationObject::~ApplicationObject() {
     // Released visible and under user control: the user takes the workbooks over.
     if (!state_->quit && state_->visible && state_->userControl) {
         for (const auto& book : state_->workbooks) {
-            HandOver(*book);
+            try {
+                HandOver(*book);
+            } catch (...) {
+                // Nothing to tell anyone at release time: the workbook stays
+                // wherever it was saved.
+            }
         }
     }
 }
