@@ -41,7 +41,7 @@ std::string Narrow(const std::wstring& w) {
     return std::string(w.begin(), w.end());
 }
 
-class ObjectModelTest : public ::testing::Test {
+class object_model_test : public ::testing::Test {
 protected:
     void SetUp() override {
         setenv("SHEETWISE_BATCH", "1", 1);
@@ -122,7 +122,7 @@ protected:
     long liveObjects_ = 0;
 };
 
-TEST_F(ObjectModelTest, creation_by_program_identifier_opens_one_workbook_with_a_sheet) {
+TEST_F(object_model_test, creation_by_program_identifier_opens_one_workbook_with_a_sheet) {
     Obj books = GetObj(app_.get(), kWorkbooks);
     EXPECT_EQ(Get(books.get(), kCount).lVal, 1);
     Obj book = GetObj(books.get(), kItem, {I2(1)});
@@ -136,7 +136,7 @@ TEST_F(ObjectModelTest, creation_by_program_identifier_opens_one_workbook_with_a
     EXPECT_EQ(Get(otherBooks.get(), kCount).lVal, 0);
 }
 
-TEST_F(ObjectModelTest, block_put_converts_typed_text_and_block_get_has_lower_bounds_one) {
+TEST_F(object_model_test, block_put_converts_typed_text_and_block_get_has_lower_bounds_one) {
     Obj block = Range(L"A1", L"C2");
     Put(block.get(), kValue,
         Block({{Bstr(L"1,234"), Bstr(L"1/31/2005"), Bstr(L"Total")}, {Bstr(L"10:30"), Bstr(L"12%"), Var()}}));
@@ -171,7 +171,7 @@ TEST_F(ObjectModelTest, block_put_converts_typed_text_and_block_get_has_lower_bo
     EXPECT_EQ(FormatOf(L"C2"), L"General");
 }
 
-TEST_F(ObjectModelTest, block_put_fills_from_the_first_cell_whatever_the_lower_bounds) {
+TEST_F(object_model_test, block_put_fills_from_the_first_cell_whatever_the_lower_bounds) {
     Put(Range(L"B2", L"C3").get(), kValue, Block({{Bstr(L"a"), Bstr(L"b")}, {Bstr(L"c"), Bstr(L"d")}}, 5));
     EXPECT_EQ(Text(ValueOf(L"B2")), L"a");
     EXPECT_EQ(Text(ValueOf(L"C3")), L"d");
@@ -182,7 +182,7 @@ TEST_F(ObjectModelTest, block_put_fills_from_the_first_cell_whatever_the_lower_b
     EXPECT_EQ(static_cast<uint32_t>(f1.scode), 0x800A07FAU);
 }
 
-TEST_F(ObjectModelTest, single_cell_values_keep_their_variant_types) {
+TEST_F(object_model_test, single_cell_values_keep_their_variant_types) {
     SetValue(L"A1", R8(2.5));
     SetValue(L"A2", Date(38383.5));
     SetValue(L"A3", Bool(true));
@@ -210,7 +210,7 @@ TEST_F(ObjectModelTest, single_cell_values_keep_their_variant_types) {
     EXPECT_EQ(ValueOf(L"A1").dblVal, 2.5);
 }
 
-TEST_F(ObjectModelTest, bad_cell_names_raise_an_application_error) {
+TEST_F(object_model_test, bad_cell_names_raise_an_application_error) {
     for (const wchar_t* bad : {L"", L"A0", L"XFE1", L"A1048577", L"Total", L"1A"}) {
         CallResult r = TryGet(sheet_.get(), kRange, {Bstr(bad), Bstr(L"A1")});
         EXPECT_EQ(r.hr, DISP_E_EXCEPTION) << Narrow(bad);
@@ -221,7 +221,7 @@ TEST_F(ObjectModelTest, bad_cell_names_raise_an_application_error) {
     EXPECT_EQ(last.hr, S_OK);
 }
 
-TEST_F(ObjectModelTest, range_corners_may_be_range_objects_or_one_reference) {
+TEST_F(object_model_test, range_corners_may_be_range_objects_or_one_reference) {
     Obj b2 = Cell(L"B2");
     Obj c3 = Cell(L"C3");
     Var first;
@@ -245,7 +245,7 @@ TEST_F(ObjectModelTest, range_corners_may_be_range_objects_or_one_reference) {
     EXPECT_EQ(TryGet(sheet_.get(), kRange, {app, Bstr(L"A1")}).hr, DISP_E_EXCEPTION);
 }
 
-TEST_F(ObjectModelTest, counts_of_rows_columns_and_cells) {
+TEST_F(object_model_test, counts_of_rows_columns_and_cells) {
     Obj rows = GetObj(sheet_.get(), kRows);
     Obj cols = GetObj(sheet_.get(), kColumns);
     Var n = Get(rows.get(), kCount);
@@ -256,7 +256,7 @@ TEST_F(ObjectModelTest, counts_of_rows_columns_and_cells) {
     EXPECT_EQ(Get(GetObj(Cell(L"B2").get(), kEntireRow).get(), kCount).lVal, 1);  // one row
 }
 
-TEST_F(ObjectModelTest, deleting_entire_rows_and_columns_shifts_cells) {
+TEST_F(object_model_test, deleting_entire_rows_and_columns_shifts_cells) {
     Put(Range(L"A1", L"C3").get(), kValue,
         Block({{Bstr(L"a1"), Bstr(L"b1"), Bstr(L"c1")},
                {Bstr(L"a2"), Bstr(L"b2"), Bstr(L"c2")},
@@ -270,7 +270,7 @@ TEST_F(ObjectModelTest, deleting_entire_rows_and_columns_shifts_cells) {
     EXPECT_EQ(ValueOf(L"C1").vt, VT_EMPTY);
 }
 
-TEST_F(ObjectModelTest, deleting_a_partial_row_span_when_empty_shifts_only_its_cells) {
+TEST_F(object_model_test, deleting_a_partial_row_span_when_empty_shifts_only_its_cells) {
     // As the converter drops an empty row: read the span, check it, delete it.
     Put(Range(L"A1", L"C3").get(), kValue,
         Block({{Bstr(L"a1"), Bstr(L"b1"), Bstr(L"keep")},
@@ -292,7 +292,7 @@ TEST_F(ObjectModelTest, deleting_a_partial_row_span_when_empty_shifts_only_its_c
     EXPECT_EQ(Text(ValueOf(L"A1")), L"b1");
 }
 
-TEST_F(ObjectModelTest, clear_around_a_cell_through_offsets) {
+TEST_F(object_model_test, clear_around_a_cell_through_offsets) {
     for (const wchar_t* name : {L"A1", L"B1", L"C1", L"D1", L"A2", L"B2", L"C2", L"D2", L"A3", L"D3"}) {
         SetValue(name, Bstr(name));
     }
@@ -319,7 +319,7 @@ TEST_F(ObjectModelTest, clear_around_a_cell_through_offsets) {
     EXPECT_EQ(off.hr, DISP_E_EXCEPTION);
 }
 
-TEST_F(ObjectModelTest, font_members_apply_to_every_cell_of_the_range) {
+TEST_F(object_model_test, font_members_apply_to_every_cell_of_the_range) {
     Obj block = Range(L"A1", L"B2");
     Obj font = GetObj(block.get(), kFont);
     Put(font.get(), kName, Bstr(L"Courier New"));
@@ -342,7 +342,7 @@ TEST_F(ObjectModelTest, font_members_apply_to_every_cell_of_the_range) {
     EXPECT_EQ(TryPut(font.get(), kSize, I4(0)).hr, DISP_E_EXCEPTION);
 }
 
-TEST_F(ObjectModelTest, number_formats_read_back_as_written) {
+TEST_F(object_model_test, number_formats_read_back_as_written) {
     SetValue(L"A1", Bstr(L"0.25"));
     EXPECT_EQ(FormatOf(L"A1"), L"General");
     Put(Cell(L"A1").get(), kNumberFormat, Bstr(L"0.0%"));
@@ -355,7 +355,7 @@ TEST_F(ObjectModelTest, number_formats_read_back_as_written) {
     EXPECT_EQ(ValueOf(L"B1").vt, VT_DATE);
 }
 
-TEST_F(ObjectModelTest, column_width_and_alignment) {
+TEST_F(object_model_test, column_width_and_alignment) {
     Put(Cell(L"C1").get(), kColumnWidth, I4(20));
     EXPECT_EQ(WidthOf(L"C"), 20.0);
     EXPECT_EQ(WidthOf(L"D"), 8.43);
@@ -368,7 +368,7 @@ TEST_F(ObjectModelTest, column_width_and_alignment) {
     EXPECT_EQ(TryPut(column.get(), kHorizontalAlignment, I4(12345)).hr, DISP_E_EXCEPTION);
 }
 
-TEST_F(ObjectModelTest, autofit_sizes_a_column_to_its_widest_displayed_text) {
+TEST_F(object_model_test, autofit_sizes_a_column_to_its_widest_displayed_text) {
     SetValue(L"A1", Bstr(L"short"));
     SetValue(L"A2", Bstr(L"a considerably longer piece of text"));
     SetValue(L"B1", Bstr(L"a considerably longer piece of text"));
@@ -394,14 +394,14 @@ TEST_F(ObjectModelTest, autofit_sizes_a_column_to_its_widest_displayed_text) {
     EXPECT_LT(WidthOf(L"A"), 8.0);
 }
 
-TEST_F(ObjectModelTest, select_makes_the_active_cell) {
+TEST_F(object_model_test, select_makes_the_active_cell) {
     Call(Cell(L"C5").get(), kSelect);
     Obj active = GetObj(app_.get(), kActiveCell);
     EXPECT_EQ(Get(active.get(), kRow).lVal, 5);
     EXPECT_EQ(Get(active.get(), kColumn).lVal, 3);
 }
 
-TEST_F(ObjectModelTest, save_as_writes_by_extension) {
+TEST_F(object_model_test, save_as_writes_by_extension) {
     SetValue(L"A1", Bstr(L"hello"));
     const fs::path xls = dir_ / "out.xls";
     const fs::path xlsx = dir_ / "out.XLSX";
@@ -417,7 +417,7 @@ TEST_F(ObjectModelTest, save_as_writes_by_extension) {
     EXPECT_EQ(magic(xlsx), std::string("PK\x03\x04", 4));
 }
 
-TEST_F(ObjectModelTest, save_failures_are_application_errors_and_write_nothing) {
+TEST_F(object_model_test, save_failures_are_application_errors_and_write_nothing) {
     SetValue(L"A1", Bstr(L"x"));
     EXPECT_EQ(Save(dir_ / "missing-folder" / "out.xls").scode, DISP_E_EXCEPTION);
     EXPECT_FALSE(saveError_.empty());
@@ -434,7 +434,7 @@ TEST_F(ObjectModelTest, save_failures_are_application_errors_and_write_nothing) 
     EXPECT_EQ(Save(dir_ / "big.xlsx").scode, S_OK) << Narrow(saveError_);
 }
 
-TEST_F(ObjectModelTest, application_flags_and_quit) {
+TEST_F(object_model_test, application_flags_and_quit) {
     Put(app_.get(), kDisplayAlerts, Bool(false));
     EXPECT_EQ(Get(app_.get(), kDisplayAlerts).boolVal, VARIANT_FALSE);
     Put(app_.get(), kVisible, Bool(true));
@@ -445,7 +445,7 @@ TEST_F(ObjectModelTest, application_flags_and_quit) {
     EXPECT_EQ(Get(books.get(), kCount).lVal, 0);
 }
 
-TEST_F(ObjectModelTest, invoke_refuses_unknown_members_and_bad_calls) {
+TEST_F(object_model_test, invoke_refuses_unknown_members_and_bad_calls) {
     EXPECT_EQ(TryGet(sheet_.get(), 0x7777).hr, DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(TryPut(Cell(L"A1").get(), kCount, I4(3)).hr, DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(TryGet(sheet_.get(), kRange, {Bstr(L"A1"), Bstr(L"A1"), Bstr(L"A1")}).hr, DISP_E_BADPARAMCOUNT);
@@ -457,10 +457,10 @@ TEST_F(ObjectModelTest, invoke_refuses_unknown_members_and_bad_calls) {
 }
 
 // Hand-over: the viewer is a script that records what it was asked to open.
-class HandOverTest : public ObjectModelTest {
+class hand_over_test : public object_model_test {
 protected:
     void SetUp() override {
-        ObjectModelTest::SetUp();
+        object_model_test::SetUp();
         record_ = dir_ / "opened.txt";
         const fs::path script = dir_ / "viewer.sh";
         std::ofstream(script) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << record_.string() << ".tmp' && mv '"
@@ -473,7 +473,7 @@ protected:
     void TearDown() override {
         unsetenv("SHEETWISE_VIEWER");
         unsetenv("DISPLAY");
-        ObjectModelTest::TearDown();
+        object_model_test::TearDown();
     }
     // What the viewer opened, waiting a little for the detached process.
     std::string Opened() {
@@ -494,7 +494,7 @@ protected:
     fs::path record_;
 };
 
-TEST_F(HandOverTest, saved_workbook_opens_in_the_viewer) {
+TEST_F(hand_over_test, saved_workbook_opens_in_the_viewer) {
     SetValue(L"A1", Bstr(L"x"));
     const fs::path out = dir_ / "report.xls";
     EXPECT_EQ(Save(out).scode, S_OK);
@@ -502,7 +502,7 @@ TEST_F(HandOverTest, saved_workbook_opens_in_the_viewer) {
     EXPECT_EQ(Opened(), out.string());
 }
 
-TEST_F(HandOverTest, unsaved_workbook_opens_as_a_temporary_copy) {
+TEST_F(hand_over_test, unsaved_workbook_opens_as_a_temporary_copy) {
     SetValue(L"A1", Bstr(L"x"));
     Release(true);
     std::string opened = Opened();
@@ -512,20 +512,20 @@ TEST_F(HandOverTest, unsaved_workbook_opens_as_a_temporary_copy) {
     fs::remove_all(fs::path(opened).parent_path());
 }
 
-TEST_F(HandOverTest, nothing_opens_in_batch_mode) {
+TEST_F(hand_over_test, nothing_opens_in_batch_mode) {
     setenv("SHEETWISE_BATCH", "1", 1);
     Release(true);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_FALSE(fs::exists(record_));
 }
 
-TEST_F(HandOverTest, nothing_opens_when_released_invisible) {
+TEST_F(hand_over_test, nothing_opens_when_released_invisible) {
     Release(false);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_FALSE(fs::exists(record_));
 }
 
-TEST_F(HandOverTest, nothing_opens_after_quit) {
+TEST_F(hand_over_test, nothing_opens_after_quit) {
     Put(app_.get(), kVisible, Bool(true));
     Put(app_.get(), kUserControl, Bool(true));
     Call(app_.get(), kQuit);
