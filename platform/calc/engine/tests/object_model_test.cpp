@@ -210,6 +210,31 @@ TEST_F(object_model_test, single_cell_values_keep_their_variant_types) {
     EXPECT_EQ(ValueOf(L"A1").dblVal, 2.5);
 }
 
+TEST_F(object_model_test, scalar_puts_fill_the_range_and_vectors_fill_a_row) {
+    Var money;
+    money.vt = VT_CY;
+    money.cyVal.int64 = 123450;  // 12.345
+    Put(Range(L"A1", L"B2").get(), kValue, money);
+    EXPECT_EQ(ValueOf(L"B2").dblVal, 12.345);
+    EXPECT_EQ(ValueOf(L"B2").vt, VT_R8);
+    EXPECT_EQ(FormatOf(L"A1"), L"$#,##0.00_);($#,##0.00)");
+    Var row;
+    row.vt = VT_ARRAY | VT_VARIANT;
+    row.parray = SafeArrayCreateVector(VT_VARIANT, 1, 3);
+    for (LONG i = 1; i <= 3; ++i) {
+        Var v = I4(i * 10);
+        SafeArrayPutElement(row.parray, &i, &v);
+    }
+    Put(Range(L"C5", L"E5").get(), kValue, row);
+    EXPECT_EQ(ValueOf(L"C5").dblVal, 10.0);
+    EXPECT_EQ(ValueOf(L"E5").dblVal, 30.0);
+    EXPECT_EQ(ValueOf(L"C6").vt, VT_EMPTY);
+    // Emptying a whole column leaves the rest alone.
+    Put(GetObj(Cell(L"A1").get(), kEntireColumn).get(), kValue, Var());
+    EXPECT_EQ(ValueOf(L"A2").vt, VT_EMPTY);
+    EXPECT_EQ(ValueOf(L"B2").dblVal, 12.345);
+}
+
 TEST_F(object_model_test, bad_cell_names_raise_an_application_error) {
     for (const wchar_t* bad : {L"", L"A0", L"XFE1", L"A1048577", L"Total", L"1A"}) {
         CallResult r = TryGet(sheet_.get(), kRange, {Bstr(bad), Bstr(L"A1")});
