@@ -12,7 +12,17 @@ function(sw_add_test name)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
     SW_SOURCE_DIR="${PROJECT_SOURCE_DIR}" SW_BINARY_DIR="${CMAKE_BINARY_DIR}")
-  gtest_discover_tests(${name}
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "${ARG_ENV}")
+  # Empty lists would shift the property/value pairs, so add each only when given.
+  set(props)
+  if(ARG_LABELS)
+    list(APPEND props LABELS "${ARG_LABELS}")
+  endif()
+  if(ARG_ENV)
+    list(APPEND props ENVIRONMENT "${ARG_ENV}")
+  endif()
+  if(props)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+  endif()
 endfunction()
