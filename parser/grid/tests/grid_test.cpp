@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <map>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "parser/grid/KVExcelFileMgr.h"
@@ -23,7 +26,104 @@ KVExcelFileFieldValue* Cell(int row, int column, const std::wstring& text) {
     return new KVExcelFileFieldValue(row, column, text);
 }
 
+// Printer text as bytes: runs with keys that collide after number reading,
+// repeated keys on a line, broken headers, stray brackets, CR LF and
+// Windows-1252 bytes.
+std::string RandomPrinterText(std::mt19937& rng) {
+    static const char* const keys[] = {"0",          "-0",          "+5",          "5",    " -40", "120",
+                                       "2147483647", "99999999999", "-2147483648", "0012", "x",    "40"};
+    static const char* const styles[] = {"BUI", "bui", "NNN", "BU", "NnI", ""};
+    static const char* const texts[] = {"",        " Total ", "1,234.50",     "a]]b", "][",
+                                        "[",       "]",       "\xE9",         "\x80", "\xC3\xA9",
+                                        "\t x \t", "\r",      "[[1,2][bad]]", "[[",   "]]"};
+    std::string bytes;
+    const int lines = std::uniform_int_distribution<int>(0, 25)(rng);
+    for (int line = 0; line < lines; ++line) {
+        const int runs = std::uniform_int_distribution<int>(0, 6)(rng);
+        for (int run = 0; run < runs; ++run) {
+            if (rng() % 6 == 0) {
+                bytes += texts[rng() % std::size(texts)];
+                continue;
+            }
+            bytes += std::string("[[") + keys[rng() % std::size(keys)] + "," + std::to_string(rng() % 100) +
+                     ",-" + std::to_string(rng() % 100) + "," + std::to_string(rng() % 100) + "][" +
+                     std::to_string(rng() % 30) + "][" + styles[rng() % std::size(styles)] + "][Arial]]" +
+                     texts[rng() % std::size(texts)];
+        }
+        bytes += rng() % 2 == 0 ? "\r\n" : "\n";
+    }
+    if (rng() % 3 == 0) {
+        bytes += Header(static_cast<int>(rng() % 500), "unterminated last line");
+    }
+    return bytes;
+}
+
 }  // namespace
+
+TEST(grid_test, token_mode_matches_the_key_walk_over_the_parsed_runs) {
+    ScratchDir dir;
+    std::mt19937 rng(73);
+    for (int round = 0; round < 300; ++round) {
+        const std::string bytes = RandomPrinterText(rng);
+        const auto path = dir.Write("job" + std::to_string(round) + ".txt", bytes);
+        SCOPED_TRACE("round " + std::to_string(round) + ":\n" + bytes);
+
+        // The cells as the column walk over the parser's sorted keys places
+        // them: the k-th key in column 2k, the first run of a position kept.
+        KVExcelFileFieldInfoParser parser;
+        ASSERT_TRUE(parser.ReadFile(path));
+        std::map<std::pair<int, int>, const KVExcelFileFieldInfoToken*> expected;
+        int column = 0;
+        int rowLimit = 0;
+        int columnLimit = 0;
+        for (int key : parser.GetKeyList()) {
+            const auto& tokens = *parser.GetTokenArray(key);
+            for (const auto& token : tokens) {
+                expected.try_emplace({token.m_nLineIndex, column}, &token);
+            }
+            rowLimit = std::max(rowLimit, tokens.back().m_nLineIndex + 1);
+            column += 2;
+        }
+        if (column > columnLimit) {
+            columnLimit = column + 1;
+        }
+
+        KVExcelFileMgr grid;
+        ASSERT_TRUE(grid.Load(path));
+        ASSERT_EQ(grid.GetRowLimit(), rowLimit);
+        ASSERT_EQ(grid.GetColumnLimit(), columnLimit);
+        std::size_t found = 0;
+        for (int row = 0; row < rowLimit; ++row) {
+            for (int c = 0; c < columnLimit; ++c) {
+                const auto* cell = grid.GetValue(row, c);
+                const auto it = expected.find({row, c});
+                if (it == expected.end()) {
+                    EXPECT_EQ(cell, nullptr) << row << "," << c;
+                    continue;
+                }
+                ASSERT_NE(cell, nullptr) << row << "," << c;
+                ++found;
+                const auto& token = *it->second;
+                EXPECT_EQ(cell->GetRow(), row);
+                EXPECT_EQ(cell->GetColumn(), c);
+                EXPECT_EQ(cell->GetText(), token.m_strText);
+                EXPECT_EQ(cell->m_nColumnKey, token.m_nColumnKey);
+                EXPECT_EQ(cell->m_nN2, token.m_nN2);
+                EXPECT_EQ(cell->m_nN3, token.m_nN3);
+                EXPECT_EQ(cell->m_nN4, token.m_nN4);
+                EXPECT_EQ(cell->m_nN5, token.m_nN5);
+                EXPECT_EQ(cell->m_bBold, token.m_bBold);
+                EXPECT_EQ(cell->m_bUnderline, token.m_bUnderline);
+                EXPECT_EQ(cell->m_bItalic, token.m_bItalic);
+            }
+        }
+        EXPECT_EQ(found, expected.size());
+        EXPECT_EQ(grid.GetCellCount(), expected.size());
+        if (HasFailure()) {
+            return;
+        }
+    }
+}
 
 TEST(grid_test, column_keys_become_even_columns_by_rank) {
     ScratchDir dir;

@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <cwchar>
+#include <cwctype>
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -29,7 +35,212 @@ std::vector<std::wstring> Dump(const KVExcelFileFieldInfoParser& parser) {
     return out;
 }
 
+// A second, deliberately plain reading of the run format: whole-string
+// find and substr, the C library's number reader and isspace, an ordered
+// map for the keys. The tokenizer must agree with it on any line at all.
+namespace plain {
+
+struct Run {
+    int line = -1, key = -1, n2 = -1, n3 = -1, n4 = -1, n5 = -1;
+    bool bold = false, underline = false, italic = false;
+    std::wstring name, text;
+};
+
+std::wstring Trim(const std::wstring& s) {
+    std::size_t b = 0;
+    std::size_t e = s.size();
+    while (b < e && std::iswspace(static_cast<wint_t>(s[b]))) {
+        ++b;
+    }
+    while (e > b && std::iswspace(static_cast<wint_t>(s[e - 1]))) {
+        --e;
+    }
+    return s.substr(b, e - b);
+}
+
+std::wstring From(const std::wstring& s, std::size_t pos) {
+    return pos >= s.size() ? std::wstring() : s.substr(pos);
+}
+
+int Number(const std::wstring& s) {
+    const std::wstring field = s.substr(0, 19);
+    const long value = std::wcstol(field.c_str(), nullptr, 10);
+    return static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
+}
+
+bool Header(int line, std::wstring s, Run& run) {
+    std::size_t at = s.find(L',');
+    if (at == std::wstring::npos) {
+        return false;
+    }
+    run.key = Number(From(s, 2));
+    s = From(s, at + 1);
+    at = s.find(L',');
+    if (at == std::wstring::npos) {
+        return false;
+    }
+    run.n2 = Number(s);
+    s = From(s, at + 1);
+    at = s.find(L',');
+    if (at == std::wstring::npos) {
+        return false;
+    }
+    run.n3 = Number(s);
+    s = From(s, at + 1);
+    at = s.find(L']');
+    if (at == std::wstring::npos) {
+        return false;
+    }
+    run.n4 = Number(s);
+    s = From(s, at + 2);
+    at = s.find(L']');
+    if (at == std::wstring::npos) {
+        return false;
+    }
+    run.n5 = Number(s);
+    s = From(s, at + 2);
+    at = s.find(L"][");
+    if (at == std::wstring::npos || s.size() < 4) {
+        return false;
+    }
+    const std::wstring style = s.substr(0, 3);
+    s = From(s, at + 2);
+    at = s.find(L"]]");
+    if (at == std::wstring::npos) {
+        return false;
+    }
+    run.name = s.substr(0, at);
+    run.line = line;
+    run.bold = std::towupper(static_cast<wint_t>(style[0])) == L'B';
+    run.underline = std::towupper(static_cast<wint_t>(style[1])) == L'U';
+    run.italic = std::towupper(static_cast<wint_t>(style[2])) == L'I';
+    return true;
+}
+
+bool TakeRun(int line, std::wstring& s, Run& run) {
+    const std::size_t p = s.find(L"[[");
+    const std::size_t q = s.find(L"]]");
+    if (s.empty() || p == std::wstring::npos) {
+        return false;
+    }
+    if (q == std::wstring::npos || q < p) {
+        return false;
+    }
+    const std::wstring header = s.substr(p, q + 2 - p);
+    s = From(s, q + 2);
+    const std::size_t next = s.find(L"[[");
+    run.text = Trim(next == std::wstring::npos ? s : s.substr(0, next));
+    if (!Header(line, header + run.text, run)) {
+        return false;
+    }
+    s = next == std::wstring::npos ? std::wstring() : s.substr(next);
+    return true;
+}
+
+std::map<int, std::vector<Run>> Parse(const std::vector<std::wstring>& lines) {
+    std::map<int, std::vector<Run>> groups;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::wstring s = lines[i];
+        while (!s.empty()) {
+            s = Trim(s);
+            Run run;
+            if (!TakeRun(static_cast<int>(i), s, run)) {
+                break;
+            }
+            groups[run.key].push_back(run);
+        }
+    }
+    return groups;
+}
+
+}  // namespace plain
+
+// Lines built from the pieces the format is made of, well-formed or not.
+std::wstring RandomLine(std::mt19937& rng) {
+    static const wchar_t* const pieces[] = {
+        L"[[",         L"]]",
+        L"][",         L"[",
+        L"]",          L",",
+        L" ",          L"\t",
+        L"\r",         L"-",
+        L"+",          L"0",
+        L"7",          L"-3",
+        L"42",         L"B",
+        L"u",          L"I",
+        L"n",          L"x y",
+        L"Arial",      L"\u00E9",
+        L"\u00C9",     L"\u20AC",
+        L"2147483648", L"-99999999999999999999",
+        L"   12",
+    };
+    static const wchar_t* const keys[] = {L"0", L"-0", L"+5", L"5", L" -40", L"120", L"2147483647",
+                                          L"99999999999", L"-2147483648", L"0012", L"x",
+                                          // the number field ends after 19 characters
+                                          L"                  8", L"                   9"};
+    static const wchar_t* const styles[] = {L"BUI", L"bui", L"NNN", L"BU", L"IUB", L"B", L"", L"bUiX"};
+    std::wstring line;
+    const int count = std::uniform_int_distribution<int>(0, 12)(rng);
+    for (int i = 0; i < count; ++i) {
+        if (std::uniform_int_distribution<int>(0, 2)(rng) == 0) {
+            line += pieces[rng() % std::size(pieces)];
+            continue;
+        }
+        line += L"[[";
+        line += keys[rng() % std::size(keys)];
+        for (const wchar_t* separator : {L",", L",", L",", L"]["}) {
+            line += separator;
+            line += rng() % 2 == 0 ? L"1" : keys[rng() % std::size(keys)];
+        }
+        line += L"][";
+        line += styles[rng() % std::size(styles)];
+        line += L"][Arial]]";
+        line += pieces[rng() % std::size(pieces)];
+        line += pieces[rng() % std::size(pieces)];
+    }
+    return line;
+}
+
 }  // namespace
+
+TEST(field_info_parser_test, random_lines_tokenize_as_the_plain_reading_does) {
+    std::mt19937 rng(20261207);
+    for (int round = 0; round < 400; ++round) {
+        std::vector<std::wstring> lines(std::uniform_int_distribution<int>(1, 8)(rng));
+        for (auto& line : lines) {
+            line = RandomLine(rng);
+        }
+        const auto expected = plain::Parse(lines);
+        KVExcelFileFieldInfoParser parser;
+        ASSERT_TRUE(parser.Parse(lines));
+
+        std::vector<int> keys;
+        for (const auto& group : expected) {
+            keys.push_back(group.first);
+        }
+        ASSERT_EQ(parser.GetKeyList(), keys) << "round " << round;
+        for (const auto& [key, runs] : expected) {
+            const auto* tokens = parser.GetTokenArray(key);
+            ASSERT_NE(tokens, nullptr);
+            ASSERT_EQ(tokens->size(), runs.size()) << "round " << round << " key " << key;
+            for (std::size_t i = 0; i < runs.size(); ++i) {
+                const auto& t = (*tokens)[i];
+                const auto& r = runs[i];
+                SCOPED_TRACE("round " + std::to_string(round) + " key " + std::to_string(key));
+                EXPECT_EQ(t.m_nLineIndex, r.line);
+                EXPECT_EQ(t.m_nColumnKey, r.key);
+                EXPECT_EQ(t.m_nN2, r.n2);
+                EXPECT_EQ(t.m_nN3, r.n3);
+                EXPECT_EQ(t.m_nN4, r.n4);
+                EXPECT_EQ(t.m_nN5, r.n5);
+                EXPECT_EQ(t.m_bBold, r.bold);
+                EXPECT_EQ(t.m_bUnderline, r.underline);
+                EXPECT_EQ(t.m_bItalic, r.italic);
+                EXPECT_EQ(t.m_strName, r.name);
+                EXPECT_EQ(t.m_strText, r.text);
+            }
+        }
+    }
+}
 
 TEST(field_info_parser_test, runs_group_by_key_with_keys_in_signed_order) {
     KVExcelFileFieldInfoParser parser;
