@@ -95,6 +95,13 @@ void SaveWorkbook(WorkbookModel& book, const std::wstring& path, FileKind kind) 
         views.push_back(sheet.get());
     }
     std::string file = ToUtf8(path);
+    // A file its owner protected from writing is not replaced, even where the
+    // folder would allow the rename (or the superuser could write it anyway).
+    struct stat existing {};
+    if (::stat(file.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
+        ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(file.c_str(), W_OK) != 0)) {
+        throw AppError{L"Cannot save over " + path + L": the file is read-only. Nothing was saved."};
+    }
     io::WriteResult r = kind == FileKind::Xlsx ? io::WriteXlsx(views, file) : io::WriteXls(views, file);
     if (!r.ok) {
         throw AppError{r.error.empty() ? L"The workbook could not be saved as " + path + L"."

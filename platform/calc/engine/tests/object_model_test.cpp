@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -39,6 +42,19 @@ constexpr SCODE kAppError = static_cast<SCODE>(0x800A03ECU);
 
 std::string Narrow(const std::wstring& w) {
     return std::string(w.begin(), w.end());
+}
+
+bool HasLine(const std::string& text, const std::string& line) {
+    size_t at = 0;
+    while ((at = text.find(line, at)) != std::string::npos) {
+        const bool starts = at == 0 || text[at - 1] == '\n';
+        const size_t end = at + line.size();
+        if (starts && (end == text.size() || text[end] == '\n')) {
+            return true;
+        }
+        at = end;
+    }
+    return false;
 }
 
 class object_model_test : public ::testing::Test {
@@ -113,8 +129,34 @@ protected:
         return hr;
     }
 
+    // An independent reader's dump of a saved file (platform/calc/io/tests/readback.py).
+    std::string ReadBack(const std::string& kind, const fs::path& file) {
+        const std::string script = std::string(SW_SOURCE_DIR) + "/platform/calc/io/tests/readback.py";
+        const std::string command =
+            "/usr/bin/python3 '" + script + "' " + kind + " '" + file.string() + "' 2>&1";
+        std::string text;
+        std::FILE* p = ::popen(command.c_str(), "r");
+        if (!p) {
+            ADD_FAILURE() << "cannot run " << command;
+            return text;
+        }
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) {
+            text.append(buf, n);
+        }
+        const int st = ::pclose(p);
+        const int code = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+        if (code == 3 || code == 127) {
+            skipReason_ = "the python3 reader for ." + kind + " is not installed: " + text;
+        } else {
+            EXPECT_EQ(code, 0) << text;
+        }
+        return text;
+    }
+
     Obj app_;
     Obj sheet_;
+    std::string skipReason_;
     fs::path dir_;
     std::wstring saveError_;
     long liveBstrs_ = 0;
@@ -289,10 +331,14 @@ TEST_F(object_model_test, deleting_entire_rows_and_columns_shifts_cells) {
     Call(GetObj(Cell(L"A2").get(), kEntireRow).get(), kDelete, {I4(kShiftUp)});
     EXPECT_EQ(Text(ValueOf(L"A2")), L"a3");
     EXPECT_EQ(ValueOf(L"A3").vt, VT_EMPTY);
+    Put(Cell(L"C1").get(), kColumnWidth, I4(20));
     Call(GetObj(Cell(L"A1").get(), kEntireColumn).get(), kDelete, {I4(kShiftToLeft)});
     EXPECT_EQ(Text(ValueOf(L"A1")), L"b1");
     EXPECT_EQ(Text(ValueOf(L"B2")), L"c3");
     EXPECT_EQ(ValueOf(L"C1").vt, VT_EMPTY);
+    // Column widths move with their columns.
+    EXPECT_EQ(WidthOf(L"B"), 20.0);
+    EXPECT_EQ(WidthOf(L"C"), 8.43);
 }
 
 TEST_F(object_model_test, deleting_a_partial_row_span_when_empty_shifts_only_its_cells) {
@@ -457,6 +503,107 @@ TEST_F(object_model_test, save_failures_are_application_errors_and_write_nothing
     EXPECT_EQ(Save(xls).scode, DISP_E_EXCEPTION);
     EXPECT_NE(saveError_.find(L"256"), std::wstring::npos);
     EXPECT_EQ(Save(dir_ / "big.xlsx").scode, S_OK) << Narrow(saveError_);
+}
+
+// A workbook built through the object model, saved in both formats and read
+// back by independent readers: every value, format, font, width, alignment
+// and the active cell the application held must be in the file.
+TEST_F(object_model_test, saved_workbooks_read_back_as_the_application_held_them) {
+    Put(Range(L"A1", L"E3").get(), kValue,
+        Block({{Bstr(L"Item"), Bstr(L"Amount"), Bstr(L"Date"), Bstr(L"Time"), Bstr(L"Share")},
+               {Bstr(L"drop me"), Var(), Var(), Var(), Var()},
+               {Bstr(L"Widget"), Bstr(L"1,234.50"), Bstr(L"1/31/2005"), Bstr(L"10:30 PM"), Bstr(L"12.5%")}}));
+    Call(GetObj(Cell(L"A2").get(), kEntireRow).get(), kDelete, {I4(kShiftUp)});
+    SetValue(L"A3", R8(-2.25));
+    Put(Cell(L"A3").get(), kNumberFormat, Bstr(L"0.00"));
+    Put(Cell(L"C2").get(), kNumberFormat, Bstr(L"yyyy-mm-dd"));
+    Obj header = GetObj(Range(L"A1", L"E1").get(), kFont);
+    Put(header.get(), kName, Bstr(L"Courier New"));
+    Put(header.get(), kSize, I4(12));
+    Put(header.get(), kBold, I2(1));
+    Put(header.get(), kItalic, I2(1));
+    Put(header.get(), kUnderline, I2(2));
+    Put(Range(L"B1", L"B2").get(), kHorizontalAlignment, I4(kAlignLeft));
+    Put(Cell(L"D1").get(), kColumnWidth, I4(20));
+    Call(GetObj(Cell(L"A1").get(), kEntireColumn).get(), kAutoFit);
+    Call(Cell(L"B2").get(), kSelect);
+    const double widthA = WidthOf(L"A");
+
+    const fs::path xls = dir_ / "held.xls";
+    const fs::path xlsx = dir_ / "held.xlsx";
+    ASSERT_EQ(Save(xls).scode, S_OK) << Narrow(saveError_);
+    ASSERT_EQ(Save(xlsx).scode, S_OK) << Narrow(saveError_);
+    const std::string x = ReadBack("xls", xls);
+    const std::string y = ReadBack("xlsx", xlsx);
+    if (!skipReason_.empty()) {
+        GTEST_SKIP() << skipReason_;
+    }
+    // The deleted row is gone, so the data row is row 2 in both files.
+    for (const char* line : {
+             "sheet 0 Sheet1 rows=3 cols=5",
+             "cell 0 A1 text Item fmt=General ifmt=0 font=Courier New|240|b1|i1|u1|w700 align=0",
+             "cell 0 B1 text Amount fmt=General ifmt=0 font=Courier New|240|b1|i1|u1|w700 align=1",
+             "cell 0 E1 text Share fmt=General ifmt=0 font=Courier New|240|b1|i1|u1|w700 align=0",
+             "cell 0 A2 text Widget fmt=General ifmt=0 font=Arial|200|b0|i0|u0|w400 align=0",
+             "cell 0 B2 number 1234.5 fmt=#,##0.00 ifmt=4 font=Arial|200|b0|i0|u0|w400 align=1",
+             "cell 0 C2 date 38383.0/(2005, 1, 31, 0, 0, 0) fmt=yyyy-mm-dd ifmt=164 "
+             "font=Arial|200|b0|i0|u0|w400 "
+             "align=0",
+             "cell 0 D2 date 0.9375/(0, 0, 0, 22, 30, 0) fmt=h:mm AM/PM ifmt=18 font=Arial|200|b0|i0|u0|w400 "
+             "align=0",
+             "cell 0 E2 number 0.125 fmt=0.00% ifmt=10 font=Arial|200|b0|i0|u0|w400 align=0",
+             "cell 0 A3 number -2.25 fmt=0.00 ifmt=2 font=Arial|200|b0|i0|u0|w400 align=0",
+             "active 0 B2",
+         }) {
+        EXPECT_TRUE(HasLine(x, line)) << line << "\n" << x;
+    }
+    for (const char* line : {
+             "sheet 0 Sheet1 rows=3 cols=5",
+             "cell 0 A1 s Item fmt=General font=Courier New|12.0|b1|i1|usingle align=None date=0",
+             "cell 0 B1 s Amount fmt=General font=Courier New|12.0|b1|i1|usingle align=left date=0",
+             "cell 0 A2 s Widget fmt=General font=Arial|10.0|b0|i0|uNone align=None date=0",
+             "cell 0 B2 n 1234.5 fmt=#,##0.00 font=Arial|10.0|b0|i0|uNone align=left date=0",
+             "cell 0 C2 d 2005-01-31 00:00:00 fmt=yyyy-mm-dd font=Arial|10.0|b0|i0|uNone align=None date=1",
+             "cell 0 D2 d 22:30:00 fmt=h:mm AM/PM font=Arial|10.0|b0|i0|uNone align=None date=1",
+             "cell 0 E2 n 0.125 fmt=0.00% font=Arial|10.0|b0|i0|uNone align=None date=0",
+             "cell 0 A3 n -2.25 fmt=0.00 font=Arial|10.0|b0|i0|uNone align=None date=0",
+             "active 0 B2",
+         }) {
+        EXPECT_TRUE(HasLine(y, line)) << line << "\n" << y;
+    }
+    // Files store widths with the cell padding; read back as the application
+    // reads them (whole pixels of a 7-pixel digit), they are the widths held.
+    auto heldWidth = [](const std::string& dump, const std::string& column, double unitsPerChar) {
+        const std::string key = "width 0 " + column + " ";
+        size_t at = dump.find(key);
+        if (at == std::string::npos) {
+            return -1.0;
+        }
+        const double stored = std::stod(dump.substr(at + key.size())) * unitsPerChar;
+        const double pixels = std::floor((stored + std::floor(128.0 / 7)) / 256 * 7);
+        return std::floor((pixels - 5) / 7 * 100 + 0.5) / 100;
+    };
+    EXPECT_DOUBLE_EQ(heldWidth(x, "A", 1), widthA);
+    EXPECT_DOUBLE_EQ(heldWidth(y, "A", 256), widthA);
+    EXPECT_DOUBLE_EQ(heldWidth(x, "D", 1), 20.0);
+    EXPECT_DOUBLE_EQ(heldWidth(y, "D", 256), 20.0);
+    EXPECT_EQ(x.find("width 0 B"), std::string::npos);  // never set: left at the standard width
+}
+
+TEST_F(object_model_test, save_as_never_replaces_a_read_only_file) {
+    SetValue(L"A1", Bstr(L"new"));
+    const fs::path out = dir_ / "kept.xls";
+    std::ofstream(out) << "old";
+    fs::permissions(out, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    // Refused even where the folder allows replacing it, and by the superuser.
+    EXPECT_EQ(Save(out).scode, DISP_E_EXCEPTION);
+    EXPECT_NE(saveError_.find(L"read-only"), std::wstring::npos) << Narrow(saveError_);
+    EXPECT_EQ(fs::file_size(out), 3u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);  // no leftovers
+    // Writable again, it is replaced whole.
+    fs::permissions(out, fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(Save(out).scode, S_OK) << Narrow(saveError_);
+    EXPECT_GT(fs::file_size(out), 3u);
 }
 
 TEST_F(object_model_test, application_flags_and_quit) {
