@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstddef>
+#include <cstring>
 #include <map>
 #include <random>
 #include <string>
@@ -411,6 +413,33 @@ TEST(grid_test, add_value_keeps_one_cell_per_position) {
     EXPECT_EQ(grid.GetColumnLimit(), 0);
     ASSERT_TRUE(grid.AddValue(Cell(3, 12, L"again")));
     EXPECT_EQ(TextAt(grid, 3, 12), L"again");
+}
+
+namespace {
+
+// The table entry of a virtual operation; the destructor fills entries 0
+// and 1 in this ABI.
+template <class F>
+long Slot(F function) {
+    static_assert(sizeof(F) == 2 * sizeof(std::ptrdiff_t));
+    std::ptrdiff_t words[2];
+    std::memcpy(words, &function, sizeof(words));
+    // A virtual member pointer holds 1 + the entry's byte offset.
+    return (words[0] & 1) != 0
+               ? static_cast<long>((words[0] - 1) / static_cast<std::ptrdiff_t>(sizeof(void*)))
+               : -1;
+}
+
+}  // namespace
+
+TEST(grid_test, virtual_operations_keep_their_order) {
+    EXPECT_EQ(Slot(&KVExcelFileMgr::Load), 2);
+    EXPECT_EQ(Slot(&KVExcelFileMgr::GetValue), 3);
+    EXPECT_EQ(Slot(&KVExcelFileMgr::GetRowLimit), 4);
+    EXPECT_EQ(Slot(&KVExcelFileMgr::GetColumnLimit), 5);
+    EXPECT_EQ(Slot(&KVExcelFileMgr::Clear), 6);
+    EXPECT_EQ(Slot(&KVExcelFileMgr::AddValue), 7);
+    EXPECT_EQ(Slot(&KVExcelFileMgr::GetCellKey), 8);
 }
 
 TEST(grid_test, cell_keys_name_row_then_column) {
