@@ -226,6 +226,33 @@ TEST_F(xml_file_test, flags_import_unreduced_and_export_as_one_only_for_one) {
     EXPECT_NE(kvtest::ReadFile(Path("flags.xml")).find("<RESIZECELLS>0</RESIZECELLS>"), std::string::npos);
 }
 
+TEST_F(xml_file_test, numbers_beyond_32_bits_saturate_and_survive_storing_unchanged) {
+    Profiles loaded;
+    ASSERT_TRUE(
+        Load(FileXml(ProfileXml("<PROFILENAME>Big</PROFILENAME><REMOVEDATASECTION>1</REMOVEDATASECTION>"
+                                "<FONT><FONTSIZE>4294967308</FONTSIZE></FONT><REMOVEDATAANCHORS>"
+                                "<REMOVEDATAANCHOR><ANCHORDESCRIPTOR>A</ANCHORDESCRIPTOR>"
+                                "<AREALEFT>-99999999999</AREALEFT><AREARIGHT>2147483647</AREARIGHT>"
+                                "</REMOVEDATAANCHOR></REMOVEDATAANCHORS>")),
+             &loaded));
+    KVDriverOptionsExcel imported;
+    imported.FromXml(loaded.list[0]);
+    EXPECT_EQ(imported.GetFontSize(), 2147483647L);
+    EXPECT_EQ(imported.GetRemoveDataAnchor(0L)->GetAreaToRemove(),
+              CRect(-2147483647L - 1, 0, 2147483647L, 0));
+
+    // What the profile holds is what a store round trip gives back.
+    imported.SetProfileIndex(0);
+    ASSERT_TRUE(imported.SaveSettings());
+    KVDriverOptionsExcel stored;
+    stored.SetProfileIndex(0);
+    ASSERT_TRUE(stored.LoadSettings());
+    EXPECT_EQ(stored.GetFontSize(), imported.GetFontSize());
+    ASSERT_EQ(stored.GetRemoveDataAnchorCount(), 1);
+    EXPECT_EQ(stored.GetRemoveDataAnchor(0L)->GetAreaToRemove(),
+              imported.GetRemoveDataAnchor(0L)->GetAreaToRemove());
+}
+
 TEST_F(xml_file_test, unknown_elements_are_ignored_and_order_does_not_matter) {
     Profiles loaded;
     ASSERT_TRUE(Load(FileXml("<COMMENTARY>x</COMMENTARY>" +

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -193,9 +194,17 @@ std::wstring FoldCase(const wchar_t* text) {
     return folded;
 }
 
+// Numbers of the file are 32-bit, as the stored settings are: a longer
+// number saturates here instead of wrapping to another value once the
+// profile is stored.
 long ParseLong(const char* text) {
-    errno = 0;
     const long value = std::strtol(text, nullptr, 10);
+    if (value > static_cast<long>(INT32_MAX)) {
+        return INT32_MAX;
+    }
+    if (value < static_cast<long>(INT32_MIN)) {
+        return INT32_MIN;
+    }
     return value;
 }
 
