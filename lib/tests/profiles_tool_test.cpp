@@ -68,6 +68,7 @@ TEST_F(profiles_tool_test, import_list_show_export_and_delete_the_sample) {
     EXPECT_TRUE(Has(shown, "Anchor 0 Type: Remove Row")) << out;
     EXPECT_TRUE(Has(shown, "Anchor 1 Type: Clear Area")) << out;
     EXPECT_TRUE(Has(shown, "Anchor 1 Area: left 0, up 0, right 2, down 0")) << out;
+    EXPECT_TRUE(Has(shown, "Anchor 1 Index: 1")) << out;
 
     // Export, delete, and import the export again: the same profile comes back.
     ASSERT_EQ(RunProfilesTool({"export", Path("out.xml")}, &out, &err), 0) << err;
@@ -113,6 +114,21 @@ TEST_F(profiles_tool_test, import_replaces_a_profile_of_the_same_name_with_exact
     EXPECT_TRUE(Has(shown, "AnchorCount: 1")) << out;
     EXPECT_TRUE(Has(shown, "Anchor 0 Descriptor: Only")) << out;
     EXPECT_FALSE(Has(shown, "Anchor 1 Descriptor: Printed by:")) << out;
+}
+
+TEST_F(profiles_tool_test, names_decode_like_the_library_so_windows_1252_bytes_find_their_profile) {
+    // 0x80 is not UTF-8: the file's name and the argument both mean the euro sign.
+    kvtest::WriteFile(Path("cp1252.xml"),
+                      "<SHEETWISE_PROFILES><PROFILE><PROFILETYPE>2</PROFILETYPE>"
+                      "<PROFILENAME>Caf\x80</PROFILENAME></PROFILE></SHEETWISE_PROFILES>");
+    std::string out;
+    std::string err;
+    ASSERT_EQ(RunProfilesTool({"import", Path("cp1252.xml")}, &out, &err), 0) << err;
+    ASSERT_EQ(RunProfilesTool({"show", "Caf\x80"}, &out, &err), 0) << err;
+    EXPECT_TRUE(Has(Lines(out), "ProfileName: Caf\xE2\x82\xAC")) << out;
+    ASSERT_EQ(RunProfilesTool({"delete", "caf\x80"}, &out, &err), 0) << err;
+    ASSERT_EQ(RunProfilesTool({"list"}, &out, &err), 0) << err;
+    EXPECT_EQ(out, "");
 }
 
 TEST_F(profiles_tool_test, errors_exit_non_zero_with_one_line_and_keep_the_store) {

@@ -19,30 +19,21 @@
 #include "lib/manager/KVDriverOptionsMgr.h"
 #include "lib/options/KVDriverOptionsExcel.h"
 #include "lib/registry/KVTRegistryValue.h"
+#include "lib/util/KVLibUtility.h"
 
 namespace {
 
 const char* const kUsage =
     "usage: SheetwiseProfiles list | show NAME | import FILE | export FILE [NAME...] | delete NAME";
 
+// Command-line text as the library decodes narrow text: bytes that are not
+// valid in the locale's encoding are Windows-1252, so a name reaches the
+// profile that a file with the same bytes created.
 std::wstring Widen(const char* text) {
-    std::wstring out;
-    std::mbstate_t state{};
     const std::size_t length = std::strlen(text);
-    std::size_t i = 0;
-    while (i < length) {
-        wchar_t ch = 0;
-        const std::size_t n = std::mbrtowc(&ch, text + i, length - i, &state);
-        if (n == static_cast<std::size_t>(-1) || n == static_cast<std::size_t>(-2) || n == 0) {
-            out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(text[i])));
-            state = std::mbstate_t{};
-            ++i;
-        } else {
-            out.push_back(ch);
-            i += n;
-        }
-    }
-    return out;
+    std::vector<wchar_t> wide(length + 1, L'\0');
+    CopyLPSTRtoLPTSTR(text, wide.data(), static_cast<long>(length));
+    return std::wstring(wide.data());
 }
 
 std::string Narrow(const wchar_t* text) {
@@ -160,6 +151,7 @@ int Show(KVDriverOptionsMgr& manager, const std::wstring& name) {
         const CRect& area = anchor->GetAreaToRemove();
         std::printf("Anchor %ld Descriptor: %s\n", i, Narrow(anchor->GetAnchorDescriptor()).c_str());
         std::printf("Anchor %ld Type: %s\n", i, AnchorTypeName(anchor->GetAnchorType()));
+        std::printf("Anchor %ld Index: %ld\n", i, anchor->GetAnchorIndex());
         std::printf("Anchor %ld Area: left %ld, up %ld, right %ld, down %ld\n", i, area.left, area.top,
                     area.right, area.bottom);
     }
