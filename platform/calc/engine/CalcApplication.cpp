@@ -162,6 +162,13 @@ bool IsStorable(const VARIANT& raw) {
 // Stores one value; the caller has checked IsStorable.
 void PutVariant(Sheet& sheet, int32_t row, int32_t col, const VARIANT& raw) {
     const VARIANT& v = Deref(raw);
+    // No cell holds an infinite or undefined number: it is the #NUM! error,
+    // as the saved files have it.
+    if ((v.vt == VT_R8 && !std::isfinite(v.dblVal)) || (v.vt == VT_DATE && !std::isfinite(v.date)) ||
+        (v.vt == VT_R4 && !std::isfinite(v.fltVal))) {
+        sheet.putError(row, col, CellError::Num);
+        return;
+    }
     switch (v.vt) {
         case VT_EMPTY:
         case VT_NULL:

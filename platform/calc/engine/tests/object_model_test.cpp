@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <thread>
 
@@ -240,6 +241,14 @@ TEST_F(object_model_test, single_cell_values_keep_their_variant_types) {
     EXPECT_EQ(ValueOf(L"A5").dblVal, 7.0);
     EXPECT_EQ(ValueOf(L"Z99").vt, VT_EMPTY);
     EXPECT_EQ(FormatOf(L"Z99"), L"General");
+    // A number no cell can hold is the #NUM! error, as the saved files have it.
+    SetValue(L"A6", R8(std::numeric_limits<double>::quiet_NaN()));
+    SetValue(L"A7", Date(-std::numeric_limits<double>::infinity()));
+    for (const wchar_t* name : {L"A6", L"A7"}) {
+        Var v = ValueOf(name);
+        EXPECT_EQ(v.vt, VT_ERROR);
+        EXPECT_EQ(static_cast<uint32_t>(v.scode), 0x800A07F4U);  // #NUM!
+    }
     // An empty put empties the cell.
     SetValue(L"A4", Var());
     EXPECT_EQ(ValueOf(L"A4").vt, VT_EMPTY);
