@@ -159,6 +159,12 @@ void KVDriverOptionsMgr::LoadSettings() {
 }
 
 void KVDriverOptionsMgr::SaveSettings(KVDriverOptionsProfile* mru) {
+    // A profile on its way out (removed, or imported and never kept) is
+    // deleted below and is no stored profile: it cannot become the most
+    // recently used one.
+    if (std::find(m_arrDiscard.begin(), m_arrDiscard.end(), mru) != m_arrDiscard.end()) {
+        mru = nullptr;
+    }
     try {
         {
             // Clearing every profile and writing the list again is one change:

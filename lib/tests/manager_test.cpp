@@ -150,6 +150,31 @@ TEST_F(manager_test, mru_profile_needs_a_matching_name) {
     EXPECT_EQ(outOfRange.GetMRUProfile(), outOfRange.GetDefaultExcelDriverOptions());
 }
 
+TEST_F(manager_test, a_discarded_profile_passed_as_most_recent_leaves_the_stored_entry) {
+    StoreProfiles({L"A", L"B"});
+    {
+        KVDriverOptionsMgr manager;
+        manager.SaveSettings(manager.GetExcelProfile(1L));
+    }
+    kvtest::WriteFile(Path("imp.xml"),
+                      "<SHEETWISE_PROFILES><PROFILE><PROFILETYPE>2</PROFILETYPE>"
+                      "<PROFILENAME>Imported</PROFILENAME></PROFILE></SHEETWISE_PROFILES>");
+    {
+        KVDriverOptionsMgr manager;
+        const KVProfileArray imported = manager.ImportProfiles(WPath("imp.xml").c_str());
+        ASSERT_EQ(imported.size(), 1U);
+        // Saving disposes of the imported object; it must not be read afterwards.
+        manager.SaveSettings(imported[0]);
+        KVDriverOptionsProfile* removed = manager.GetExcelProfile(0L);
+        KVDriverOptionsProfile* alias = removed;
+        manager.RemoveProfile(removed);
+        manager.SaveSettings(alias);
+    }
+    EXPECT_EQ(kvtest::ReadText(kRoot, L"MRUProfileName"), L"B");
+    EXPECT_EQ(kvtest::ReadDword(kRoot, L"MRUProfileIndex"), 1U);
+    EXPECT_EQ(StoredNames(), (std::vector<std::wstring>{L"B"}));
+}
+
 TEST_F(manager_test, does_profile_exist_includes_the_default_profile) {
     StoreProfiles({L"Sales"});
     KVDriverOptionsMgr manager;
