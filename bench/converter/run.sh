@@ -11,11 +11,12 @@
 #   PEERS="xlwt lo_warm sheetwise"
 #   RUNS=10                     timed runs per peer
 #   SW_BENCH_SCRATCH=DIR        scratch folder (default: a new temporary one)
+#   SHEETWISE_CHECKOUT=DIR      checkout whose build/bin holds the programs (default: this one)
 # The parser must be built (build/bin/SheetwiseParser, Release preferred).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-checkout=$(cd "$here/../.." && pwd)
-harness=${1:-$checkout/../shared/bench}
+checkout=${SHEETWISE_CHECKOUT:-$(cd "$here/../.." && pwd)}
+harness=${1:-$here/../../../shared/bench}
 scratch=${SW_BENCH_SCRATCH:-$(mktemp -d /tmp/sw-bench.XXXXXX)}
 
 if [[ ! -x "$checkout/build/bin/SheetwiseParser" ]]; then

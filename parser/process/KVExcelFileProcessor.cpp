@@ -124,8 +124,6 @@ void KVExcelFileProcessor::WriteAndFormat(KVExcelFileMgr& grid, int nRows, int n
     if (!block) {
         return;
     }
-    VARIANT value;
-    VariantInit(&value);
     for (int i = 0; i < nRows; ++i) {
         for (int j = 0; j < nColumns; ++j) {
             const KVExcelFileFieldValue* cell = grid.GetValue(i, j);
@@ -134,7 +132,6 @@ void KVExcelFileProcessor::WriteAndFormat(KVExcelFileMgr& grid, int nRows, int n
             }
         }
     }
-    VariantClear(&value);
     m_pSpreadSheet->WriteBlock(block.get(), nRows + 1, nColumns + 1);
 
     if (m_pProfile->GetRemoveFormattingOfCells()) {
@@ -167,18 +164,16 @@ void KVExcelFileProcessor::WriteAndFormat(KVExcelFileMgr& grid, int nRows, int n
     const std::wstring numberFormat = m_pProfile->GetNumericFormat();
     for (LONG r = 1; r < nUpperRow; ++r) {
         for (LONG c = 1; c < nUpperColumn; ++c) {
+            // The type (and a date's value) is all that is needed: read the
+            // element in place instead of copying every text out of the block.
             LONG index[2] = {r, c};
-            VARIANT stored;
-            VariantInit(&stored);
-            try {
-                readBack->GetElement(index, &stored);
-            } catch (CException* e) {
-                e->Delete();
+            void* element = nullptr;
+            if (FAILED(SafeArrayPtrOfIndex(readBack->parray, index, &element)) || !element) {
                 continue;
             }
-            const VARTYPE vt = stored.vt;
-            const double date = vt == VT_DATE ? stored.date : 0.0;
-            VariantClear(&stored);
+            const auto* stored = static_cast<const VARIANT*>(element);
+            const VARTYPE vt = stored->vt;
+            const double date = vt == VT_DATE ? stored->date : 0.0;
             if (vt == VT_EMPTY || vt == VT_BSTR) {
                 continue;
             }

@@ -303,16 +303,15 @@ bool KVSpreadSheet::DeleteSpanIfEmpty(long nFirstRow, long nFirstColumn, long nL
                 FAILED(SafeArrayGetLBound(array, fixedDim, &fixed))) {
                 return false;
             }
+            // Only each element's type matters: look at it in place rather
+            // than copying every value out (a column holds thousands).
             for (LONG i = lower; i < upper; ++i) {
                 LONG index[2] = {bRow ? fixed : i, bRow ? i : fixed};
-                VARIANT element;
-                VariantInit(&element);
-                if (FAILED(SafeArrayGetElement(array, index, &element))) {
+                void* element = nullptr;
+                if (FAILED(SafeArrayPtrOfIndex(array, index, &element)) || !element) {
                     return false;
                 }
-                const bool empty = element.vt == VT_EMPTY;
-                VariantClear(&element);
-                if (!empty) {
+                if (static_cast<const VARIANT*>(element)->vt != VT_EMPTY) {
                     return false;
                 }
             }
