@@ -217,6 +217,56 @@ void PutVariant(Sheet& sheet, int32_t row, int32_t col, const VARIANT& raw) {
     }
 }
 
+// Why a number format code cannot be used, or nothing when it can. Codes the
+// application would refuse are refused when they are put, so that no cell
+// carries one into a file that then cannot be saved or read.
+std::optional<std::wstring> FormatCodeProblem(std::wstring_view code) {
+    constexpr size_t kMaxFormatLength = 255;
+    constexpr int kMaxSections = 4;
+    if (code.size() > kMaxFormatLength) {
+        return L"has " + std::to_wstring(code.size()) + L" characters; a number format may have at most 255";
+    }
+    int sections = 1;
+    for (size_t i = 0; i < code.size(); ++i) {
+        switch (code[i]) {
+            case L'"': {
+                size_t close = code.find(L'"', i + 1);
+                if (close == std::wstring_view::npos) {
+                    return std::wstring(L"has a quoted text without its closing quote");
+                }
+                i = close;
+                break;
+            }
+            case L'[': {
+                size_t close = code.find(L']', i + 1);
+                if (close == std::wstring_view::npos) {
+                    return std::wstring(L"has a \"[\" without its closing \"]\"");
+                }
+                i = close;
+                break;
+            }
+            case L'\\':
+            case L'_':
+            case L'*':
+                // Each takes the next character as it is.
+                if (i + 1 >= code.size()) {
+                    return L"ends with \"" + std::wstring(1, code[i]) +
+                           L"\", which needs a character after it";
+                }
+                ++i;
+                break;
+            case L';':
+                if (++sections > kMaxSections) {
+                    return std::wstring(L"has more than four sections");
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    return std::nullopt;
+}
+
 // A borrowed variant view of one element of a typed array.
 bool ElementView(VARTYPE vt, const void* p, VARIANT& out) {
     VariantInit(&out);
@@ -843,6 +893,11 @@ void RangeObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& resu
             if (kind == Kind::Put) {
                 std::wstring storage;
                 std::wstring_view format = Args::TextView(args.value(), storage);
+                if (auto problem = FormatCodeProblem(format)) {
+                    std::wstring shown(format.substr(0, 40));
+                    throw AppError{L"NumberFormat: the format \"" + shown +
+                                   (format.size() > 40 ? L"..." : L"") + L"\" " + *problem + L"."};
+                }
                 sheet.setNumberFormat(rect_, format.empty() ? std::wstring_view(L"General") : format);
             } else {
                 auto format = Uniform<std::wstring>([](const io::CellStyle& s) { return s.numberFormat; });

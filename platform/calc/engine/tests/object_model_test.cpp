@@ -435,6 +435,29 @@ TEST_F(object_model_test, number_formats_read_back_as_written) {
     EXPECT_EQ(ValueOf(L"B1").vt, VT_DATE);
 }
 
+TEST_F(object_model_test, unusable_number_formats_are_refused_and_change_nothing) {
+    Put(Cell(L"A1").get(), kNumberFormat, Bstr(L"0.00"));
+    for (const std::wstring& bad :
+         {std::wstring(256, L'0'), std::wstring(L"\"abc"), std::wstring(L"[Red0.00"),
+          std::wstring(L"0;0;0;0;0"), std::wstring(L"0.00\\"), std::wstring(L"0_")}) {
+        CallResult r = TryPut(Cell(L"A1").get(), kNumberFormat, Bstr(bad));
+        EXPECT_EQ(r.hr, DISP_E_EXCEPTION) << Narrow(bad);
+        EXPECT_EQ(r.scode, kAppError);
+        EXPECT_NE(r.description.find(L"NumberFormat"), std::wstring::npos) << Narrow(r.description);
+        EXPECT_EQ(FormatOf(L"A1"), L"0.00");
+    }
+    // Quotes, brackets, escapes and padding may hold any character, and four
+    // sections are allowed; the longest allowed code still saves as .xls.
+    for (const std::wstring& good :
+         {std::wstring(L"\"a;b[\" 0;[Red]-0;\"\\\";@"), std::wstring(L"0_);(0)"), std::wstring(L"\\;0* "),
+          std::wstring(L"[$-409]d-mmm-yy"), std::wstring(255, L'0')}) {
+        Put(Cell(L"A1").get(), kNumberFormat, Bstr(good));
+        EXPECT_EQ(FormatOf(L"A1"), good);
+    }
+    SetValue(L"A1", R8(1));
+    EXPECT_EQ(Save(dir_ / "long.xls").scode, S_OK) << Narrow(saveError_);
+}
+
 TEST_F(object_model_test, column_width_and_alignment) {
     Put(Cell(L"C1").get(), kColumnWidth, I4(20));
     EXPECT_EQ(WidthOf(L"C"), 20.0);
