@@ -1032,8 +1032,8 @@ void FontObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& resul
         case id::kName:
             if (kind == Kind::Put) {
                 std::wstring name = Args::ToText(args.value());
-                if (name.empty()) {
-                    throw AppError{L"Font.Name cannot be empty."};
+                if (name.empty() || name.size() > 255) {
+                    throw AppError{L"Font.Name needs 1 to 255 characters."};
                 }
                 sheet.changeFont(rect_, [&](io::FontSpec& f) { f.name = name; });
             } else if (auto v = uniform([](const io::FontSpec& f) { return f.name; })) {

@@ -418,6 +418,10 @@ TEST_F(object_model_test, font_members_apply_to_every_cell_of_the_range) {
     // A range whose cells differ reads as Null.
     Obj wider = GetObj(Range(L"A1", L"C1").get(), kFont);
     EXPECT_EQ(Get(wider.get(), kBold).vt, VT_NULL);
+    // A name no file can store is refused and leaves the font as it was.
+    EXPECT_EQ(TryPut(font.get(), kName, Bstr(std::wstring(256, L'x'))).hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(TryPut(font.get(), kName, Bstr(L"")).hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(Text(Get(one.get(), kName)), L"Courier New");
     EXPECT_EQ(TryPut(font.get(), kSize, Bstr(L"big")).hr, DISP_E_TYPEMISMATCH);
     EXPECT_EQ(TryPut(font.get(), kSize, I4(0)).hr, DISP_E_EXCEPTION);
 }
