@@ -312,11 +312,13 @@ bool KVDriverOptionsMgr::ExportProfiles(const KVProfileArray* profiles, LPCTSTR 
     try {
         out.reserve(profiles->size());
         for (const KVDriverOptionsProfile* profile : *profiles) {
+            // A nameless entry would make the whole file unreadable on import.
+            if (profile == nullptr) {
+                continue;
+            }
             auto* xml = new KVXmlProfile();
             out.push_back(xml);
-            if (profile != nullptr) {
-                profile->ToXml(xml);
-            }
+            profile->ToXml(xml);
         }
         KVProfileXmlFile file(&out);
         result = file.SaveProfileFile(path);

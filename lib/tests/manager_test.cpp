@@ -297,6 +297,14 @@ TEST_F(manager_test, export_writes_the_given_profiles_and_rejects_a_null_list) {
     ASSERT_EQ(back.size(), 1U);
     EXPECT_STREQ(back[0]->GetProfileName(), L"B");
     EXPECT_FALSE(manager.ExportProfiles(&some, WPath("no/such/folder.xml").c_str()));
+
+    // A null entry is left out; the rest of the file stays importable.
+    const KVProfileArray gappy = {manager.GetExcelProfile(0L), nullptr, manager.GetExcelProfile(1L)};
+    ASSERT_TRUE(manager.ExportProfiles(&gappy, WPath("gappy.xml").c_str()));
+    const KVProfileArray& both = manager.ImportProfiles(WPath("gappy.xml").c_str());
+    ASSERT_EQ(both.size(), 2U);
+    EXPECT_STREQ(both[0]->GetProfileName(), L"A");
+    EXPECT_STREQ(both[1]->GetProfileName(), L"B");
 }
 
 }  // namespace
