@@ -8,7 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   libsqlite3-dev libtinyxml-dev zlib1g-dev
   libxlsxwriter-dev libfreetype-dev libfontconfig-dev fonts-liberation libgsf-1-dev
-  python3 python3-xlrd python3-openpyxl
+  python3 python3-xlrd python3-xlwt python3-openpyxl
   ghostscript enscript groff
   hyperfine time
 )
