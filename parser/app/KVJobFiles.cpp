@@ -30,7 +30,11 @@ bool ReadLine(FILE* f, std::string& line, bool& failed) {
         if (c == '\n') {
             break;
         }
-        line += static_cast<char>(c);
+        // A line longer than any path is not one the printer wrote: keep its
+        // start and skip the rest rather than grow without bound.
+        if (line.size() < msc_nMaxLineBytes) {
+            line += static_cast<char>(c);
+        }
     }
     if (c == EOF && std::ferror(f)) {
         failed = true;

@@ -8,6 +8,8 @@
 namespace kvjob {
 
 inline constexpr size_t msc_nMaxErrorText = 1023;
+// Longest line kept when reading job files; the rest of a longer line is skipped.
+inline constexpr size_t msc_nMaxLineBytes = 64 * 1024;
 
 enum class GroupFileResult {
     Found,        // textFile holds the rest of the first "TextFileName=" line

@@ -44,6 +44,16 @@ TEST_F(JobDir, group_file_yields_the_first_text_file_line_in_any_case) {
     EXPECT_TRUE(text.empty());
 }
 
+TEST_F(JobDir, an_overlong_line_is_cut_and_the_next_line_still_read) {
+    const auto grp = Write("LONG.grp", std::string(200000, 'x') + "\nTextFileName=/spool/c.txt\n");
+    std::wstring text, error;
+    EXPECT_EQ(kvjob::ReadGroupFile(grp, text, error), kvjob::GroupFileResult::Found);
+    EXPECT_EQ(text, L"/spool/c.txt");
+    const auto lines = kvjob::ReadFirstLines(grp, 1);
+    ASSERT_EQ(lines.size(), 1U);
+    EXPECT_EQ(lines[0].size(), kvjob::msc_nMaxLineBytes);
+}
+
 TEST_F(JobDir, missing_or_unreadable_group_file_gives_the_messages) {
     std::wstring text, error;
     EXPECT_EQ(kvjob::ReadGroupFile(Path("missing.grp"), text, error), kvjob::GroupFileResult::CannotOpen);
