@@ -7,6 +7,11 @@ SW_WITH_OFFICE=1 bash scripts/install-deps.sh
 
 bash scripts/check-format.sh
 
+# Fuzzers first, so the test runners' summaries close the log.
+if [[ -x fuzz/run-fuzzers.sh ]]; then
+  fuzz/run-fuzzers.sh
+fi
+
 cmake --preset ci >/dev/null
 cmake --build --preset ci
 ctest --preset ci
@@ -15,6 +20,3 @@ cmake --preset asan >/dev/null
 cmake --build --preset asan
 ctest --preset asan
 
-if [[ -x fuzz/run-fuzzers.sh ]]; then
-  fuzz/run-fuzzers.sh
-fi
