@@ -1,4 +1,5 @@
 #include "platform/registry/Text.h"
+#include "platform/text/Utf8.h"
 
 #include <cstdint>
 
@@ -53,36 +54,10 @@ char32_t UpperOf(char32_t c) {
     return c;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c > 0x10FFFF) {
-        c = kReplacement;
-    }
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 }  // namespace
 
 std::string ToUtf8(std::wstring_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (wchar_t w : text) {
-        AppendUtf8(out, static_cast<char32_t>(static_cast<std::uint32_t>(w)));
-    }
-    return out;
+    return sw::text::ToUtf8(text);
 }
 
 std::wstring FromUtf8(std::string_view bytes) {

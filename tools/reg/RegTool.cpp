@@ -1,4 +1,5 @@
 #include "tools/reg/RegTool.h"
+#include "platform/text/Utf8.h"
 
 #include <unistd.h>
 
@@ -25,10 +26,6 @@ const char kUsage[] =
     " | delete KEY [/v NAME | /ve | /va] [/f] | export KEY FILE [/y]";
 
 // Windows-1252 for 0x80..0x9F; the rest of the high half is Latin-1.
-const char16_t kCp1252High[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
-                                  0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
 
 std::wstring Upper(std::wstring text) {
     for (auto& c : text) {
@@ -602,60 +599,11 @@ void Export(const KeyPath& path, const std::wstring& file, const Options& option
 }  // namespace
 
 std::wstring Widen(const std::string& bytes) {
-    std::wstring out;
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        auto b = static_cast<unsigned char>(bytes[i]);
-        int extra = b < 0x80             ? 0
-                    : (b & 0xE0) == 0xC0 ? 1
-                    : (b & 0xF0) == 0xE0 ? 2
-                    : (b & 0xF8) == 0xF0 ? 3
-                                         : -1;
-        char32_t c = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
-        bool ok = extra >= 0 && i + static_cast<std::size_t>(extra) < bytes.size();
-        for (int k = 1; ok && k <= extra; ++k) {
-            auto cont = static_cast<unsigned char>(bytes[i + static_cast<std::size_t>(k)]);
-            ok = (cont & 0xC0) == 0x80;
-            c = (c << 6) | (cont & 0x3F);
-        }
-        // Overlong forms and surrogates are not UTF-8 either.
-        static const char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-        ok = ok && c >= kMin[extra < 0 ? 0 : extra] && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
-        if (!ok) {
-            out += static_cast<wchar_t>(b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b);
-            ++i;
-            continue;
-        }
-        out += static_cast<wchar_t>(c);
-        i += static_cast<std::size_t>(extra) + 1;
-    }
-    return out;
+    return sw::text::FromUtf8OrCp1252(bytes);
 }
 
 std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t w : text) {
-        auto c = static_cast<std::uint32_t>(w);
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+    return sw::text::ToUtf8(text);
 }
 
 int Run(const std::vector<std::string>& rawArgs, std::FILE* out, std::FILE* err) {

@@ -1,34 +1,12 @@
 #include "platform/calc/io/WriterCommon.h"
+#include "platform/text/Utf8.h"
 
 #include <cwctype>
 
 namespace calc::io::detail {
 
 std::string Utf8(const std::wstring& s) {
-    std::string out;
-    out.reserve(s.size());
-    for (wchar_t wc : s) {
-        auto c = static_cast<uint32_t>(wc);
-        if (c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+    return sw::text::ToUtf8(s);
 }
 
 std::string CellName(int32_t row, int32_t col) {
