@@ -1,6 +1,8 @@
 #include "parser/process/KVExcelFileProcessor.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cwctype>
 #include <vector>
 
@@ -39,7 +41,32 @@ struct BlockDeleter {
 };
 using BlockPtr = std::unique_ptr<KVValueBlock, BlockDeleter>;
 
+std::uint64_t CellKey(long nRow, long nColumn) {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(nRow)) << 32) |
+           static_cast<std::uint32_t>(nColumn);
+}
+
 }  // namespace
+
+// What the later steps need of the grid's texts. Taken in one pass so that
+// the grid can be freed before the sheet builds its own copy of the values:
+// the two together were the peak of a large conversion.
+struct KVExcelFileProcessor::GridFacts {
+    struct AnchorHit {
+        int nRow;
+        int nColumn;
+        const KVExcelRemoveDataAnchor* anchor;
+    };
+    // Cells whose text holds a character of a time of day, in row-major
+    // order (so sorted by CellKey).
+    std::vector<std::uint64_t> timeLike;
+    // Every (cell, anchor) match, in the order cells and anchors are visited.
+    std::vector<AnchorHit> anchorHits;
+
+    bool IsTimeLike(long nRow, long nColumn) const {
+        return std::binary_search(timeLike.begin(), timeLike.end(), CellKey(nRow, nColumn));
+    }
+};
 
 KVExcelFileProcessor::KVExcelFileProcessor(const std::wstring& strInputFile,
                                            const std::wstring& strOutputFile)
@@ -93,14 +120,15 @@ bool KVExcelFileProcessor::Process() {
 
     progress.OffsetPos(50);
     progress.SetStatus(L"Writing data...");
+    GridFacts facts;
     if (bOk) {
-        WriteAndFormat(*grid, nRows, nColumns);
+        WriteAndFormat(grid, facts, nRows, nColumns);
     }
 
     progress.OffsetPos(25);
     progress.SetStatus(L"Applying properties...");
     if (bOk) {
-        ApplyProperties(*grid, nRows, nColumns);
+        ApplyProperties(facts, nRows, nColumns);
     }
 
     progress.OffsetPos(25);
@@ -117,20 +145,57 @@ bool KVExcelFileProcessor::Process() {
     return bOk;
 }
 
-void KVExcelFileProcessor::WriteAndFormat(KVExcelFileMgr& grid, int nRows, int nColumns) {
+void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid, GridFacts& facts, int nRows,
+                                          int nColumns) {
     m_nGridRows = nRows + 1;
     m_nGridColumns = nColumns + 1;
-    BlockPtr block(m_pSpreadSheet->CreateBlock(nRows + 1, nColumns + 1));
-    if (!block) {
-        return;
+
+    struct Anchor {
+        std::wstring upper;
+        const KVExcelRemoveDataAnchor* anchor;
+    };
+    std::vector<Anchor> anchors;
+    const long nAnchors = m_pProfile->GetRemoveDataAnchorCount();
+    for (long a = 0; a < nAnchors; ++a) {
+        if (const KVExcelRemoveDataAnchor* anchor = m_pProfile->GetRemoveDataAnchor(a)) {
+            anchors.push_back({Upper(anchor->GetAnchorDescriptor()), anchor});
+        }
     }
+
+    // Without a block the anchors still act on the sheet, so the facts are
+    // gathered either way.
+    BlockPtr block(m_pSpreadSheet->CreateBlock(nRows + 1, nColumns + 1));
+    std::wstring upper;
     for (int i = 0; i < nRows; ++i) {
         for (int j = 0; j < nColumns; ++j) {
-            const KVExcelFileFieldValue* cell = grid.GetValue(i, j);
-            if (cell && !cell->IsEmpty()) {
-                m_pSpreadSheet->SetBlockText(cell->GetText(), i, j, block.get());
+            const KVExcelFileFieldValue* cell = grid->GetValue(i, j);
+            if (!cell || cell->IsEmpty()) {
+                continue;
+            }
+            const std::wstring& text = cell->GetText();
+            if (block) {
+                m_pSpreadSheet->SetBlockText(text, i, j, block.get());
+            }
+            if (text.find_first_of(L"PMAM:") != std::wstring::npos) {
+                facts.timeLike.push_back(CellKey(i, j));
+            }
+            upper.clear();
+            for (const Anchor& a : anchors) {
+                if (a.upper.size() != text.size()) {
+                    continue;
+                }
+                if (upper.empty()) {
+                    upper = Upper(text);
+                }
+                if (a.upper == upper) {
+                    facts.anchorHits.push_back({i, j, a.anchor});
+                }
             }
         }
+    }
+    grid.reset();
+    if (!block) {
+        return;
     }
     m_pSpreadSheet->WriteBlock(block.get(), nRows + 1, nColumns + 1);
 
@@ -186,9 +251,7 @@ void KVExcelFileProcessor::WriteAndFormat(KVExcelFileMgr& grid, int nRows, int n
                 }
                 continue;
             }
-            const KVExcelFileFieldValue* cell =
-                grid.GetValue(static_cast<int>(r - 1), static_cast<int>(c - 1));
-            if (cell && cell->GetText().find_first_of(L"PMAM:") != std::wstring::npos) {
+            if (facts.IsTimeLike(r - 1, c - 1)) {
                 m_pSpreadSheet->SetCellDateFormat(r, c, msc_sTimeFormat);
             } else {
                 m_pSpreadSheet->SetCellNumberFormat(r, c, numberFormat);
@@ -197,64 +260,36 @@ void KVExcelFileProcessor::WriteAndFormat(KVExcelFileMgr& grid, int nRows, int n
     }
 }
 
-void KVExcelFileProcessor::ApplyProperties(KVExcelFileMgr& grid, int nRows, int nColumns) {
+void KVExcelFileProcessor::ApplyProperties(const GridFacts& facts, int nRows, int nColumns) {
     std::vector<bool> rowMarks(static_cast<size_t>(nRows) + 1, false);
     std::vector<bool> columnMarks(static_cast<size_t>(nColumns) + 1, false);
 
-    struct Anchor {
-        std::wstring upper;
-        const KVExcelRemoveDataAnchor* anchor;
-    };
-    std::vector<Anchor> anchors;
-    const long nAnchors = m_pProfile->GetRemoveDataAnchorCount();
-    for (long a = 0; a < nAnchors; ++a) {
-        if (const KVExcelRemoveDataAnchor* anchor = m_pProfile->GetRemoveDataAnchor(a)) {
-            anchors.push_back({Upper(anchor->GetAnchorDescriptor()), anchor});
-        }
-    }
-    if (!anchors.empty()) {
-        for (int i = 0; i < nRows; ++i) {
-            for (int j = 0; j < nColumns; ++j) {
-                const KVExcelFileFieldValue* cell = grid.GetValue(i, j);
-                if (!cell || cell->IsEmpty()) {
-                    continue;
-                }
-                std::wstring text;
-                for (const Anchor& a : anchors) {
-                    if (a.upper.size() != cell->GetText().size()) {
-                        continue;
-                    }
-                    if (text.empty()) {
-                        text = Upper(cell->GetText());
-                    }
-                    if (a.upper != text) {
-                        continue;
-                    }
-                    switch (a.anchor->GetAnchorType()) {
-                        case KVExcelRemoveDataAnchor::enAnchorClearCell:
-                            m_pSpreadSheet->ClearCell(i + 1, j + 1);
-                            break;
-                        case KVExcelRemoveDataAnchor::enAnchorRemoveRow:
-                            rowMarks[static_cast<size_t>(i)] = true;
-                            break;
-                        case KVExcelRemoveDataAnchor::enAnchorRemoveColumn:
-                            columnMarks[static_cast<size_t>(j)] = true;
-                            break;
-                        case KVExcelRemoveDataAnchor::enAnchorRemoveRowAndColumn:
-                            rowMarks[static_cast<size_t>(i)] = true;
-                            columnMarks[static_cast<size_t>(j)] = true;
-                            break;
-                        case KVExcelRemoveDataAnchor::enAnchorClearArea: {
-                            const CRect& area = a.anchor->GetAreaToRemove();
-                            m_pSpreadSheet->ClearAroundCell(i + 1, j + 1, area.left, area.top, area.right,
-                                                            area.bottom);
-                            break;
-                        }
-                        default:
-                            break;
-                    }
-                }
+    // Clearing changed only the sheet, so the matches taken from the grid as
+    // loaded still hold.
+    for (const GridFacts::AnchorHit& hit : facts.anchorHits) {
+        const int i = hit.nRow;
+        const int j = hit.nColumn;
+        switch (hit.anchor->GetAnchorType()) {
+            case KVExcelRemoveDataAnchor::enAnchorClearCell:
+                m_pSpreadSheet->ClearCell(i + 1, j + 1);
+                break;
+            case KVExcelRemoveDataAnchor::enAnchorRemoveRow:
+                rowMarks[static_cast<size_t>(i)] = true;
+                break;
+            case KVExcelRemoveDataAnchor::enAnchorRemoveColumn:
+                columnMarks[static_cast<size_t>(j)] = true;
+                break;
+            case KVExcelRemoveDataAnchor::enAnchorRemoveRowAndColumn:
+                rowMarks[static_cast<size_t>(i)] = true;
+                columnMarks[static_cast<size_t>(j)] = true;
+                break;
+            case KVExcelRemoveDataAnchor::enAnchorClearArea: {
+                const CRect& area = hit.anchor->GetAreaToRemove();
+                m_pSpreadSheet->ClearAroundCell(i + 1, j + 1, area.left, area.top, area.right, area.bottom);
+                break;
             }
+            default:
+                break;
         }
     }
 

@@ -41,8 +41,10 @@ public:
     static constexpr long msc_nXlsMaxColumns = 256;
 
 private:
-    void WriteAndFormat(KVExcelFileMgr& grid, int nRows, int nColumns);
-    void ApplyProperties(KVExcelFileMgr& grid, int nRows, int nColumns);
+    struct GridFacts;
+    // Releases the grid once it has taken from it all that later steps need.
+    void WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid, GridFacts& facts, int nRows, int nColumns);
+    void ApplyProperties(const GridFacts& facts, int nRows, int nColumns);
 
     KVSpreadSheet* m_pSpreadSheet;
     const KVDriverOptionsExcel* m_pProfile = nullptr;
