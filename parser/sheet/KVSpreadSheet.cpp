@@ -71,6 +71,11 @@ bool EqualsNoCase(const std::wstring& a, const std::wstring& b) {
     return true;
 }
 
+// A missing format counts as empty, and empty is as good as General.
+bool IsGeneralFormat(const std::wstring& format) {
+    return format.empty() || EqualsNoCase(format, L"General");
+}
+
 std::wstring Hex8(SCODE sc) {
     wchar_t buffer[16];
     std::swprintf(buffer, 16, L"%08lx", static_cast<unsigned long>(static_cast<ULONG>(sc)));
@@ -459,10 +464,11 @@ void KVSpreadSheet::SetRangeDateFormat(xl::Range& range, const std::wstring& str
         return;
     }
     try {
-        ScopedVariant current(range.GetNumberFormat());
+        // A forced format does not depend on the current one, which is then
+        // not asked for: one round trip less per formatted cell.
         // "d-mmm-yy" is what the application gives text it turned into a date
         // by itself; any other format was chosen by someone and is kept.
-        if (bForce || TextOf(*current) == L"d-mmm-yy") {
+        if (bForce || TextOf(*ScopedVariant(range.GetNumberFormat())) == L"d-mmm-yy") {
             range.SetNumberFormat(*ScopedBstrVariant(strFormat));
         }
     } catch (...) {
@@ -486,9 +492,8 @@ void KVSpreadSheet::SetRangeNumberFormat(xl::Range& range, const std::wstring& s
         return;
     }
     try {
-        ScopedVariant current(range.GetNumberFormat());
-        const std::wstring text = TextOf(*current);
-        if (bForce || text.empty() || EqualsNoCase(text, L"General")) {
+        // As for dates, a forced format skips reading the current one.
+        if (bForce || IsGeneralFormat(TextOf(*ScopedVariant(range.GetNumberFormat())))) {
             range.SetNumberFormat(*ScopedBstrVariant(strFormat));
         }
     } catch (...) {
@@ -753,16 +758,23 @@ void KVSpreadSheet::SetBlockText(const std::wstring& strText, long nRowIndex, lo
     if (!pBlock) {
         return;
     }
-    VARIANT value;
-    VariantInit(&value);
-    value.vt = VT_BSTR;
-    value.bstrVal = SysAllocStringLen(strText.data(), static_cast<UINT>(strText.size()));
     try {
+        // The text is copied once, straight into the element: a large block
+        // holds hundreds of thousands of texts, and a second copy of each
+        // (made and freed again) was a good part of the time to fill it.
         LONG index[2] = {static_cast<LONG>(nRowIndex), static_cast<LONG>(nColumnIndex)};
-        pBlock->PutElement(index, &value);
+        void* element = nullptr;
+        pBlock->PtrOfIndex(index, &element);
+        auto* stored = static_cast<VARIANT*>(element);
+        BSTR copy = SysAllocStringLen(strText.data(), static_cast<UINT>(strText.size()));
+        if (!copy) {
+            NoteFailure("SetBlockText");
+            return;
+        }
+        VariantClear(stored);
+        stored->vt = VT_BSTR;
+        stored->bstrVal = copy;
     } catch (...) {
         NoteFailure("SetBlockText");
     }
-    // The array keeps its own copy; ours is freed exactly once.
-    VariantClear(&value);
 }
