@@ -175,6 +175,33 @@ TEST_F(SheetTest, block_write_and_read_back_give_the_types_the_sheet_made) {
     EXPECT_EQ(Format(1, 3), L"d-mmm-yy");
 }
 
+TEST_F(SheetTest, block_text_replaces_what_the_element_held_and_ignores_indices_outside) {
+    std::unique_ptr<KVValueBlock> block(sheet_->CreateBlock(2, 2));
+    ASSERT_TRUE(block);
+    sheet_->SetBlockText(L"first", 0, 1, block.get());
+    sheet_->SetBlockText(std::wstring(L"sec\0ond", 7), 0, 1, block.get());
+    sheet_->SetBlockText(L"", 1, 0, block.get());
+    sheet_->SetBlockText(L"lost", 2, 0, block.get());
+    sheet_->SetBlockText(L"lost", 0, -1, block.get());
+    sheet_->SetBlockText(L"lost", 0, 0, nullptr);
+    auto at = [&](LONG r, LONG c) {
+        LONG index[2] = {r, c};
+        VARIANT v;
+        VariantInit(&v);
+        block->GetElement(index, &v);
+        return v;
+    };
+    VARIANT replaced = at(0, 1), empty = at(1, 0), untouched = at(0, 0);
+    ASSERT_EQ(replaced.vt, VT_BSTR);
+    EXPECT_EQ(std::wstring(replaced.bstrVal, SysStringLen(replaced.bstrVal)), std::wstring(L"sec\0ond", 7));
+    ASSERT_EQ(empty.vt, VT_BSTR);
+    EXPECT_EQ(SysStringLen(empty.bstrVal), 0u);
+    EXPECT_EQ(untouched.vt, VT_EMPTY);
+    for (VARIANT* v : {&replaced, &empty, &untouched}) {
+        VariantClear(v);
+    }
+}
+
 TEST_F(SheetTest, read_block_of_a_single_row_or_column_leaves_the_out_argument_alone) {
     WriteRows({{L"a", L"b"}, {L"c", L"d"}});
     auto* sentinel = reinterpret_cast<KVValueBlock*>(0x1);
