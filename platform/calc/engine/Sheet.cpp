@@ -31,6 +31,7 @@ bool IsGeneralCode(std::wstring_view code) {
 }
 
 const Cell kBlank;
+const std::vector<Cell> kNoCells;
 
 }  // namespace
 
@@ -114,16 +115,17 @@ uint32_t StyleTable::withNumberFormat(uint32_t from, std::wstring_view format) {
 Sheet::Sheet(std::wstring name, int currentYear) : name_(std::move(name)), currentYear_(currentYear) {}
 
 int32_t Sheet::lastRow() const {
-    for (size_t r = rows_.size(); r > 0; --r) {
+    int32_t last = block_.on ? block_.area.r2 : -1;
+    for (size_t r = rows_.size(); r > 0 && static_cast<int32_t>(r - 1) > last; --r) {
         if (!rows_[r - 1].empty()) {
             return static_cast<int32_t>(r - 1);
         }
     }
-    return -1;
+    return last;
 }
 
 int32_t Sheet::lastCol() const {
-    size_t widest = 0;
+    size_t widest = block_.on ? static_cast<size_t>(block_.area.c2) + 1 : 0;
     for (const Row& row : rows_) {
         widest = std::max(widest, row.size());
     }
@@ -132,10 +134,20 @@ int32_t Sheet::lastCol() const {
 
 void Sheet::forEachCell(const std::function<void(const io::CellRef&)>& visit) const {
     io::CellRef ref;
-    for (size_t r = 0; r < rows_.size(); ++r) {
-        const Row& row = rows_[r];
-        for (size_t c = 0; c < row.size(); ++c) {
-            const Cell& cell = row[c];
+    const size_t rowCount =
+        std::max(rows_.size(), block_.on ? static_cast<size_t>(block_.area.r2) + 1 : size_t{0});
+    for (size_t r = 0; r < rowCount; ++r) {
+        const Row& row = r < rows_.size() ? rows_[r] : kNoCells;
+        size_t end = row.size();
+        const bool inBlock = block_.on && static_cast<int32_t>(r) >= block_.area.r1 &&
+                             static_cast<int32_t>(r) <= block_.area.r2;
+        if (inBlock) {
+            end = std::max(end, static_cast<size_t>(block_.area.c2) + 1);
+        }
+        for (size_t c = 0; c < end; ++c) {
+            const Cell& cell = c < row.size()                                         ? row[c]
+                               : inBlock && static_cast<int32_t>(c) >= block_.area.c1 ? block_.blank
+                                                                                      : kBlank;
             if (cell.blank()) {
                 continue;
             }
@@ -180,11 +192,21 @@ void Sheet::resetColumnWidth(int32_t col) {
 }
 
 const Cell& Sheet::cell(int32_t row, int32_t col) const {
-    if (row < 0 || col < 0 || static_cast<size_t>(row) >= rows_.size()) {
-        return kBlank;
+    if (row >= 0 && col >= 0 && static_cast<size_t>(row) < rows_.size()) {
+        const Row& r = rows_[static_cast<size_t>(row)];
+        if (static_cast<size_t>(col) < r.size()) {
+            return r[static_cast<size_t>(col)];
+        }
     }
-    const Row& r = rows_[static_cast<size_t>(row)];
-    return static_cast<size_t>(col) < r.size() ? r[static_cast<size_t>(col)] : kBlank;
+    return styleBeyond(row, col) != 0 ? block_.blank : kBlank;
+}
+
+size_t Sheet::storedCells() const {
+    size_t n = 0;
+    for (const Row& row : rows_) {
+        n += row.size();
+    }
+    return n;
 }
 
 Cell& Sheet::slot(int32_t row, int32_t col) {
@@ -195,14 +217,24 @@ Cell& Sheet::slot(int32_t row, int32_t col) {
     }
     Row& cells = rows_[r];
     if (c >= cells.size()) {
+        size_t from = cells.size();
         cells.resize(c + 1);
         maxCols_ = std::max(maxCols_, cells.size());
+        if (block_.on) {
+            for (; from <= c; ++from) {
+                cells[from].style = styleBeyond(row, static_cast<int32_t>(from));
+            }
+        }
     }
     return cells[c];
 }
 
-void Sheet::trimRow(Row& row) {
-    while (!row.empty() && row.back().blank()) {
+void Sheet::trimRow(size_t index) {
+    Row& row = rows_[index];
+    // A trailing empty cell goes when its position reads the same without it.
+    while (!row.empty() && row.back().kind == io::CellKind::Empty &&
+           row.back().style ==
+               styleBeyond(static_cast<int32_t>(index), static_cast<int32_t>(row.size() - 1))) {
         row.pop_back();
     }
     if (row.empty()) {
@@ -273,16 +305,22 @@ void Sheet::clearContents(int32_t row, int32_t col) {
     Cell& c = r[static_cast<size_t>(col)];
     c.kind = io::CellKind::Empty;
     c.number = 0.0;
-    trimRow(r);
+    trimRow(static_cast<size_t>(row));
 }
 
 bool Sheet::clipToUsed(const Rect& r, Rect& out) const {
-    if (rows_.empty() || maxCols_ == 0) {
+    size_t rows = rows_.size();
+    size_t cols = maxCols_;
+    if (block_.on) {
+        rows = std::max(rows, static_cast<size_t>(block_.area.r2) + 1);
+        cols = std::max(cols, static_cast<size_t>(block_.area.c2) + 1);
+    }
+    if (rows == 0 || cols == 0) {
         return false;
     }
     out = r;
-    out.r2 = std::min(out.r2, static_cast<int32_t>(rows_.size()) - 1);
-    out.c2 = std::min(out.c2, static_cast<int32_t>(maxCols_) - 1);
+    out.r2 = std::min(out.r2, static_cast<int32_t>(rows) - 1);
+    out.c2 = std::min(out.c2, static_cast<int32_t>(cols) - 1);
     return out.r1 <= out.r2 && out.c1 <= out.c2;
 }
 
@@ -311,17 +349,40 @@ void Sheet::clear(const Rect& r) {
     if (!clipToUsed(r, clip)) {
         return;
     }
+    if (block_.on) {
+        const Rect& b = block_.area;
+        const bool overlaps = r.r1 <= b.r2 && r.r2 >= b.r1 && r.c1 <= b.c2 && r.c2 >= b.c1;
+        const bool allCols = r.c1 <= b.c1 && r.c2 >= b.c2;
+        if (overlaps && allCols && r.r1 <= b.r1 && r.r2 >= b.r2) {
+            block_.on = false;
+        } else if (overlaps && allCols && r.r2 >= b.r2) {
+            block_.area.r2 = r.r1 - 1;  // the block's last rows
+        } else if (overlaps && allCols && r.r1 <= b.r1) {
+            block_.area.r1 = r.r2 + 1;  // its first rows
+        } else if (overlaps) {
+            materialiseBlock();
+        }
+    }
     for (int32_t row = clip.r1; row <= clip.r2; ++row) {
         Row& cells = rows_[static_cast<size_t>(row)];
         auto end = std::min(cells.size(), static_cast<size_t>(clip.c2) + 1);
         for (size_t col = static_cast<size_t>(clip.c1); col < end; ++col) {
             cells[col] = Cell();
         }
-        trimRow(cells);
+        trimRow(static_cast<size_t>(row));
     }
 }
 
 void Sheet::deleteShiftUp(const Rect& r) {
+    const size_t width = std::max(maxCols_, block_.on ? static_cast<size_t>(block_.area.c2) + 1 : size_t{0});
+    const bool wholeRows = r.wholeRows() || (r.c1 == 0 && static_cast<size_t>(r.c2) + 1 >= width);
+    if (block_.on) {
+        if (wholeRows) {
+            blockRowsDeleted(r.r1, r.rows());
+        } else if (r.c1 <= block_.area.c2 && r.c2 >= block_.area.c1 && r.r1 <= block_.area.r2) {
+            materialiseBlock();
+        }
+    }
     if (static_cast<size_t>(r.r1) >= rows_.size()) {
         return;
     }
@@ -329,7 +390,7 @@ void Sheet::deleteShiftUp(const Rect& r) {
     auto last = std::min(static_cast<size_t>(r.r2) + 1, rows_.size());
     // Rows whose every stored column is in the range move up as whole rows,
     // which costs moving row handles rather than cells.
-    if (r.wholeRows() || (r.c1 == 0 && static_cast<size_t>(r.c2) + 1 >= maxCols_)) {
+    if (wholeRows) {
         rows_.erase(rows_.begin() + static_cast<ptrdiff_t>(first),
                     rows_.begin() + static_cast<ptrdiff_t>(last));
         return;
@@ -354,11 +415,18 @@ void Sheet::deleteShiftUp(const Rect& r) {
             }
             dst[col] = moved;
         }
-        trimRow(dst);
+        trimRow(row);
     }
 }
 
 void Sheet::deleteShiftLeft(const Rect& r) {
+    if (block_.on && r.r1 <= block_.area.r2 && r.r2 >= block_.area.r1 && r.c1 <= block_.area.c2) {
+        if (r.r1 <= block_.area.r1 && r.r2 >= block_.area.r2) {
+            blockColsDeleted(r.c1, r.cols());
+        } else {
+            materialiseBlock();
+        }
+    }
     const size_t firstRow = static_cast<size_t>(r.r1);
     const size_t endRow = std::min(static_cast<size_t>(r.r2) + 1, rows_.size());
     const auto c1 = static_cast<size_t>(r.c1);
@@ -370,11 +438,63 @@ void Sheet::deleteShiftLeft(const Rect& r) {
         }
         cells.erase(cells.begin() + static_cast<ptrdiff_t>(c1),
                     cells.begin() + static_cast<ptrdiff_t>(std::min(c2 + 1, cells.size())));
-        trimRow(cells);
+        trimRow(row);
     }
     if (r.wholeCols() && c1 < widths_.size()) {
         widths_.erase(widths_.begin() + static_cast<ptrdiff_t>(c1),
                       widths_.begin() + static_cast<ptrdiff_t>(std::min(c2 + 1, widths_.size())));
+    }
+}
+
+namespace {
+
+// What is left of the span [lo, hi] when [first, first + count) is removed
+// and what follows moves back; false when nothing is left.
+bool SpanAfterDeletion(int32_t& lo, int32_t& hi, int32_t first, int32_t count) {
+    const int64_t last = int64_t{first} + count - 1;
+    auto map = [&](int64_t p) -> int64_t { return p < first ? p : (p > last ? p - count : first); };
+    const int64_t newLo = map(lo);
+    // Removed positions at the span's end shorten it from there.
+    const int64_t newHi = hi <= last && hi >= first ? int64_t{first} - 1 : map(hi);
+    if (newHi < newLo) {
+        return false;
+    }
+    lo = static_cast<int32_t>(newLo);
+    hi = static_cast<int32_t>(newHi);
+    return true;
+}
+
+}  // namespace
+
+void Sheet::blockRowsDeleted(int32_t first, int32_t count) {
+    block_.on = SpanAfterDeletion(block_.area.r1, block_.area.r2, first, count);
+}
+
+void Sheet::blockColsDeleted(int32_t first, int32_t count) {
+    block_.on = SpanAfterDeletion(block_.area.c1, block_.area.c2, first, count);
+}
+
+void Sheet::materialiseBlock() {
+    if (!block_.on) {
+        return;
+    }
+    const Rect b = block_.area;
+    const uint32_t style = block_.blank.style;
+    block_.on = false;
+    if (rows_.size() <= static_cast<size_t>(b.r2)) {
+        rows_.resize(static_cast<size_t>(b.r2) + 1);
+    }
+    for (auto r = static_cast<size_t>(b.r1); r <= static_cast<size_t>(b.r2); ++r) {
+        Row& cells = rows_[r];
+        size_t from = cells.size();
+        if (from > static_cast<size_t>(b.c2)) {
+            continue;
+        }
+        cells.resize(static_cast<size_t>(b.c2) + 1);
+        for (from = std::max(from, static_cast<size_t>(b.c1)); from < cells.size(); ++from) {
+            cells[from].style = style;
+        }
+        maxCols_ = std::max(maxCols_, cells.size());
     }
 }
 

@@ -91,6 +91,10 @@ private:
     uint32_t lastTo_ = 0;
 };
 
+// Rectangles of at least this many cells keep the style of their empty
+// positions as a block rather than cell by cell.
+inline constexpr int64_t kMinStyledBlock = 4096;
+
 class Sheet : public io::SheetView {
 public:
     explicit Sheet(std::wstring name, int currentYear);
@@ -150,6 +154,8 @@ public:
     bool formatArea(const Rect& r, Rect& out) const;
 
     size_t storedRows() const { return rows_.size(); }
+    // Cells held one by one (a styled block's empty positions are not).
+    size_t storedCells() const;
     size_t pooledTexts() const { return strings_.size(); }
     int currentYear() const { return currentYear_; }
 
@@ -158,7 +164,21 @@ private:
     Cell& slot(int32_t row, int32_t col);
     template <typename Fn>
     void restyle(const Rect& r, Fn&& newStyle);  // newStyle(uint32_t old) -> uint32_t
-    void trimRow(Row& row);
+    void trimRow(size_t row);
+    // The style a position reads as when no cell is stored there.
+    uint32_t styleBeyond(int32_t row, int32_t col) const {
+        return block_.on && row >= block_.area.r1 && row <= block_.area.r2 && col >= block_.area.c1 &&
+                       col <= block_.area.c2
+                   ? block_.blank.style
+                   : 0;
+    }
+    // Stores the block's empty positions as cells and forgets the block, for
+    // the operations that move or clear part of it.
+    void materialiseBlock();
+    // Rows [first, first + count) are gone and those below move up; columns
+    // likewise for the column variant.
+    void blockRowsDeleted(int32_t first, int32_t count);
+    void blockColsDeleted(int32_t first, int32_t count);
     void compactStringsIfWasteful();
 
     std::wstring name_;
@@ -170,6 +190,15 @@ private:
     std::vector<double> widths_;  // < 0: not set
     CellPos active_;
     size_t nextCompaction_ = 65536;
+    // A style put on a large rectangle: its empty positions read as styled
+    // without a cell stored for each, which on a sparse block would take
+    // most of the sheet's memory. Stored cells override it.
+    struct StyledBlock {
+        bool on = false;
+        Rect area;
+        Cell blank;  // Empty, with the block's style
+    };
+    StyledBlock block_;
 };
 
 template <typename Fn>
@@ -180,16 +209,39 @@ void Sheet::restyle(const Rect& r, Fn&& newStyle) {
     }
     uint32_t lastOld = UINT32_MAX;
     uint32_t lastNew = 0;
+    auto restyleCell = [&](Cell& c) {
+        if (c.style != lastOld) {
+            lastOld = c.style;
+            lastNew = newStyle(c.style);
+        }
+        c.style = lastNew;
+    };
+    // A rectangle that is the styled block, or a large one when there is no
+    // block yet, restyles only its stored cells and keeps the style of its
+    // empty positions as the block's.
+    const bool sameBlock = block_.on && block_.area == clip;
+    if (sameBlock || (!block_.on && clip.cells() >= kMinStyledBlock)) {
+        const uint32_t beyond = newStyle(sameBlock ? block_.blank.style : 0);
+        // The block changes first: trimming a row compares with it.
+        block_.area = clip;
+        block_.blank.style = beyond;
+        block_.on = beyond != 0;
+        const auto lastRow = std::min(static_cast<size_t>(clip.r2) + 1, rows_.size());
+        for (auto row = static_cast<size_t>(clip.r1); row < lastRow; ++row) {
+            Row& cells = rows_[row];
+            const auto end = std::min(cells.size(), static_cast<size_t>(clip.c2) + 1);
+            for (auto col = static_cast<size_t>(clip.c1); col < end; ++col) {
+                restyleCell(cells[col]);
+            }
+            trimRow(row);
+        }
+        return;
+    }
     for (int32_t row = clip.r1; row <= clip.r2; ++row) {
         for (int32_t col = clip.c1; col <= clip.c2; ++col) {
-            Cell& c = slot(row, col);
-            if (c.style != lastOld) {
-                lastOld = c.style;
-                lastNew = newStyle(c.style);
-            }
-            c.style = lastNew;
+            restyleCell(slot(row, col));
         }
-        trimRow(rows_[static_cast<size_t>(row)]);
+        trimRow(static_cast<size_t>(row));
     }
 }
 

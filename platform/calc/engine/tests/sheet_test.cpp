@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <string>
 #include <vector>
 
@@ -172,6 +174,132 @@ TEST(sheet_test, overwritten_texts_do_not_accumulate) {
     EXPECT_EQ(TextAt(s, 49999, 0), L"round 3 row 49999");
     EXPECT_EQ(TextAt(s, 0, 0), L"round 3 row 0");
     EXPECT_LE(s.pooledTexts(), 100001u);  // 200,000 texts were written
+}
+
+// Every position of the sheet's used area as "kind:style-description",
+// through both the cell lookup and the visit the file writers use.
+std::vector<std::wstring> Snapshot(const Sheet& s) {
+    std::vector<std::wstring> out;
+    auto describe = [&](int32_t r, int32_t c, io::CellKind kind, uint32_t style) {
+        const io::CellStyle& st = s.styleAt(style);
+        return CellName(r, c) + L":" + std::to_wstring(static_cast<int>(kind)) + L":" + st.numberFormat +
+               L":" + st.font.name + L":" + std::to_wstring(st.font.bold) + std::to_wstring(st.font.size);
+    };
+    out.push_back(L"last " + std::to_wstring(s.lastRow()) + L"," + std::to_wstring(s.lastCol()));
+    for (int32_t r = 0; r <= s.lastRow() + 1; ++r) {
+        for (int32_t c = 0; c <= s.lastCol() + 1; ++c) {
+            const Cell& cell = s.cell(r, c);
+            out.push_back(describe(r, c, cell.kind, cell.style));
+        }
+    }
+    s.forEachCell(
+        [&](const io::CellRef& c) { out.push_back(L"visit " + describe(c.row, c.col, c.kind, c.style)); });
+    return out;
+}
+
+// Styling a large rectangle keeps the style of its empty positions as one
+// block; every later operation must see the same cells as when each position
+// was styled on its own.
+TEST(sheet_test, a_styled_block_reads_like_styling_each_cell) {
+    const Rect block{2, 1, 129, 60};  // 7,680 cells
+    auto build = [&](bool asBlock) {
+        Sheet s(L"Sheet1", kYear);
+        for (int32_t r = 0; r < 140; r += 3) {
+            for (int32_t c = 0; c < 70; c += 2 + r % 5) {
+                s.putText(r, c, L"t" + std::to_wstring(r * 100 + c));
+            }
+        }
+        auto font = [&](const Rect& r, auto change) {
+            if (asBlock) {
+                s.changeFont(r, change);
+                return;
+            }
+            for (int32_t row = r.r1; row <= r.r2; ++row) {
+                for (int32_t col = r.c1; col <= r.c2; ++col) {
+                    s.changeFont(Rect{row, col, row, col}, change);
+                }
+            }
+        };
+        font(block, [](io::FontSpec& f) { f.name = L"Courier New"; });
+        font(block, [](io::FontSpec& f) { f.size = 9.0; });              // the same block again
+        font(Rect{0, 0, 4, 3}, [](io::FontSpec& f) { f.bold = true; });  // across its corner
+        s.putTyped(50, 40, L"12.5");  // an empty styled position gets a value
+        s.setNumberFormat(Rect{60, 30, 60, 30}, L"0.00");
+        s.clearContents(3, 1);
+        return s;
+    };
+    Sheet blockSheet = build(true);
+    Sheet cellSheet = build(false);
+    EXPECT_LT(blockSheet.storedCells() * 2, cellSheet.storedCells());
+    ASSERT_EQ(Snapshot(blockSheet), Snapshot(cellSheet));
+
+    // Operations that move, clear or restyle parts of the block.
+    std::vector<std::function<void(Sheet&)>> steps = {
+        [](Sheet& s) {
+            s.deleteShiftUp(Rect{10, 0, 14, kMaxCols - 1});
+        },  // rows inside
+        [](Sheet& s) {
+            s.deleteShiftUp(Rect{0, 0, 2, kMaxCols - 1});
+        },  // its first row
+        [](Sheet& s) {
+            s.deleteShiftLeft(Rect{0, 5, kMaxRows - 1, 7});
+        },  // columns inside
+        [](Sheet& s) {
+            s.deleteShiftLeft(Rect{0, 0, kMaxRows - 1, 0});
+        },  // left of it
+        [](Sheet& s) {
+            s.clear(Rect{100, 0, kMaxRows - 1, kMaxCols - 1});
+        },  // its last rows
+        [](Sheet& s) {
+            s.clear(Rect{0, 0, 1, kMaxCols - 1});
+        },  // its first rows
+        [](Sheet& s) {
+            s.setNumberFormat(Rect{0, 0, kMaxRows - 1, 9}, L"@");
+        },  // whole columns
+        [](Sheet& s) {
+            s.clear(Rect{20, 20, 22, 22});
+        },  // a hole
+        [](Sheet& s) {
+            s.deleteShiftUp(Rect{30, 10, 31, 12});
+        },  // part of rows
+        [](Sheet& s) {
+            s.deleteShiftLeft(Rect{40, 0, 41, 3});
+        },  // part of columns
+    };
+    for (size_t i = 0; i < steps.size(); ++i) {
+        steps[i](blockSheet);
+        steps[i](cellSheet);
+        ASSERT_EQ(Snapshot(blockSheet), Snapshot(cellSheet)) << "after step " << i;
+    }
+}
+
+TEST(sheet_test, a_styled_block_follows_its_rows_and_columns) {
+    Sheet s(L"Sheet1", kYear);
+    s.putText(0, 0, L"x");
+    s.changeFont(Rect{10, 10, 109, 109}, [](io::FontSpec& f) { f.bold = true; });
+    EXPECT_EQ(s.storedCells(), 1u);
+    EXPECT_EQ(s.lastRow(), 109);
+    EXPECT_EQ(s.lastCol(), 109);
+    EXPECT_TRUE(s.style(s.cell(10, 10)).font.bold);
+    EXPECT_FALSE(s.style(s.cell(9, 10)).font.bold);
+    // Whole rows above it and columns left of it move it; deleting all of it
+    // leaves nothing styled.
+    s.deleteShiftUp(Rect{1, 0, 5, kMaxCols - 1});
+    s.deleteShiftLeft(Rect{0, 1, kMaxRows - 1, 5});
+    EXPECT_TRUE(s.style(s.cell(5, 5)).font.bold);
+    EXPECT_FALSE(s.style(s.cell(4, 5)).font.bold);
+    EXPECT_EQ(s.lastRow(), 104);
+    s.deleteShiftUp(Rect{5, 0, 104, kMaxCols - 1});
+    EXPECT_EQ(s.lastRow(), 0);
+    EXPECT_EQ(s.lastCol(), 0);
+    EXPECT_FALSE(s.style(s.cell(5, 5)).font.bold);
+
+    // A position of the block given the default style back keeps it.
+    Sheet t(L"Sheet1", kYear);
+    t.setNumberFormat(Rect{0, 0, 99, 99}, L"0%");
+    t.setNumberFormat(Rect{5, 99, 5, 99}, L"General");
+    EXPECT_EQ(t.style(t.cell(5, 99)).numberFormat, L"General");
+    EXPECT_EQ(t.style(t.cell(5, 98)).numberFormat, L"0%");
 }
 
 }  // namespace
