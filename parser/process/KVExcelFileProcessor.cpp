@@ -227,35 +227,55 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
     const std::wstring dateFormat = m_pProfile->GetIsCustomDateFormat() ? m_pProfile->GetCustomDateFormat()
                                                                         : m_pProfile->GetDateFormatW();
     const std::wstring numberFormat = m_pProfile->GetNumericFormat();
-    for (LONG r = 1; r < nUpperRow; ++r) {
-        for (LONG c = 1; c < nUpperColumn; ++c) {
-            // The type (and a date's value) is all that is needed: read the
-            // element in place instead of copying every text out of the block.
-            LONG index[2] = {r, c};
-            void* element = nullptr;
-            if (FAILED(SafeArrayPtrOfIndex(readBack->parray, index, &element)) || !element) {
-                continue;
-            }
-            const auto* stored = static_cast<const VARIANT*>(element);
+    // The block holds its columns one after another, so it is scanned column
+    // by column (row by row touched a new memory page at every element) and
+    // only the typed cells are kept; sorting them restores the row-by-row
+    // order in which the cells are formatted.
+    enum : std::uint64_t { kTimeOfDay = 0, kDate = 1, kOther = 2 };
+    std::vector<std::uint64_t> typed;
+    for (LONG c = 1; c < nUpperColumn; ++c) {
+        LONG index[2] = {1, c};
+        void* element = nullptr;
+        if (FAILED(SafeArrayPtrOfIndex(readBack->parray, index, &element)) || !element ||
+            readBack->parray->cbElements != sizeof(VARIANT)) {
+            continue;
+        }
+        // The type (and a date's value) is all that is needed: read the
+        // elements in place instead of copying every text out of the block.
+        const auto* stored = static_cast<const VARIANT*>(element);
+        for (LONG r = 1; r < nUpperRow; ++r, ++stored) {
             const VARTYPE vt = stored->vt;
-            const double date = vt == VT_DATE ? stored->date : 0.0;
             if (vt == VT_EMPTY || vt == VT_BSTR) {
                 continue;
             }
+            std::uint64_t kind = kOther;
             if (vt == VT_DATE) {
                 // A date part of 30 December 1899 is a time of day alone.
-                if (std::trunc(date) == 0.0) {
+                kind = std::trunc(stored->date) == 0.0 ? kTimeOfDay : kDate;
+            }
+            typed.push_back((static_cast<std::uint64_t>(r) << 32) | (static_cast<std::uint64_t>(c) << 2) |
+                            kind);
+        }
+    }
+    readBack.reset();
+    std::sort(typed.begin(), typed.end());
+    for (const std::uint64_t cell : typed) {
+        const auto r = static_cast<long>(cell >> 32);
+        const auto c = static_cast<long>((cell & 0xFFFFFFFFu) >> 2);
+        switch (cell & 3u) {
+            case kTimeOfDay:
+                m_pSpreadSheet->SetCellDateFormat(r, c, msc_sTimeFormat);
+                break;
+            case kDate:
+                m_pSpreadSheet->SetCellDateFormat(r, c, dateFormat);
+                break;
+            default:
+                if (facts.IsTimeLike(r - 1, c - 1)) {
                     m_pSpreadSheet->SetCellDateFormat(r, c, msc_sTimeFormat);
                 } else {
-                    m_pSpreadSheet->SetCellDateFormat(r, c, dateFormat);
+                    m_pSpreadSheet->SetCellNumberFormat(r, c, numberFormat);
                 }
-                continue;
-            }
-            if (facts.IsTimeLike(r - 1, c - 1)) {
-                m_pSpreadSheet->SetCellDateFormat(r, c, msc_sTimeFormat);
-            } else {
-                m_pSpreadSheet->SetCellNumberFormat(r, c, numberFormat);
-            }
+                break;
         }
     }
 }

@@ -164,6 +164,33 @@ TEST_F(ProcessorTest, dates_times_and_numbers_get_formats_from_what_the_sheet_st
     EXPECT_EQ(dump.At(0, 10)->format, dateFormat);
 }
 
+TEST_F(ProcessorTest, each_typed_cell_gets_its_own_format_wherever_it_lies) {
+    const auto input = WriteReport({Printed(40, "Name") + Printed(100, "7") + Printed(200, "x"),
+                                    Printed(40, "y") + Printed(100, "z") + Printed(200, "12:15"),
+                                    Printed(40, "2005-01-31") + Printed(100, "w") + Printed(200, "3.5")});
+    const WorkbookDump dump = Convert(input);
+    ASSERT_TRUE(dump.ok) << dump.error;
+    const std::string dateFormat = sw::shell::ToNarrow(profile_.GetDateFormatW());
+    struct Expected {
+        int row;
+        int column;
+        std::string format;
+    };
+    for (const Expected& e : {Expected{0, 2, "#,##0.00"}, Expected{1, 4, "h:mm:ss AM/PM"},
+                              Expected{2, 0, dateFormat}, Expected{2, 4, "#,##0.00"}}) {
+        const WorkbookCell* cell = dump.At(e.row, e.column);
+        ASSERT_NE(cell, nullptr) << e.row << "," << e.column;
+        EXPECT_EQ(cell->format, e.format) << e.row << "," << e.column;
+    }
+    for (const auto& [row, column] : {std::pair{0, 0}, {0, 4}, {1, 0}, {1, 2}, {2, 2}}) {
+        const WorkbookCell* cell = dump.At(row, column);
+        ASSERT_NE(cell, nullptr) << row << "," << column;
+        EXPECT_EQ(cell->type, "text");
+        EXPECT_NE(cell->format, "#,##0.00") << row << "," << column;
+        EXPECT_NE(cell->format, dateFormat) << row << "," << column;
+    }
+}
+
 TEST_F(ProcessorTest, page_total_rows_go_in_any_case_and_adjacent_marks_both_go) {
     AddAnchor(L"Page Total", KVExcelRemoveDataAnchor::enAnchorRemoveRow);
     std::vector<std::string> lines;
