@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 
 #include "platform/automation/Bstr.h"
 #include "platform/automation/ComRuntime.h"
@@ -719,14 +720,25 @@ void RangeObject::GetValue(VARIANT& result) const {
         auto* cells = reinterpret_cast<VARIANT*>(access.data());
         const auto rows = static_cast<size_t>(rect_.rows());
         const int32_t lastRow = std::min(rect_.r2, static_cast<int32_t>(sheet.storedRows()) - 1);
-        for (int32_t r = rect_.r1; r <= lastRow; ++r) {
-            const auto i = static_cast<size_t>(r - rect_.r1);
-            for (int32_t c = rect_.c1; c <= rect_.c2; ++c) {
-                const Cell& cell = sheet.cell(r, c);
-                if (cell.kind == io::CellKind::Empty) {
-                    continue;  // already VT_EMPTY
+        // The array runs down columns and the sheet along rows: a band of
+        // rows at a time keeps both the rows read and the runs written in cache.
+        constexpr int32_t kBand = 64;
+        std::span<const Cell> band[kBand];
+        const auto c1 = static_cast<size_t>(rect_.c1);
+        for (int32_t top = rect_.r1; top <= lastRow; top += kBand) {
+            const int32_t count = std::min(kBand, lastRow - top + 1);
+            size_t end = c1;
+            for (int32_t k = 0; k < count; ++k) {
+                band[k] = sheet.rowCells(top + k);
+                end = std::max(end, std::min(band[k].size(), static_cast<size_t>(rect_.c2) + 1));
+            }
+            for (size_t c = c1; c < end; ++c) {
+                VARIANT* column = cells + (c - c1) * rows + static_cast<size_t>(top - rect_.r1);
+                for (int32_t k = 0; k < count; ++k) {
+                    if (c < band[k].size() && band[k][c].kind != io::CellKind::Empty) {
+                        CellToVariant(sheet, band[k][c], column[k]);  // the rest stay VT_EMPTY
+                    }
                 }
-                CellToVariant(sheet, cell, cells[i + static_cast<size_t>(c - rect_.c1) * rows]);
             }
         }
     }

@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <span>
+#include <vector>
 
 #include "platform/calc/engine/AutomationObject.h"
 #include "platform/calc/format/NumberFormat.h"
@@ -130,10 +132,13 @@ std::wstring DisplayText(const Sheet& sheet, const Cell& cell) {
 void AutoFitColumns(Sheet& sheet, TextMeasure& measure, const Rect& area) {
     const int mdw = measure.maxDigitWidth(io::FontSpec{});
     const int32_t lastRow = std::min(area.r2, static_cast<int32_t>(sheet.storedRows()) - 1);
-    for (int32_t col = area.c1; col <= area.c2; ++col) {
-        double widest = -1.0;
-        for (int32_t row = area.r1; row <= lastRow; ++row) {
-            const Cell& c = sheet.cell(row, col);
+    // Row by row, as the cells are stored.
+    std::vector<double> widths(static_cast<size_t>(area.cols()), -1.0);
+    for (int32_t row = area.r1; row <= lastRow; ++row) {
+        std::span<const Cell> cells = sheet.rowCells(row);
+        const auto end = std::min(cells.size(), static_cast<size_t>(area.c2) + 1);
+        for (auto col = static_cast<size_t>(area.c1); col < end; ++col) {
+            const Cell& c = cells[col];
             if (c.kind == io::CellKind::Empty) {
                 continue;
             }
@@ -141,8 +146,12 @@ void AutoFitColumns(Sheet& sheet, TextMeasure& measure, const Rect& area) {
             double px = c.kind == io::CellKind::Text && sheet.generalFormat(c.style)
                             ? measure.width(sheet.text(c), font)
                             : measure.width(DisplayText(sheet, c), font);
+            double& widest = widths[col - static_cast<size_t>(area.c1)];
             widest = std::max(widest, px);
         }
+    }
+    for (int32_t col = area.c1; col <= area.c2; ++col) {
+        const double widest = widths[static_cast<size_t>(col - area.c1)];
         if (widest < 0.0) {
             // A column with nothing to show goes back to the standard width.
             sheet.resetColumnWidth(col);

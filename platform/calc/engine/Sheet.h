@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -112,6 +113,13 @@ public:
 
     // Cell access; a cell outside the stored area reads as blank.
     const Cell& cell(int32_t row, int32_t col) const;
+    // The cells stored in a row, for scans over many cells: positions past
+    // its end hold no value (they may be styled, see cell()).
+    std::span<const Cell> rowCells(int32_t row) const {
+        return row >= 0 && static_cast<size_t>(row) < rows_.size()
+                   ? std::span<const Cell>(rows_[static_cast<size_t>(row)])
+                   : std::span<const Cell>();
+    }
     const std::wstring& text(const Cell& c) const { return strings_.at(c.text); }
     const io::CellStyle& style(const Cell& c) const { return styles_.at(c.style); }
     const io::CellStyle& styleAt(uint32_t id) const { return styles_.at(id); }

@@ -179,6 +179,35 @@ TEST_F(object_model_test, creation_by_program_identifier_opens_one_workbook_with
     EXPECT_EQ(Get(otherBooks.get(), kCount).lVal, 0);
 }
 
+// A block read of ragged rows, larger than the stored area and not starting
+// at A1, puts each value at its own place and leaves the rest empty.
+TEST_F(object_model_test, block_get_places_every_value_of_ragged_rows) {
+    auto valueAt = [](LONG r, LONG c) { return ((r * 7 + c * 3) % 5 == 0) ? r * 100.0 + c : -1.0; };
+    std::vector<std::vector<Var>> rows;
+    for (LONG r = 0; r < 150; ++r) {
+        rows.emplace_back();
+        for (LONG c = 0; c < 1 + r % 6; ++c) {  // rows of 1 to 6 cells
+            rows.back().push_back(valueAt(r, c) >= 0.0 ? R8(valueAt(r, c)) : Var());
+        }
+        rows.back().resize(6);
+    }
+    Put(Range(L"A1", L"F150").get(), kValue, Block(rows));
+    Var back = Get(Range(L"B3", L"G200").get(), kValue);
+    ASSERT_EQ(back.vt, VT_ARRAY | VT_VARIANT);
+    for (LONG i = 1; i <= 198; ++i) {
+        for (LONG j = 1; j <= 6; ++j) {
+            const LONG r = i + 1;
+            const LONG c = j;
+            Var v = Element(back, i, j);
+            const bool stored = r < 150 && c < 1 + r % 6 && valueAt(r, c) >= 0.0;
+            ASSERT_EQ(v.vt, stored ? VT_R8 : VT_EMPTY) << i << "," << j;
+            if (stored) {
+                EXPECT_EQ(v.dblVal, valueAt(r, c));
+            }
+        }
+    }
+}
+
 TEST_F(object_model_test, block_put_converts_typed_text_and_block_get_has_lower_bounds_one) {
     Obj block = Range(L"A1", L"C2");
     Put(block.get(), kValue,
