@@ -789,12 +789,25 @@ void RangeObject::PutArray(SAFEARRAY* psa) {
     const int64_t rows = std::min<int64_t>(rect_.rows(), arrRows);
     const int64_t cols = std::min<int64_t>(rect_.cols(), arrCols);
     // Check every element before storing any, so a bad one changes nothing.
-    for (int64_t i = 0; i < rows; ++i) {
+    if (vt == VT_VARIANT) {
+        // The usual block: the elements are read where they lie, a column at a time.
+        const auto* all = reinterpret_cast<const VARIANT*>(access.data());
         for (int64_t j = 0; j < cols; ++j) {
-            VARIANT v;
-            element(i, j, v);
-            if (!IsStorable(v)) {
-                throw StatusError{DISP_E_TYPEMISMATCH};
+            const VARIANT* column = all + j * arrRows;
+            for (int64_t i = 0; i < rows; ++i) {
+                if (column[i].vt != VT_EMPTY && !IsStorable(column[i])) {
+                    throw StatusError{DISP_E_TYPEMISMATCH};
+                }
+            }
+        }
+    } else {
+        for (int64_t i = 0; i < rows; ++i) {
+            for (int64_t j = 0; j < cols; ++j) {
+                VARIANT v;
+                element(i, j, v);
+                if (!IsStorable(v)) {
+                    throw StatusError{DISP_E_TYPEMISMATCH};
+                }
             }
         }
     }
@@ -803,7 +816,9 @@ void RangeObject::PutArray(SAFEARRAY* psa) {
         const int64_t i = r - rect_.r1;
         for (int32_t c = rect_.c1; c <= rect_.c2; ++c) {
             const int64_t j = c - rect_.c1;
-            if (i < rows && j < cols) {
+            if (i < rows && j < cols && vt == VT_VARIANT) {
+                PutVariant(sheet, r, c, reinterpret_cast<const VARIANT*>(access.data())[i + j * arrRows]);
+            } else if (i < rows && j < cols) {
                 VARIANT v;
                 element(i, j, v);
                 PutVariant(sheet, r, c, v);
