@@ -149,13 +149,9 @@ void KVTRegistry_string<T>::Set(const T& value) {
     Close();
 }
 
-// ---- Integer ----------------------------------------------------------------
-
-template <class T>
-KVTRegistry_int<T>::~KVTRegistry_int() = default;
-
-template <class T>
-T KVTRegistry_int<T>::Get() const {
+// Integers and flags share one stored form: a REG_DWORD that reads as 0 when
+// it is missing or unreadable.
+std::int32_t KVTRegistryValue::ReadInt32() const {
     std::int32_t value = 0;
     if (Open(false)) {
         DWORD type = 0;
@@ -165,21 +161,34 @@ T KVTRegistry_int<T>::Get() const {
         }
         Close();
     }
-    return static_cast<T>(value);
+    return value;
 }
 
-template <class T>
-void KVTRegistry_int<T>::Set(T value) {
+void KVTRegistryValue::WriteInt32(std::int32_t value) {
     if (!Open(true)) {
         NoteFailedWrite();
         Close();
         return;
     }
-    const std::int32_t stored = static_cast<std::int32_t>(value);
-    if (!SetValue(REG_DWORD, sizeof(stored), reinterpret_cast<const BYTE*>(&stored))) {
+    if (!SetValue(REG_DWORD, sizeof(value), reinterpret_cast<const BYTE*>(&value))) {
         NoteFailedWrite();
     }
     Close();
+}
+
+// ---- Integer ----------------------------------------------------------------
+
+template <class T>
+KVTRegistry_int<T>::~KVTRegistry_int() = default;
+
+template <class T>
+T KVTRegistry_int<T>::Get() const {
+    return static_cast<T>(ReadInt32());
+}
+
+template <class T>
+void KVTRegistry_int<T>::Set(T value) {
+    WriteInt32(static_cast<std::int32_t>(value));
 }
 
 // ---- Flag -------------------------------------------------------------------
@@ -189,30 +198,12 @@ KVTRegistry_BOOL<T>::~KVTRegistry_BOOL() = default;
 
 template <class T>
 T KVTRegistry_BOOL<T>::Get() const {
-    std::int32_t value = 0;
-    if (Open(false)) {
-        DWORD type = 0;
-        DWORD size = sizeof(value);
-        if (!QueryValue(&type, &size, reinterpret_cast<BYTE*>(&value))) {
-            value = 0;
-        }
-        Close();
-    }
-    return value != 0 ? T(1) : T(0);
+    return ReadInt32() != 0 ? T(1) : T(0);
 }
 
 template <class T>
 void KVTRegistry_BOOL<T>::Set(T value) {
-    if (!Open(true)) {
-        NoteFailedWrite();
-        Close();
-        return;
-    }
-    const std::int32_t stored = static_cast<std::int32_t>(value);
-    if (!SetValue(REG_DWORD, sizeof(stored), reinterpret_cast<const BYTE*>(&stored))) {
-        NoteFailedWrite();
-    }
-    Close();
+    WriteInt32(static_cast<std::int32_t>(value));
 }
 
 template class KVTRegistry_string<CString>;

@@ -3,6 +3,8 @@
 // outlives an operation.
 #pragma once
 
+#include <cstdint>
+
 #include "lib/util/KVLibApi.h"
 #include "lib/util/KVWinTypes.h"
 #include "platform/registry/Registry.h"
@@ -39,6 +41,8 @@ protected:
     bool QueryValue(DWORD* type, DWORD* size, BYTE* data) const;
     bool SetValue(DWORD type, DWORD size, const BYTE* data);
     static void NoteFailedWrite();
+    std::int32_t ReadInt32() const;
+    void WriteInt32(std::int32_t value);
 
 private:
     void MakeRegPath(LPCTSTR path);

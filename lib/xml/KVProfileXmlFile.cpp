@@ -208,6 +208,12 @@ long ParseLong(const char* text) {
     return value;
 }
 
+// What an element holds as text, or null where its first child is not text.
+const char* TextOf(KVXmlNode* node) {
+    TiXmlNode* first = Node(node)->FirstChild();
+    return first != nullptr && first->ToText() != nullptr ? first->Value() : nullptr;
+}
+
 }  // namespace
 
 struct KVProfileXmlFile::NameIndex {
@@ -287,11 +293,10 @@ bool KVProfileXmlFile::GetNodeString(KVXmlNode* node, LPTSTR buffer, long capaci
         return false;
     }
     std::fill(buffer, buffer + capacity, L'\0');
-    TiXmlNode* first = Node(node)->FirstChild();
-    if (first == nullptr || first->ToText() == nullptr) {
+    const char* text = TextOf(node);
+    if (text == nullptr) {
         return false;
     }
-    const char* text = first->Value();
     const std::wstring wide = kvlib::NarrowToWide(text, std::strlen(text));
     KVLibUtility::CopyLPCTSTRToLPTSTR(wide.c_str(), buffer, capacity);
     return true;
@@ -302,11 +307,10 @@ bool KVProfileXmlFile::GetNodeBOOL(KVXmlNode* node, int* value) {
         return false;
     }
     *value = 0;
-    TiXmlNode* first = Node(node)->FirstChild();
-    if (first == nullptr || first->ToText() == nullptr) {
+    const char* text = TextOf(node);
+    if (text == nullptr) {
         return false;
     }
-    const char* text = first->Value();
     if (text[0] != '\0') {
         const long parsed = ParseLong(text);
         *value = parsed > INT_MAX ? INT_MAX : parsed < INT_MIN ? INT_MIN : static_cast<int>(parsed);
@@ -319,11 +323,10 @@ bool KVProfileXmlFile::GetNodeLong(KVXmlNode* node, long* value) {
         return false;
     }
     *value = 0;
-    TiXmlNode* first = Node(node)->FirstChild();
-    if (first == nullptr || first->ToText() == nullptr) {
+    const char* text = TextOf(node);
+    if (text == nullptr) {
         return false;
     }
-    const char* text = first->Value();
     if (text[0] != '\0') {
         *value = ParseLong(text);
     }

@@ -201,6 +201,20 @@ LONG Locate(const Handle& from, std::vector<std::wstring> names, Place& place, L
     return ERROR_SUCCESS;
 }
 
+// Resolves `key`, splits `subKey` and finds the hive that holds it. `missingMount`
+// is returned for a name directly below HKEY_USERS that names no loaded hive.
+LONG LocateSubKey(HKEY key, LPCWSTR subKey, LONG missingMount, Handle& from, Place& place) {
+    std::vector<std::wstring> names;
+    LONG rc = Resolve(key, from);
+    if (rc == ERROR_SUCCESS) {
+        rc = SplitPath(subKey, names);
+    }
+    if (rc == ERROR_SUCCESS) {
+        rc = Locate(from, std::move(names), place, missingMount);
+    }
+    return rc;
+}
+
 // ---- Rows -------------------------------------------------------------------
 
 std::int64_t NowFiletime() {
@@ -425,15 +439,8 @@ LONG RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samD
     *phkResult = nullptr;
     return Guarded([&]() -> LONG {
         Handle from;
-        std::vector<std::wstring> names;
         Place place;
-        LONG rc = Resolve(hKey, from);
-        if (rc == ERROR_SUCCESS) {
-            rc = SplitPath(lpSubKey, names);
-        }
-        if (rc == ERROR_SUCCESS) {
-            rc = Locate(from, std::move(names), place, ERROR_FILE_NOT_FOUND);
-        }
+        LONG rc = LocateSubKey(hKey, lpSubKey, ERROR_FILE_NOT_FOUND, from, place);
         if (rc != ERROR_SUCCESS) {
             return rc;
         }
@@ -478,16 +485,9 @@ LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD /*Reserved*/, LPWSTR /*l
     *phkResult = nullptr;
     return Guarded([&]() -> LONG {
         Handle from;
-        std::vector<std::wstring> names;
         Place place;
-        LONG rc = Resolve(hKey, from);
-        if (rc == ERROR_SUCCESS) {
-            rc = SplitPath(lpSubKey, names);
-        }
-        if (rc == ERROR_SUCCESS) {
-            // Keys directly below HKEY_USERS are the loaded hives only.
-            rc = Locate(from, std::move(names), place, ERROR_ACCESS_DENIED);
-        }
+        // Keys directly below HKEY_USERS are the loaded hives only.
+        LONG rc = LocateSubKey(hKey, lpSubKey, ERROR_ACCESS_DENIED, from, place);
         if (rc != ERROR_SUCCESS) {
             return rc;
         }
@@ -556,15 +556,8 @@ LONG RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
     }
     return Guarded([&]() -> LONG {
         Handle from;
-        std::vector<std::wstring> names;
         Place place;
-        LONG rc = Resolve(hKey, from);
-        if (rc == ERROR_SUCCESS) {
-            rc = SplitPath(lpSubKey, names);
-        }
-        if (rc == ERROR_SUCCESS) {
-            rc = Locate(from, std::move(names), place, ERROR_FILE_NOT_FOUND);
-        }
+        LONG rc = LocateSubKey(hKey, lpSubKey, ERROR_FILE_NOT_FOUND, from, place);
         if (rc != ERROR_SUCCESS) {
             return rc;
         }
