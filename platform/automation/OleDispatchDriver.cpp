@@ -170,6 +170,13 @@ struct ArgumentList {
     }
 };
 
+// The server allocates these; whoever receives the EXCEPINFO frees them, on every path.
+void FreeExcepInfoStrings(EXCEPINFO* excep) {
+    SysFreeString(excep->bstrSource);
+    SysFreeString(excep->bstrDescription);
+    SysFreeString(excep->bstrHelpFile);
+}
+
 bool IsValidResultType(VARTYPE vt) {
     switch (vt) {
         case VT_EMPTY:
@@ -215,30 +222,12 @@ void COleDispatchDriver::InvokeHelperV(DISPID dwDispID, WORD wFlags, VARTYPE vtR
         const bool byRef = (code & 0x40) != 0;
         const VARTYPE vt = static_cast<VARTYPE>(code & ~0x40);
         if (byRef) {
-            if (vt == VT_VARIANT) {
-                arg.vt = VT_VARIANT | VT_BYREF;
-            } else {
-                arg.vt = static_cast<VARTYPE>(vt | VT_BYREF);
+            // By reference takes the same types a result may have, the pointer carried as is.
+            if (vt == VT_EMPTY || !IsValidResultType(vt)) {
+                AfxThrowOleException(DISP_E_BADVARTYPE);
             }
-            switch (vt) {
-                case VT_I2:
-                case VT_I4:
-                case VT_R4:
-                case VT_R8:
-                case VT_CY:
-                case VT_DATE:
-                case VT_BSTR:
-                case VT_DISPATCH:
-                case VT_ERROR:
-                case VT_BOOL:
-                case VT_VARIANT:
-                case VT_UNKNOWN:
-                case VT_UI1:
-                    arg.byref = va_arg(argList, void*);
-                    break;
-                default:
-                    AfxThrowOleException(DISP_E_BADVARTYPE);
-            }
+            arg.vt = static_cast<VARTYPE>(vt | VT_BYREF);
+            arg.byref = va_arg(argList, void*);
             continue;
         }
         switch (vt) {
@@ -329,11 +318,12 @@ void COleDispatchDriver::InvokeHelperV(DISPID dwDispID, WORD wFlags, VARTYPE vtR
                                             vtRet == VT_EMPTY ? nullptr : &result, &excep, &argErr);
     if (FAILED(hr)) {
         VariantClear(&result);
+        COleDispatchException* e = nullptr;
         if (hr == DISP_E_EXCEPTION) {
             if (excep.pfnDeferredFillIn != nullptr) {
                 excep.pfnDeferredFillIn(&excep);
             }
-            auto* e = new COleDispatchException(nullptr, excep.dwHelpContext, excep.wCode);
+            e = new COleDispatchException(nullptr, excep.dwHelpContext, excep.wCode);
             if (excep.bstrDescription != nullptr) {
                 e->m_strDescription.assign(excep.bstrDescription, SysStringLen(excep.bstrDescription));
             }
@@ -344,19 +334,14 @@ void COleDispatchDriver::InvokeHelperV(DISPID dwDispID, WORD wFlags, VARTYPE vtR
                 e->m_strHelpFile.assign(excep.bstrHelpFile, SysStringLen(excep.bstrHelpFile));
             }
             e->m_scError = excep.wCode != 0 ? 0 : excep.scode;
-            SysFreeString(excep.bstrSource);
-            SysFreeString(excep.bstrDescription);
-            SysFreeString(excep.bstrHelpFile);
+        }
+        FreeExcepInfoStrings(&excep);
+        if (e != nullptr) {
             throw e;
         }
-        SysFreeString(excep.bstrSource);
-        SysFreeString(excep.bstrDescription);
-        SysFreeString(excep.bstrHelpFile);
         AfxThrowOleException(hr);
     }
-    SysFreeString(excep.bstrSource);
-    SysFreeString(excep.bstrDescription);
-    SysFreeString(excep.bstrHelpFile);
+    FreeExcepInfoStrings(&excep);
     if (vtRet == VT_EMPTY) {
         return;
     }

@@ -146,6 +146,10 @@ bool Dereference(const VARIANT& src, VARIANT* view) {
     return true;
 }
 
+std::wstring BstrText(BSTR b) {
+    return b == nullptr ? std::wstring() : std::wstring(b, SysStringLen(b));
+}
+
 // An intermediate numeric value.
 struct Number {
     enum Kind { Int, UInt, Real, Currency } kind = Int;
@@ -213,8 +217,7 @@ HRESULT ToNumber(const VARIANT& v, Number* n) {
             return S_OK;
         case VT_BSTR: {
             n->kind = Number::Real;
-            return ParseNumber(std::wstring(v.bstrVal == nullptr ? L"" : v.bstrVal, SysStringLen(v.bstrVal)),
-                               &n->d);
+            return ParseNumber(BstrText(v.bstrVal), &n->d);
         }
         default:
             return DISP_E_TYPEMISMATCH;
@@ -443,10 +446,6 @@ HRESULT NumberToType(const Number& n, VARTYPE vt, bool fromBool, VARIANT* out) {
     }
     out->vt = vt;
     return S_OK;
-}
-
-std::wstring BstrText(BSTR b) {
-    return b == nullptr ? std::wstring() : std::wstring(b, SysStringLen(b));
 }
 
 HRESULT TextToVariant(const std::wstring& text, VARIANT* out) {
