@@ -153,14 +153,7 @@ void KVSpreadSheet::GetCellName(std::wstring* pstrName, long nRow, long nColumn)
 }
 
 void KVSpreadSheet::SelectCell(long nRow, long nColumn) {
-    try {
-        xl::Range range;
-        if (GetCellRange(nRow, nColumn, &range) && range.IsAttached()) {
-            ScopedVariant result(range.Select());
-        }
-    } catch (...) {
-        NoteFailure("SelectCell");
-    }
+    OnCell(nRow, nColumn, "SelectCell", [&](xl::Range& range) { ScopedVariant result(range.Select()); });
 }
 
 void KVSpreadSheet::SetCellValueGetRange(long nRow, long nColumn, const VARIANT& value, xl::Range* pRange) {
@@ -195,14 +188,7 @@ void KVSpreadSheet::SetCellValue(long nRow, long nColumn, const VARIANT& value) 
 }
 
 void KVSpreadSheet::SetColumnWidth(long nColumn, LONG nWidth) {
-    try {
-        xl::Range range;
-        if (GetCellRange(1, nColumn, &range) && range.IsAttached()) {
-            range.SetColumnWidth(MakeI4(nWidth));
-        }
-    } catch (...) {
-        NoteFailure("SetColumnWidth");
-    }
+    OnCell(1, nColumn, "SetColumnWidth", [&](xl::Range& range) { range.SetColumnWidth(MakeI4(nWidth)); });
 }
 
 LONG KVSpreadSheet::GetColumnCount() {
@@ -251,27 +237,17 @@ bool KVSpreadSheet::IsCellEmpty(long nRow, long nColumn) {
 }
 
 void KVSpreadSheet::DeleteRow(long nRow) {
-    try {
-        xl::Range range;
-        if (GetCellRange(nRow, 1, &range) && range.IsAttached()) {
-            xl::Range entire(range.GetEntireRow());
-            ScopedVariant result(entire.Delete(MakeI4(msc_nShiftUp)));
-        }
-    } catch (...) {
-        NoteFailure("DeleteRow");
-    }
+    OnCell(nRow, 1, "DeleteRow", [&](xl::Range& range) {
+        xl::Range entire(range.GetEntireRow());
+        ScopedVariant result(entire.Delete(MakeI4(msc_nShiftUp)));
+    });
 }
 
 void KVSpreadSheet::DeleteColumn(long nColumn) {
-    try {
-        xl::Range range;
-        if (GetCellRange(1, nColumn, &range) && range.IsAttached()) {
-            xl::Range entire(range.GetEntireColumn());
-            ScopedVariant result(entire.Delete(MakeI4(msc_nShiftToLeft)));
-        }
-    } catch (...) {
-        NoteFailure("DeleteColumn");
-    }
+    OnCell(1, nColumn, "DeleteColumn", [&](xl::Range& range) {
+        xl::Range entire(range.GetEntireColumn());
+        ScopedVariant result(entire.Delete(MakeI4(msc_nShiftToLeft)));
+    });
 }
 
 bool KVSpreadSheet::DeleteRowIfEmpty(long nRow, long nLastColumn) {
@@ -387,14 +363,7 @@ void KVSpreadSheet::ReadBlock(long nFirstRow, long nFirstColumn, long nLastRow, 
 }
 
 void KVSpreadSheet::ClearCell(long nRow, long nColumn) {
-    try {
-        xl::Range range;
-        if (GetCellRange(nRow, nColumn, &range) && range.IsAttached()) {
-            ScopedVariant result(range.Clear());
-        }
-    } catch (...) {
-        NoteFailure("ClearCell");
-    }
+    OnCell(nRow, nColumn, "ClearCell", [&](xl::Range& range) { ScopedVariant result(range.Clear()); });
 }
 
 void KVSpreadSheet::ClearAroundCell(long nRow, long nColumn, long nColumnsLeft, long nRowsUp,
@@ -447,16 +416,11 @@ void KVSpreadSheet::SetRangeFont(xl::Range& range, const std::wstring& strFontNa
 void KVSpreadSheet::FormatCell(long nRow, long nColumn, const std::wstring& strFontName, long nFontSize,
                                bool bBold, bool bUnderline, bool bItalic, const std::wstring& strDateFormat,
                                const std::wstring& strNumberFormat) {
-    try {
-        xl::Range range;
-        if (GetCellRange(nRow, nColumn, &range) && range.IsAttached()) {
-            SetRangeFont(range, strFontName, static_cast<LONG>(nFontSize), bBold, bUnderline, bItalic);
-            SetRangeDateFormat(range, strDateFormat, 0);
-            SetRangeNumberFormat(range, strNumberFormat, 0);
-        }
-    } catch (...) {
-        NoteFailure("FormatCell");
-    }
+    OnCell(nRow, nColumn, "FormatCell", [&](xl::Range& range) {
+        SetRangeFont(range, strFontName, static_cast<LONG>(nFontSize), bBold, bUnderline, bItalic);
+        SetRangeDateFormat(range, strDateFormat, 0);
+        SetRangeNumberFormat(range, strNumberFormat, 0);
+    });
 }
 
 void KVSpreadSheet::SetRangeDateFormat(xl::Range& range, const std::wstring& strFormat, BYTE bForce) {
@@ -477,14 +441,8 @@ void KVSpreadSheet::SetRangeDateFormat(xl::Range& range, const std::wstring& str
 }
 
 void KVSpreadSheet::SetCellDateFormat(long nRow, long nColumn, const std::wstring& strFormat) {
-    try {
-        xl::Range range;
-        if (GetCellRange(nRow, nColumn, &range) && range.IsAttached()) {
-            SetRangeDateFormat(range, strFormat, 1);
-        }
-    } catch (...) {
-        NoteFailure("SetCellDateFormat");
-    }
+    OnCell(nRow, nColumn, "SetCellDateFormat",
+           [&](xl::Range& range) { SetRangeDateFormat(range, strFormat, 1); });
 }
 
 void KVSpreadSheet::SetRangeNumberFormat(xl::Range& range, const std::wstring& strFormat, BYTE bForce) {
@@ -502,14 +460,8 @@ void KVSpreadSheet::SetRangeNumberFormat(xl::Range& range, const std::wstring& s
 }
 
 void KVSpreadSheet::SetCellNumberFormat(long nRow, long nColumn, const std::wstring& strFormat) {
-    try {
-        xl::Range range;
-        if (GetCellRange(nRow, nColumn, &range) && range.IsAttached()) {
-            SetRangeNumberFormat(range, strFormat, 1);
-        }
-    } catch (...) {
-        NoteFailure("SetCellNumberFormat");
-    }
+    OnCell(nRow, nColumn, "SetCellNumberFormat",
+           [&](xl::Range& range) { SetRangeNumberFormat(range, strFormat, 1); });
 }
 
 bool KVSpreadSheet::Save() {
@@ -642,35 +594,25 @@ void KVSpreadSheet::FormatCellByValue(long nRow, long nColumn, const std::wstrin
                                       long nFontSize, bool bBold, bool bUnderline, bool bItalic,
                                       const std::wstring& strDateFormat,
                                       const std::wstring& strNumberFormat) {
-    try {
-        xl::Range range;
-        if (GetCellRange(nRow, nColumn, &range) && range.IsAttached()) {
-            ScopedVariant value;
-            GetRangeValue(range, &*value);
-            FormatRangeByValue(range, *value, strFontName, nFontSize, bBold, bUnderline, bItalic,
-                               strDateFormat, strNumberFormat);
-        }
-    } catch (...) {
-        NoteFailure("FormatCellByValue");
-    }
+    OnCell(nRow, nColumn, "FormatCellByValue", [&](xl::Range& range) {
+        ScopedVariant value;
+        GetRangeValue(range, &*value);
+        FormatRangeByValue(range, *value, strFontName, nFontSize, bBold, bUnderline, bItalic, strDateFormat,
+                           strNumberFormat);
+    });
 }
 
 void KVSpreadSheet::SetCellValueAndFormat(long nRow, long nColumn, const VARIANT& value,
                                           const std::wstring& strFontName, long nFontSize, bool bBold,
                                           bool bUnderline, bool bItalic, const std::wstring& strDateFormat,
                                           const std::wstring& strNumberFormat) {
-    try {
-        xl::Range range;
-        if (GetCellRange(nRow, nColumn, &range) && range.IsAttached()) {
-            range.SetValue(value);
-            ScopedVariant stored;
-            GetRangeValue(range, &*stored);
-            FormatRangeByValue(range, *stored, strFontName, nFontSize, bBold, bUnderline, bItalic,
-                               strDateFormat, strNumberFormat);
-        }
-    } catch (...) {
-        NoteFailure("SetCellValueAndFormat");
-    }
+    OnCell(nRow, nColumn, "SetCellValueAndFormat", [&](xl::Range& range) {
+        range.SetValue(value);
+        ScopedVariant stored;
+        GetRangeValue(range, &*stored);
+        FormatRangeByValue(range, *stored, strFontName, nFontSize, bBold, bUnderline, bItalic, strDateFormat,
+                           strNumberFormat);
+    });
 }
 
 void KVSpreadSheet::AutoFitColumn(long nColumn, long /*nLastRow*/) {

@@ -106,5 +106,19 @@ protected:
     std::wstring m_strSaveError;
 
 private:
+    // Runs `action` on the one-cell range at (nRow, nColumn) when that cell
+    // can be reached; a failure is noted under `pszOperation`.
+    template <class Action>
+    void OnCell(long nRow, long nColumn, const char* pszOperation, Action&& action) {
+        try {
+            xl::Range range;
+            if (GetCellRange(nRow, nColumn, &range) && range.IsAttached()) {
+                action(range);
+            }
+        } catch (...) {
+            NoteFailure(pszOperation);
+        }
+    }
+
     bool DeleteSpanIfEmpty(long nFirstRow, long nFirstColumn, long nLastRow, long nLastColumn, bool bRow);
 };
