@@ -1,4 +1,5 @@
 #include "parser/parse/KVTextFile.h"
+#include "platform/text/Utf8.h"
 
 #include <langinfo.h>
 #include <sys/stat.h>
@@ -12,13 +13,6 @@
 #include <cwctype>
 
 namespace {
-
-// Windows-1252 0x80..0x9F; the rest of the code page equals Latin-1.
-constexpr wchar_t kWindows1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
 
 constexpr std::size_t kReadChunk = 256 * 1024;
 constexpr std::size_t kMinReadChunk = 4096;
@@ -133,10 +127,7 @@ wchar_t FoldCase(wchar_t c) {
 }  // namespace
 
 wchar_t KVWindows1252Char(unsigned char byte) {
-    if (byte >= 0x80 && byte <= 0x9F) {
-        return kWindows1252High[byte - 0x80];
-    }
-    return static_cast<wchar_t>(byte);
+    return sw::text::Cp1252ToWide(byte);
 }
 
 enTextDecoding KVCurrentTextDecoding() {
