@@ -1,17 +1,32 @@
 #include "platform/automation/SafeArray.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
 
+#include <sys/mman.h>
+
 #include "platform/automation/Dispatch.h"
 
 namespace {
 
-// The element type is kept in a header in front of the descriptor.
+// A header in front of the descriptor keeps the element type and, when the
+// data was mapped rather than taken from the heap, the size of that mapping.
+struct Header {
+    VARTYPE vt;
+    std::size_t mappedBytes;
+};
 constexpr std::size_t kHeader = 16;
+static_assert(sizeof(Header) <= kHeader, "the header must fit in front of the descriptor");
+
+// Data blocks at least this large are mapped on their own and asked to be
+// backed by large pages: a block of a whole report is hundreds of thousands
+// of elements, and touching it a small page at a time made every page's
+// first write a fault of its own.
+constexpr std::size_t kMapThreshold = std::size_t{4} << 20;
 
 std::atomic<long> g_liveArrays{0};
 
@@ -69,8 +84,12 @@ USHORT FeaturesFor(VARTYPE vt) {
     return f;
 }
 
+Header& HeaderOf(SAFEARRAY* psa) {
+    return *reinterpret_cast<Header*>(reinterpret_cast<unsigned char*>(psa) - kHeader);
+}
+
 VARTYPE& TypeOf(SAFEARRAY* psa) {
-    return *reinterpret_cast<VARTYPE*>(reinterpret_cast<unsigned char*>(psa) - kHeader);
+    return HeaderOf(psa).vt;
 }
 
 // Bounds of dimension `dim` (0-based, first dimension first).
@@ -117,17 +136,71 @@ void FreeDescriptor(SAFEARRAY* psa) {
     std::free(reinterpret_cast<unsigned char*>(psa) - kHeader);
 }
 
+// Zeroed room for `count` elements of `size` bytes (count * size known to
+// fit); `mapped` receives the length of the mapping made for it, 0 when the
+// room came from the heap.
+void* AllocZeroed(std::size_t count, std::size_t size, std::size_t* mapped) {
+    *mapped = 0;
+    const std::size_t bytes = count * size;
+    if (bytes >= kMapThreshold) {
+        // Mapped one large page longer than needed, so that the block can
+        // start on a large-page boundary; the slack on either side goes back.
+        constexpr std::size_t kLargePage = std::size_t{2} << 20;
+        const std::size_t page = 4096;
+        const std::size_t length = (bytes + page - 1) / page * page;
+        void* p =
+            mmap(nullptr, length + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p != MAP_FAILED) {
+            const auto base = reinterpret_cast<std::uintptr_t>(p);
+            const std::uintptr_t start = (base + kLargePage - 1) & ~(std::uintptr_t{kLargePage} - 1);
+            if (start > base) {
+                munmap(p, start - base);
+            }
+            const std::uintptr_t end = base + length + kLargePage;
+            if (end > start + length) {
+                munmap(reinterpret_cast<void*>(start + length), end - (start + length));
+            }
+            // Only a hint: without large pages the block works the same.
+            madvise(reinterpret_cast<void*>(start), length, MADV_HUGEPAGE);
+            *mapped = length;
+            return reinterpret_cast<void*>(start);
+        }
+    }
+    return std::calloc(count == 0 ? 1 : count, size);
+}
+
+void FreeZeroed(void* data, std::size_t mapped) {
+    if (mapped != 0) {
+        munmap(data, mapped);
+    } else {
+        std::free(data);
+    }
+}
+
 HRESULT AllocData(SAFEARRAY* psa) {
     std::size_t total = 0;
     if (!TotalElements(psa, &total)) {
         return E_OUTOFMEMORY;
     }
-    psa->pvData = std::calloc(total == 0 ? 1 : total, psa->cbElements);
+    psa->pvData = AllocZeroed(total, psa->cbElements, &HeaderOf(psa).mappedBytes);
     return psa->pvData == nullptr ? E_OUTOFMEMORY : S_OK;
 }
 
-// Frees what the elements own, leaving them zeroed.
-void ClearElements(SAFEARRAY* psa) {
+void FreeData(SAFEARRAY* psa) {
+    FreeZeroed(psa->pvData, HeaderOf(psa).mappedBytes);
+    psa->pvData = nullptr;
+    HeaderOf(psa).mappedBytes = 0;
+}
+
+// A variant whose value owns nothing: clearing it would only zero it.
+bool OwnsNothing(VARTYPE vt) {
+    return (vt & (VT_ARRAY | VT_BYREF)) != 0 ? (vt & VT_BYREF) != 0
+                                             : vt != VT_BSTR && vt != VT_DISPATCH && vt != VT_UNKNOWN;
+}
+
+// Frees what the elements own, ahead of freeing the data itself (the
+// elements are not zeroed: nothing reads them again).
+void ReleaseElements(SAFEARRAY* psa) {
     if (psa->pvData == nullptr) {
         return;
     }
@@ -136,20 +209,28 @@ void ClearElements(SAFEARRAY* psa) {
         return;
     }
     const VARTYPE vt = TypeOf(psa);
-    auto* data = static_cast<unsigned char*>(psa->pvData);
-    for (std::size_t i = 0; i < total; ++i) {
-        void* cell = data + i * psa->cbElements;
-        if (vt == VT_VARIANT) {
-            VariantClear(static_cast<VARIANT*>(cell));
-        } else if (vt == VT_BSTR) {
-            BSTR* b = static_cast<BSTR*>(cell);
-            SysFreeString(*b);
-            *b = nullptr;
-        } else if (vt == VT_DISPATCH || vt == VT_UNKNOWN) {
-            IUnknown** u = static_cast<IUnknown**>(cell);
-            if (*u != nullptr) {
-                (*u)->Release();
-                *u = nullptr;
+    if (vt == VT_VARIANT && psa->cbElements == sizeof(VARIANT)) {
+        // Most elements of a block are empty, numbers or texts: those are
+        // handled here, anything else as VariantClear does it.
+        auto* cells = static_cast<VARIANT*>(psa->pvData);
+        for (std::size_t i = 0; i < total; ++i) {
+            VARIANT& cell = cells[i];
+            if (cell.vt == VT_BSTR) {
+                SysFreeString(cell.bstrVal);
+            } else if (!OwnsNothing(cell.vt)) {
+                VariantClear(&cell);
+            }
+        }
+    } else if (vt == VT_BSTR) {
+        auto* cells = static_cast<BSTR*>(psa->pvData);
+        for (std::size_t i = 0; i < total; ++i) {
+            SysFreeString(cells[i]);
+        }
+    } else if (vt == VT_DISPATCH || vt == VT_UNKNOWN) {
+        auto* cells = static_cast<IUnknown**>(psa->pvData);
+        for (std::size_t i = 0; i < total; ++i) {
+            if (cells[i] != nullptr) {
+                cells[i]->Release();
             }
         }
     }
@@ -157,6 +238,19 @@ void ClearElements(SAFEARRAY* psa) {
 
 // Offset of the element, in elements; the first index varies fastest.
 HRESULT CellOffset(SAFEARRAY* psa, const LONG* rgIndices, std::size_t* offset) {
+    if (psa->cDims == 2) {
+        // The common shape, a block of rows and columns, without the loop.
+        const SAFEARRAYBOUND& rows = psa->rgsabound[1];
+        const SAFEARRAYBOUND& columns = psa->rgsabound[0];
+        const long long r = static_cast<long long>(rgIndices[0]) - rows.lLbound;
+        const long long c = static_cast<long long>(rgIndices[1]) - columns.lLbound;
+        if (r < 0 || r >= static_cast<long long>(rows.cElements) || c < 0 ||
+            c >= static_cast<long long>(columns.cElements)) {
+            return DISP_E_BADINDEX;
+        }
+        *offset = static_cast<std::size_t>(r) + static_cast<std::size_t>(c) * rows.cElements;
+        return S_OK;
+    }
     std::size_t cell = 0;
     std::size_t stride = 1;
     for (UINT d = 0; d < psa->cDims; ++d) {
@@ -234,9 +328,8 @@ HRESULT SafeArrayDestroyData(SAFEARRAY* psa) {
     if (psa->cLocks > 0) {
         return DISP_E_ARRAYISLOCKED;
     }
-    ClearElements(psa);
-    std::free(psa->pvData);
-    psa->pvData = nullptr;
+    ReleaseElements(psa);
+    FreeData(psa);
     return S_OK;
 }
 
@@ -454,7 +547,8 @@ HRESULT SafeArrayRedim(SAFEARRAY* psa, SAFEARRAYBOUND* psaboundNew) {
         last = old;
         return E_OUTOFMEMORY;
     }
-    auto* data = static_cast<unsigned char*>(std::calloc(newTotal == 0 ? 1 : newTotal, psa->cbElements));
+    std::size_t mapped = 0;
+    auto* data = static_cast<unsigned char*>(AllocZeroed(newTotal, psa->cbElements, &mapped));
     if (data == nullptr) {
         last = old;
         return E_OUTOFMEMORY;
@@ -475,9 +569,10 @@ HRESULT SafeArrayRedim(SAFEARRAY* psa, SAFEARRAYBOUND* psaboundNew) {
                 (*static_cast<IUnknown**>(cell))->Release();
             }
         }
-        std::free(psa->pvData);
+        FreeData(psa);
     }
     psa->pvData = data;
+    HeaderOf(psa).mappedBytes = mapped;
     return S_OK;
 }
 

@@ -239,3 +239,111 @@ TEST(automation_test, nested_arrays_copy_and_clear_deeply) {
     EXPECT_EQ(sw::automation::LiveSafeArrayCount(), arrays);
     EXPECT_EQ(sw::automation::LiveBstrCount(), strings);
 }
+
+TEST(automation_test, safearray_destroy_releases_only_what_elements_own) {
+    const long strings = sw::automation::LiveBstrCount();
+    const long arrays = sw::automation::LiveSafeArrayCount();
+    int deleted = 0;
+    auto* probe = new automation_test::Probe(&deleted);
+    BSTR callers = SysAllocString(L"the caller's");
+    SAFEARRAY* psa = MakeGrid();
+    VARIANT* data = nullptr;
+    ASSERT_EQ(SafeArrayAccessData(psa, reinterpret_cast<void**>(&data)), S_OK);
+    data[0].vt = VT_BSTR;
+    data[0].bstrVal = SysAllocString(L"owned");
+    data[1].vt = VT_BSTR | VT_BYREF;
+    data[1].pbstrVal = &callers;
+    data[2].vt = VT_DISPATCH;
+    data[2].pdispVal = probe;
+    probe->AddRef();
+    data[3].vt = VT_ARRAY | VT_VARIANT;
+    data[3].parray = SafeArrayCreateVector(VT_VARIANT, 0, 2);
+    VARIANT nested;
+    VariantInit(&nested);
+    nested.vt = VT_BSTR;
+    nested.bstrVal = SysAllocString(L"nested");
+    LONG one = 1;
+    ASSERT_EQ(SafeArrayPutElement(data[3].parray, &one, &nested), S_OK);
+    VariantClear(&nested);
+    data[4].vt = VT_R8;
+    data[4].dblVal = 1.5;
+    data[5].vt = VT_DISPATCH | VT_BYREF;
+    data[5].ppdispVal = reinterpret_cast<IDispatch**>(&probe);
+    ASSERT_EQ(SafeArrayUnaccessData(psa), S_OK);
+    EXPECT_EQ(probe->RefCount(), 2U);
+
+    EXPECT_EQ(SafeArrayDestroy(psa), S_OK);
+    // By-reference elements point at what the caller still holds.
+    EXPECT_EQ(std::wstring(callers), L"the caller's");
+    EXPECT_EQ(probe->RefCount(), 1U);
+    EXPECT_EQ(deleted, 0);
+    SysFreeString(callers);
+    probe->Release();
+    EXPECT_EQ(deleted, 1);
+    EXPECT_EQ(sw::automation::LiveBstrCount(), strings);
+    EXPECT_EQ(sw::automation::LiveSafeArrayCount(), arrays);
+}
+
+TEST(automation_test, safearray_of_report_size_behaves_as_a_small_one) {
+    const long strings = sw::automation::LiveBstrCount();
+    const long arrays = sw::automation::LiveSafeArrayCount();
+    // 5.7 MB of elements, past the size at which the data gets its own mapping.
+    constexpr LONG kRows = 3001;
+    constexpr LONG kColumns = 119;
+    SAFEARRAYBOUND bounds[2] = {{kRows, 1}, {kColumns, 1}};
+    SAFEARRAY* psa = SafeArrayCreate(VT_VARIANT, 2, bounds);
+    ASSERT_NE(psa, nullptr);
+    const auto* bytes = static_cast<const unsigned char*>(psa->pvData);
+    const std::size_t size = std::size_t{kRows} * kColumns * sizeof(VARIANT);
+    std::size_t nonZero = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        nonZero += bytes[i] != 0;
+    }
+    EXPECT_EQ(nonZero, 0U);
+
+    // Texts down the diagonal and in the far corner, numbers beside them.
+    for (LONG r = 1; r <= kRows; r += 7) {
+        const LONG c = 1 + (r % kColumns);
+        LONG idx[2] = {r, c};
+        COleVariant text(std::to_wstring(r).c_str());
+        ASSERT_EQ(SafeArrayPutElement(psa, idx, static_cast<VARIANT*>(&text)), S_OK);
+    }
+    LONG corner[2] = {kRows, kColumns};
+    COleVariant last(L"corner");
+    ASSERT_EQ(SafeArrayPutElement(psa, corner, static_cast<VARIANT*>(&last)), S_OK);
+    void* element = nullptr;
+    ASSERT_EQ(SafeArrayPtrOfIndex(psa, corner, &element), S_OK);
+    EXPECT_EQ(element, static_cast<void*>(static_cast<VARIANT*>(psa->pvData) + (size / sizeof(VARIANT) - 1)));
+    LONG outside[2] = {kRows + 1, 1};
+    EXPECT_EQ(SafeArrayPtrOfIndex(psa, outside, &element), DISP_E_BADINDEX);
+    LONG outsideColumn[2] = {1, 0};
+    EXPECT_EQ(SafeArrayPtrOfIndex(psa, outsideColumn, &element), DISP_E_BADINDEX);
+
+    SAFEARRAY* copy = nullptr;
+    ASSERT_EQ(SafeArrayCopy(psa, &copy), S_OK);
+    EXPECT_EQ(SafeArrayDestroy(psa), S_OK);
+    VARIANT back;
+    ASSERT_EQ(SafeArrayGetElement(copy, corner, &back), S_OK);
+    EXPECT_EQ(std::wstring(back.bstrVal), L"corner");
+    VariantClear(&back);
+    LONG diagonal[2] = {2997, 1 + (2997 % kColumns)};
+    ASSERT_EQ(SafeArrayGetElement(copy, diagonal, &back), S_OK);
+    EXPECT_EQ(std::wstring(back.bstrVal), L"2997");
+    VariantClear(&back);
+
+    // Shrinking below the size and growing past it again keeps the columns kept.
+    SAFEARRAYBOUND fewer{2, 1};
+    ASSERT_EQ(SafeArrayRedim(copy, &fewer), S_OK);
+    SAFEARRAYBOUND more{kColumns, 1};
+    ASSERT_EQ(SafeArrayRedim(copy, &more), S_OK);
+    LONG kept[2] = {1, 2};
+    ASSERT_EQ(SafeArrayGetElement(copy, kept, &back), S_OK);
+    EXPECT_EQ(std::wstring(back.bstrVal), L"1");
+    VariantClear(&back);
+    ASSERT_EQ(SafeArrayGetElement(copy, corner, &back), S_OK);
+    EXPECT_EQ(back.vt, VT_EMPTY);
+    EXPECT_EQ(SafeArrayDestroy(copy), S_OK);
+    last.Clear();
+    EXPECT_EQ(sw::automation::LiveBstrCount(), strings);
+    EXPECT_EQ(sw::automation::LiveSafeArrayCount(), arrays);
+}
