@@ -720,24 +720,19 @@ void RangeObject::GetValue(VARIANT& result) const {
         auto* cells = reinterpret_cast<VARIANT*>(access.data());
         const auto rows = static_cast<size_t>(rect_.rows());
         const int32_t lastRow = std::min(rect_.r2, static_cast<int32_t>(sheet.storedRows()) - 1);
-        // The array runs down columns and the sheet along rows: a band of
-        // rows at a time keeps both the rows read and the runs written in cache.
-        constexpr int32_t kBand = 64;
-        std::span<const Cell> band[kBand];
-        const auto c1 = static_cast<size_t>(rect_.c1);
-        for (int32_t top = rect_.r1; top <= lastRow; top += kBand) {
-            const int32_t count = std::min(kBand, lastRow - top + 1);
-            size_t end = c1;
-            for (int32_t k = 0; k < count; ++k) {
-                band[k] = sheet.rowCells(top + k);
-                end = std::max(end, std::min(band[k].size(), static_cast<size_t>(rect_.c2) + 1));
-            }
-            for (size_t c = c1; c < end; ++c) {
-                VARIANT* column = cells + (c - c1) * rows + static_cast<size_t>(top - rect_.r1);
-                for (int32_t k = 0; k < count; ++k) {
-                    if (c < band[k].size() && band[k][c].kind != io::CellKind::Empty) {
-                        CellToVariant(sheet, band[k][c], column[k]);  // the rest stay VT_EMPTY
-                    }
+        // The array runs down columns and the sheet along rows; consecutive
+        // rows write neighbouring elements of each column, so the columns'
+        // cache lines are reused rather than refetched.
+        // A column that stores nothing reads as all empty without a look at
+        // any row.
+        const bool nothing = rect_.c1 == rect_.c2 && !sheet.columnStoresCells(rect_.c1);
+        for (int32_t row = rect_.r1; row <= lastRow && !nothing; ++row) {
+            VARIANT* first = cells + static_cast<size_t>(row - rect_.r1);
+            for (const Cell& c : sheet.rowCells(row, rect_.c1, rect_.c2)) {
+                if (c.kind != io::CellKind::Empty) {
+                    CellToVariant(
+                        sheet, c,
+                        first[static_cast<size_t>(c.col - rect_.c1) * rows]);  // the rest stay VT_EMPTY
                 }
             }
         }
@@ -789,15 +784,23 @@ void RangeObject::PutArray(SAFEARRAY* psa) {
     const int64_t rows = std::min<int64_t>(rect_.rows(), arrRows);
     const int64_t cols = std::min<int64_t>(rect_.cols(), arrCols);
     // Check every element before storing any, so a bad one changes nothing.
+    // The values each row gets are counted on the way, so that its cells are
+    // allocated once.
+    std::vector<uint32_t> filled;
     if (vt == VT_VARIANT) {
         // The usual block: the elements are read where they lie, a column at a time.
         const auto* all = reinterpret_cast<const VARIANT*>(access.data());
+        filled.assign(static_cast<size_t>(std::max<int64_t>(rows, 0)), 0);
         for (int64_t j = 0; j < cols; ++j) {
             const VARIANT* column = all + j * arrRows;
             for (int64_t i = 0; i < rows; ++i) {
-                if (column[i].vt != VT_EMPTY && !IsStorable(column[i])) {
+                if (column[i].vt == VT_EMPTY) {
+                    continue;
+                }
+                if (!IsStorable(column[i])) {
                     throw StatusError{DISP_E_TYPEMISMATCH};
                 }
+                ++filled[static_cast<size_t>(i)];
             }
         }
     } else {
@@ -814,6 +817,9 @@ void RangeObject::PutArray(SAFEARRAY* psa) {
     Sheet& sheet = *h_.sheet;
     for (int32_t r = rect_.r1; r <= rect_.r2; ++r) {
         const int64_t i = r - rect_.r1;
+        if (i < static_cast<int64_t>(filled.size())) {
+            sheet.reserveRow(r, filled[static_cast<size_t>(i)]);
+        }
         for (int32_t c = rect_.c1; c <= rect_.c2; ++c) {
             const int64_t j = c - rect_.c1;
             if (i < rows && j < cols && vt == VT_VARIANT) {

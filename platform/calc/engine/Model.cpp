@@ -129,16 +129,16 @@ std::wstring DisplayText(const Sheet& sheet, const Cell& cell) {
     return {};
 }
 
-void AutoFitColumns(Sheet& sheet, TextMeasure& measure, const Rect& area) {
-    const int mdw = measure.maxDigitWidth(io::FontSpec{});
+namespace {
+
+// The widest displayed value of each column from c1 to c2 over rows r1 to r2,
+// in pixels (< 0: nothing shown).
+std::vector<double> MeasureColumns(const Sheet& sheet, TextMeasure& measure, const Rect& area) {
     const int32_t lastRow = std::min(area.r2, static_cast<int32_t>(sheet.storedRows()) - 1);
-    // Row by row, as the cells are stored.
     std::vector<double> widths(static_cast<size_t>(area.cols()), -1.0);
+    // Row by row, as the cells are stored.
     for (int32_t row = area.r1; row <= lastRow; ++row) {
-        std::span<const Cell> cells = sheet.rowCells(row);
-        const auto end = std::min(cells.size(), static_cast<size_t>(area.c2) + 1);
-        for (auto col = static_cast<size_t>(area.c1); col < end; ++col) {
-            const Cell& c = cells[col];
+        for (const Cell& c : sheet.rowCells(row, area.c1, area.c2)) {
             if (c.kind == io::CellKind::Empty) {
                 continue;
             }
@@ -146,9 +146,33 @@ void AutoFitColumns(Sheet& sheet, TextMeasure& measure, const Rect& area) {
             double px = c.kind == io::CellKind::Text && sheet.generalFormat(c.style)
                             ? measure.width(sheet.text(c), font)
                             : measure.width(DisplayText(sheet, c), font);
-            double& widest = widths[col - static_cast<size_t>(area.c1)];
+            double& widest = widths[static_cast<size_t>(c.col - area.c1)];
             widest = std::max(widest, px);
         }
+    }
+    return widths;
+}
+
+}  // namespace
+
+void AutoFitColumns(Sheet& sheet, TextMeasure& measure, const Rect& area) {
+    const int mdw = measure.maxDigitWidth(io::FontSpec{});
+    const int32_t lastCol = sheet.lastCol();
+    std::vector<double> widths;
+    if (area.r1 == 0 && area.r2 >= sheet.lastRow() && lastCol >= 0) {
+        // Whole columns, usually fitted one call at a time: every column is
+        // measured in one pass and kept until a cell changes.
+        Sheet::ColumnFit& fit = sheet.columnFit();
+        if (fit.generation != sheet.generation()) {
+            fit.pixels = MeasureColumns(sheet, measure, Rect{0, 0, area.r2, lastCol});
+            fit.generation = sheet.generation();
+        }
+        widths.assign(static_cast<size_t>(area.cols()), -1.0);
+        for (int32_t col = area.c1; col <= std::min(area.c2, lastCol); ++col) {
+            widths[static_cast<size_t>(col - area.c1)] = fit.pixels[static_cast<size_t>(col)];
+        }
+    } else {
+        widths = MeasureColumns(sheet, measure, area);
     }
     for (int32_t col = area.c1; col <= area.c2; ++col) {
         const double widest = widths[static_cast<size_t>(col - area.c1)];

@@ -125,44 +125,56 @@ int32_t Sheet::lastRow() const {
 }
 
 int32_t Sheet::lastCol() const {
-    size_t widest = block_.on ? static_cast<size_t>(block_.area.c2) + 1 : 0;
+    int32_t widest = block_.on ? block_.area.c2 : -1;
     for (const Row& row : rows_) {
-        widest = std::max(widest, row.size());
+        if (!row.empty()) {
+            widest = std::max(widest, static_cast<int32_t>(row.back().col));
+        }
     }
-    return static_cast<int32_t>(widest) - 1;
+    return widest;
 }
 
 void Sheet::forEachCell(const std::function<void(const io::CellRef&)>& visit) const {
     io::CellRef ref;
+    auto emit = [&](size_t r, int32_t c, const Cell& cell) {
+        if (cell.blank()) {
+            return;
+        }
+        ref.row = static_cast<int32_t>(r);
+        ref.col = c;
+        ref.kind = cell.kind;
+        ref.style = cell.style;
+        if (cell.kind == io::CellKind::Text) {
+            ref.number = 0.0;
+            ref.text = &strings_.at(cell.text);
+        } else {
+            ref.number = cell.kind == io::CellKind::Empty ? 0.0 : cell.number;
+            ref.text = nullptr;
+        }
+        visit(ref);
+    };
     const size_t rowCount =
         std::max(rows_.size(), block_.on ? static_cast<size_t>(block_.area.r2) + 1 : size_t{0});
     for (size_t r = 0; r < rowCount; ++r) {
         const Row& row = r < rows_.size() ? rows_[r] : kNoCells;
-        size_t end = row.size();
         const bool inBlock = block_.on && static_cast<int32_t>(r) >= block_.area.r1 &&
                              static_cast<int32_t>(r) <= block_.area.r2;
+        auto it = row.begin();
         if (inBlock) {
-            end = std::max(end, static_cast<size_t>(block_.area.c2) + 1);
+            // The block's empty positions come between the stored cells.
+            for (; it != row.end() && it->col < block_.area.c1; ++it) {
+                emit(r, it->col, *it);
+            }
+            for (int32_t c = block_.area.c1; c <= block_.area.c2; ++c) {
+                if (it != row.end() && it->col == c) {
+                    emit(r, c, *it++);
+                } else {
+                    emit(r, c, block_.blank);
+                }
+            }
         }
-        for (size_t c = 0; c < end; ++c) {
-            const Cell& cell = c < row.size()                                         ? row[c]
-                               : inBlock && static_cast<int32_t>(c) >= block_.area.c1 ? block_.blank
-                                                                                      : kBlank;
-            if (cell.blank()) {
-                continue;
-            }
-            ref.row = static_cast<int32_t>(r);
-            ref.col = static_cast<int32_t>(c);
-            ref.kind = cell.kind;
-            ref.style = cell.style;
-            if (cell.kind == io::CellKind::Text) {
-                ref.number = 0.0;
-                ref.text = &strings_.at(cell.text);
-            } else {
-                ref.number = cell.kind == io::CellKind::Empty ? 0.0 : cell.number;
-                ref.text = nullptr;
-            }
-            visit(ref);
+        for (; it != row.end(); ++it) {
+            emit(r, it->col, *it);
         }
     }
 }
@@ -191,14 +203,53 @@ void Sheet::resetColumnWidth(int32_t col) {
     }
 }
 
+Sheet::Row::iterator Sheet::firstAtOrAfter(Row& cells, int32_t col) {
+    // Cells are written left to right, so most lookups are at the end.
+    if (cells.empty() || cells.back().col < col) {
+        return cells.end();
+    }
+    return std::lower_bound(cells.begin(), cells.end(), col,
+                            [](const Cell& c, int32_t column) { return c.col < column; });
+}
+
+Sheet::Row::const_iterator Sheet::firstAtOrAfter(const Row& cells, int32_t col) {
+    if (cells.empty() || cells.back().col < col) {
+        return cells.end();
+    }
+    return std::lower_bound(cells.begin(), cells.end(), col,
+                            [](const Cell& c, int32_t column) { return c.col < column; });
+}
+
 const Cell& Sheet::cell(int32_t row, int32_t col) const {
     if (row >= 0 && col >= 0 && static_cast<size_t>(row) < rows_.size()) {
         const Row& r = rows_[static_cast<size_t>(row)];
-        if (static_cast<size_t>(col) < r.size()) {
-            return r[static_cast<size_t>(col)];
+        auto it = firstAtOrAfter(r, col);
+        if (it != r.end() && it->col == col) {
+            return *it;
         }
     }
     return styleBeyond(row, col) != 0 ? block_.blank : kBlank;
+}
+
+std::span<const Cell> Sheet::rowCells(int32_t row, int32_t first, int32_t last) const {
+    if (row < 0 || static_cast<size_t>(row) >= rows_.size() || last < first) {
+        return {};
+    }
+    const Row& cells = rows_[static_cast<size_t>(row)];
+    auto from = firstAtOrAfter(cells, first);
+    auto to = last >= kMaxCols - 1 ? cells.end() : firstAtOrAfter(cells, last + 1);
+    return {from, to};
+}
+
+void Sheet::reserveRow(int32_t row, size_t n) {
+    if (row < 0 || row >= kMaxRows || n == 0) {
+        return;
+    }
+    auto r = static_cast<size_t>(row);
+    if (r >= rows_.size()) {
+        rows_.resize(r + 1);
+    }
+    rows_[r].reserve(rows_[r].size() + n);
 }
 
 size_t Sheet::storedCells() const {
@@ -210,33 +261,49 @@ size_t Sheet::storedCells() const {
 }
 
 Cell& Sheet::slot(int32_t row, int32_t col) {
+    ++generation_;
     auto r = static_cast<size_t>(row);
-    auto c = static_cast<size_t>(col);
     if (r >= rows_.size()) {
         rows_.resize(r + 1);
     }
     Row& cells = rows_[r];
-    if (c >= cells.size()) {
-        size_t from = cells.size();
-        cells.resize(c + 1);
-        maxCols_ = std::max(maxCols_, cells.size());
-        if (block_.on) {
-            for (; from <= c; ++from) {
-                cells[from].style = styleBeyond(row, static_cast<int32_t>(from));
+    auto it = firstAtOrAfter(cells, col);
+    if (it != cells.end() && it->col == col) {
+        return *it;
+    }
+    Cell fresh(col);
+    fresh.style = styleBeyond(row, col);
+    maxCols_ = std::max(maxCols_, static_cast<size_t>(col) + 1);
+    if (colCells_.size() <= static_cast<size_t>(col)) {
+        colCells_.resize(static_cast<size_t>(col) + 1, 0);
+    }
+    ++colCells_[static_cast<size_t>(col)];
+    return *cells.insert(it, fresh);
+}
+
+void Sheet::recountColumns() {
+    std::fill(colCells_.begin(), colCells_.end(), 0);
+    for (const Row& row : rows_) {
+        for (const Cell& c : row) {
+            if (colCells_.size() <= c.col) {
+                colCells_.resize(static_cast<size_t>(c.col) + 1, 0);
             }
+            ++colCells_[c.col];
         }
     }
-    return cells[c];
 }
 
 void Sheet::trimRow(size_t index) {
     Row& row = rows_[index];
-    // A trailing empty cell goes when its position reads the same without it.
-    while (!row.empty() && row.back().kind == io::CellKind::Empty &&
-           row.back().style ==
-               styleBeyond(static_cast<int32_t>(index), static_cast<int32_t>(row.size() - 1))) {
-        row.pop_back();
-    }
+    const auto r = static_cast<int32_t>(index);
+    // An empty cell goes when its position reads the same without it.
+    std::erase_if(row, [&](const Cell& c) {
+        if (c.kind == io::CellKind::Empty && c.style == styleBeyond(r, c.col)) {
+            uncount(c);
+            return true;
+        }
+        return false;
+    });
     if (row.empty()) {
         Row().swap(row);  // give the memory back
     }
@@ -295,17 +362,25 @@ void Sheet::putError(int32_t row, int32_t col, CellError error) {
 }
 
 void Sheet::clearContents(int32_t row, int32_t col) {
-    if (static_cast<size_t>(row) >= rows_.size()) {
+    if (row < 0 || static_cast<size_t>(row) >= rows_.size()) {
         return;
     }
     Row& r = rows_[static_cast<size_t>(row)];
-    if (static_cast<size_t>(col) >= r.size()) {
+    auto it = firstAtOrAfter(r, col);
+    if (it == r.end() || it->col != col) {
         return;
     }
-    Cell& c = r[static_cast<size_t>(col)];
-    c.kind = io::CellKind::Empty;
-    c.number = 0.0;
-    trimRow(static_cast<size_t>(row));
+    ++generation_;
+    if (it->style == styleBeyond(row, col)) {
+        uncount(*it);
+        r.erase(it);
+        if (r.empty()) {
+            Row().swap(r);
+        }
+        return;
+    }
+    it->kind = io::CellKind::Empty;
+    it->number = 0.0;
 }
 
 bool Sheet::clipToUsed(const Rect& r, Rect& out) const {
@@ -349,6 +424,10 @@ void Sheet::clear(const Rect& r) {
     if (!clipToUsed(r, clip)) {
         return;
     }
+    ++generation_;
+    // The block's part in the rectangle: its positions there must read as
+    // unstyled, so they get a plain cell each unless the block can shrink.
+    Rect hole{0, 0, -1, -1};
     if (block_.on) {
         const Rect& b = block_.area;
         const bool overlaps = r.r1 <= b.r2 && r.r2 >= b.r1 && r.c1 <= b.c2 && r.c2 >= b.c1;
@@ -360,22 +439,44 @@ void Sheet::clear(const Rect& r) {
         } else if (overlaps && allCols && r.r1 <= b.r1) {
             block_.area.r1 = r.r2 + 1;  // its first rows
         } else if (overlaps) {
-            materialiseBlock();
+            hole =
+                Rect{std::max(r.r1, b.r1), std::max(r.c1, b.c1), std::min(r.r2, b.r2), std::min(r.c2, b.c2)};
         }
     }
-    for (int32_t row = clip.r1; row <= clip.r2; ++row) {
-        Row& cells = rows_[static_cast<size_t>(row)];
-        auto end = std::min(cells.size(), static_cast<size_t>(clip.c2) + 1);
-        for (size_t col = static_cast<size_t>(clip.c1); col < end; ++col) {
-            cells[col] = Cell();
+    const bool holed = hole.r1 <= hole.r2;
+    if (holed && rows_.size() <= static_cast<size_t>(hole.r2)) {
+        rows_.resize(static_cast<size_t>(hole.r2) + 1);
+    }
+    if (holed && colCells_.size() <= static_cast<size_t>(hole.c2)) {
+        colCells_.resize(static_cast<size_t>(hole.c2) + 1, 0);
+    }
+    const auto endRow = std::min(static_cast<size_t>(clip.r2) + 1, rows_.size());
+    for (auto row = static_cast<size_t>(clip.r1); row < endRow; ++row) {
+        Row& cells = rows_[row];
+        auto from = firstAtOrAfter(cells, clip.c1);
+        auto to = firstAtOrAfter(cells, clip.c2 + 1);
+        uncount(from, to);
+        from = cells.erase(from, to);
+        const auto r32 = static_cast<int32_t>(row);
+        if (holed && r32 >= hole.r1 && r32 <= hole.r2) {
+            std::vector<Cell> plain;
+            plain.reserve(static_cast<size_t>(hole.cols()));
+            for (int32_t col = hole.c1; col <= hole.c2; ++col) {
+                plain.emplace_back(col);
+                ++colCells_[static_cast<size_t>(col)];
+            }
+            cells.insert(from, plain.begin(), plain.end());
         }
-        trimRow(static_cast<size_t>(row));
+        if (cells.empty()) {
+            Row().swap(cells);
+        }
     }
 }
 
 void Sheet::deleteShiftUp(const Rect& r) {
     const size_t width = std::max(maxCols_, block_.on ? static_cast<size_t>(block_.area.c2) + 1 : size_t{0});
     const bool wholeRows = r.wholeRows() || (r.c1 == 0 && static_cast<size_t>(r.c2) + 1 >= width);
+    ++generation_;
     if (block_.on) {
         if (wholeRows) {
             blockRowsDeleted(r.r1, r.rows());
@@ -391,35 +492,38 @@ void Sheet::deleteShiftUp(const Rect& r) {
     // Rows whose every stored column is in the range move up as whole rows,
     // which costs moving row handles rather than cells.
     if (wholeRows) {
-        rows_.erase(rows_.begin() + static_cast<ptrdiff_t>(first),
-                    rows_.begin() + static_cast<ptrdiff_t>(last));
+        for (size_t row = first; row < last; ++row) {
+            uncount(rows_[row].begin(), rows_[row].end());
+        }
+        rows_.erase(first, last);
         return;
     }
     const size_t count = static_cast<size_t>(r.rows());
-    const auto c1 = static_cast<size_t>(r.c1);
-    const auto c2 = static_cast<size_t>(r.c2);
+    Row merged;
     for (size_t row = first; row < rows_.size(); ++row) {
         Row& dst = rows_[row];
         const size_t from = row + count;
         const Row* src = from < rows_.size() ? &rows_[from] : nullptr;
-        size_t end = std::max(dst.size(), src ? src->size() : 0);
-        end = std::min(end, c2 + 1);
-        for (size_t col = c1; col < end; ++col) {
-            const Cell moved = (src && col < src->size()) ? (*src)[col] : Cell();
-            if (col >= dst.size()) {
-                if (moved.blank()) {
-                    continue;
-                }
-                dst.resize(col + 1);
-                maxCols_ = std::max(maxCols_, dst.size());
-            }
-            dst[col] = moved;
+        // The row keeps its cells left and right of the range and takes those
+        // of the row `count` below within it.
+        merged.clear();
+        auto mid = firstAtOrAfter(dst, r.c1);
+        auto tail = firstAtOrAfter(dst, r.c2 + 1);
+        merged.insert(merged.end(), dst.begin(), mid);
+        if (src) {
+            auto srcFrom = firstAtOrAfter(*src, r.c1);
+            auto srcTo = firstAtOrAfter(*src, r.c2 + 1);
+            merged.insert(merged.end(), srcFrom, srcTo);
         }
+        merged.insert(merged.end(), tail, dst.end());
+        dst.swap(merged);
         trimRow(row);
     }
+    recountColumns();
 }
 
 void Sheet::deleteShiftLeft(const Rect& r) {
+    ++generation_;
     if (block_.on && r.r1 <= block_.area.r2 && r.r2 >= block_.area.r1 && r.c1 <= block_.area.c2) {
         if (r.r1 <= block_.area.r1 && r.r2 >= block_.area.r2) {
             blockColsDeleted(r.c1, r.cols());
@@ -427,22 +531,40 @@ void Sheet::deleteShiftLeft(const Rect& r) {
             materialiseBlock();
         }
     }
-    const size_t firstRow = static_cast<size_t>(r.r1);
+    const auto firstRow = static_cast<size_t>(r.r1);
     const size_t endRow = std::min(static_cast<size_t>(r.r2) + 1, rows_.size());
-    const auto c1 = static_cast<size_t>(r.c1);
-    const auto c2 = static_cast<size_t>(r.c2);
+    const auto count = static_cast<uint16_t>(std::min<int32_t>(r.cols(), kMaxCols));
     for (size_t row = firstRow; row < endRow; ++row) {
         Row& cells = rows_[row];
-        if (c1 >= cells.size()) {
+        auto from = firstAtOrAfter(cells, r.c1);
+        if (from == cells.end()) {
             continue;
         }
-        cells.erase(cells.begin() + static_cast<ptrdiff_t>(c1),
-                    cells.begin() + static_cast<ptrdiff_t>(std::min(c2 + 1, cells.size())));
-        trimRow(row);
+        auto to = firstAtOrAfter(cells, r.c2 + 1);
+        uncount(from, to);
+        from = cells.erase(from, to);
+        for (; from != cells.end(); ++from) {
+            from->col = static_cast<uint16_t>(from->col - count);
+        }
+        if (cells.empty()) {
+            Row().swap(cells);
+        }
     }
-    if (r.wholeCols() && c1 < widths_.size()) {
-        widths_.erase(widths_.begin() + static_cast<ptrdiff_t>(c1),
-                      widths_.begin() + static_cast<ptrdiff_t>(std::min(c2 + 1, widths_.size())));
+    // Every stored row lost the columns: their counts go too. Otherwise the
+    // columns right of the range hold other cells than before.
+    if (firstRow == 0 && endRow == rows_.size()) {
+        if (static_cast<size_t>(r.c1) < colCells_.size()) {
+            colCells_.erase(colCells_.begin() + r.c1,
+                            colCells_.begin() + static_cast<ptrdiff_t>(std::min(static_cast<size_t>(r.c2) + 1,
+                                                                                colCells_.size())));
+        }
+    } else {
+        recountColumns();
+    }
+    if (r.wholeCols() && static_cast<size_t>(r.c1) < widths_.size()) {
+        widths_.erase(widths_.begin() + r.c1,
+                      widths_.begin() +
+                          static_cast<ptrdiff_t>(std::min(static_cast<size_t>(r.c2) + 1, widths_.size())));
     }
 }
 
@@ -481,21 +603,30 @@ void Sheet::materialiseBlock() {
     const Rect b = block_.area;
     const uint32_t style = block_.blank.style;
     block_.on = false;
+    ++generation_;
     if (rows_.size() <= static_cast<size_t>(b.r2)) {
         rows_.resize(static_cast<size_t>(b.r2) + 1);
     }
+    Row merged;
     for (auto r = static_cast<size_t>(b.r1); r <= static_cast<size_t>(b.r2); ++r) {
         Row& cells = rows_[r];
-        size_t from = cells.size();
-        if (from > static_cast<size_t>(b.c2)) {
-            continue;
+        merged.clear();
+        auto it = cells.begin();
+        for (; it != cells.end() && it->col < b.c1; ++it) {
+            merged.push_back(*it);
         }
-        cells.resize(static_cast<size_t>(b.c2) + 1);
-        for (from = std::max(from, static_cast<size_t>(b.c1)); from < cells.size(); ++from) {
-            cells[from].style = style;
+        for (int32_t c = b.c1; c <= b.c2; ++c) {
+            if (it != cells.end() && it->col == c) {
+                merged.push_back(*it++);
+            } else {
+                merged.emplace_back(c).style = style;
+            }
         }
-        maxCols_ = std::max(maxCols_, cells.size());
+        merged.insert(merged.end(), it, cells.end());
+        cells = merged;
     }
+    maxCols_ = std::max(maxCols_, static_cast<size_t>(b.c2) + 1);
+    recountColumns();
 }
 
 void Sheet::compactStringsIfWasteful() {

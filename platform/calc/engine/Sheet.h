@@ -1,8 +1,11 @@
 // Worksheet storage: rows of compact cells, a pooled string table and a
-// deduplicated style table. Rows are held by handle so that deleting a row
-// moves handles, never cells.
+// deduplicated style table. A row holds only the cells it stores, in column
+// order, so a printed report's sparse lines cost what they hold and a column
+// deletion moves a few cells per row. Rows are held by handle so that
+// deleting a row moves handles, never cells.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <span>
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include "platform/calc/engine/CellAddress.h"
+#include "platform/calc/engine/RowList.h"
 #include "platform/calc/io/SheetView.h"
 
 namespace calc {
@@ -23,10 +27,14 @@ struct Cell {
     };
     uint32_t style = 0;
     io::CellKind kind = io::CellKind::Empty;
+    uint16_t col = 0;  // the cell's column within its row
 
     Cell() : number(0.0) {}
+    explicit Cell(int32_t column) : number(0.0), col(static_cast<uint16_t>(column)) {}
     bool blank() const { return kind == io::CellKind::Empty && style == 0; }
 };
+static_assert(kMaxCols - 1 <= UINT16_MAX, "a column must fit a cell's column field");
+static_assert(sizeof(Cell) == 16, "cells are packed two to a cache line's quarter");
 
 // Error values a cell can hold, by the codes the older file format stores.
 enum class CellError : uint8_t {
@@ -113,12 +121,22 @@ public:
 
     // Cell access; a cell outside the stored area reads as blank.
     const Cell& cell(int32_t row, int32_t col) const;
-    // The cells stored in a row, for scans over many cells: positions past
-    // its end hold no value (they may be styled, see cell()).
+    // The cells stored in a row, in column order, for scans over many cells:
+    // a position without one holds no value (it may be styled, see cell()).
     std::span<const Cell> rowCells(int32_t row) const {
         return row >= 0 && static_cast<size_t>(row) < rows_.size()
                    ? std::span<const Cell>(rows_[static_cast<size_t>(row)])
                    : std::span<const Cell>();
+    }
+    // The stored cells of a row from column first to column last.
+    std::span<const Cell> rowCells(int32_t row, int32_t first, int32_t last) const;
+    // Room for n stored cells in a row, before a block write fills it.
+    void reserveRow(int32_t row, size_t n);
+    // False when no row stores a cell in the column, which spares a scan of
+    // every row for a column that holds nothing.
+    bool columnStoresCells(int32_t col) const {
+        return col >= 0 && static_cast<size_t>(col) < colCells_.size() &&
+               colCells_[static_cast<size_t>(col)] != 0;
     }
     const std::wstring& text(const Cell& c) const { return strings_.at(c.text); }
     const io::CellStyle& style(const Cell& c) const { return styles_.at(c.style); }
@@ -167,12 +185,33 @@ public:
     size_t pooledTexts() const { return strings_.size(); }
     int currentYear() const { return currentYear_; }
 
+    // Changes with every change of a cell's value or style, so that figures
+    // derived from the cells can be kept until they no longer hold.
+    uint64_t generation() const { return generation_; }
+    // The widest displayed value of every column, in pixels, as measured at
+    // `generation`: fitting columns one call at a time measures each cell once.
+    struct ColumnFit {
+        uint64_t generation = UINT64_MAX;
+        std::vector<double> pixels;  // < 0: nothing shown
+    };
+    ColumnFit& columnFit() { return fit_; }
+
 private:
     using Row = std::vector<Cell>;
     Cell& slot(int32_t row, int32_t col);
+    static Row::iterator firstAtOrAfter(Row& cells, int32_t col);
+    static Row::const_iterator firstAtOrAfter(const Row& cells, int32_t col);
     template <typename Fn>
     void restyle(const Rect& r, Fn&& newStyle);  // newStyle(uint32_t old) -> uint32_t
+    // Drops the empty cells of a row that read the same without being stored.
     void trimRow(size_t row);
+    void uncount(const Cell& c) { --colCells_[c.col]; }
+    void uncount(Row::const_iterator first, Row::const_iterator last) {
+        for (; first != last; ++first) {
+            uncount(*first);
+        }
+    }
+    void recountColumns();
     // The style a position reads as when no cell is stored there.
     uint32_t styleBeyond(int32_t row, int32_t col) const {
         return block_.on && row >= block_.area.r1 && row <= block_.area.r2 && col >= block_.area.c1 &&
@@ -191,13 +230,16 @@ private:
 
     std::wstring name_;
     int currentYear_;
-    std::vector<Row> rows_;
+    RowList<Row> rows_;
+    std::vector<uint32_t> colCells_;  // stored cells per column
     StringPool strings_;
     StyleTable styles_;
     size_t maxCols_ = 0;          // no stored row is longer
     std::vector<double> widths_;  // < 0: not set
     CellPos active_;
     size_t nextCompaction_ = 65536;
+    uint64_t generation_ = 0;
+    ColumnFit fit_;
     // A style put on a large rectangle: its empty positions read as styled
     // without a cell stored for each, which on a sparse block would take
     // most of the sheet's memory. Stored cells override it.
@@ -215,21 +257,24 @@ void Sheet::restyle(const Rect& r, Fn&& newStyle) {
     if (!formatArea(r, clip)) {
         return;
     }
-    uint32_t lastOld = UINT32_MAX;
-    uint32_t lastNew = 0;
-    auto restyleCell = [&](Cell& c) {
-        if (c.style != lastOld) {
-            lastOld = c.style;
-            lastNew = newStyle(c.style);
+    ++generation_;
+    // Cells hold a handful of styles: each is changed once.
+    std::vector<uint32_t> memo(styles_.all().size(), UINT32_MAX);
+    auto changed = [&](uint32_t old) {
+        if (old >= memo.size()) {
+            return newStyle(old);
         }
-        c.style = lastNew;
+        if (memo[old] == UINT32_MAX) {
+            memo[old] = newStyle(old);
+        }
+        return memo[old];
     };
     // A rectangle that is the styled block, or a large one when there is no
     // block yet, restyles only its stored cells and keeps the style of its
     // empty positions as the block's.
     const bool sameBlock = block_.on && block_.area == clip;
     if (sameBlock || (!block_.on && clip.cells() >= kMinStyledBlock)) {
-        const uint32_t beyond = newStyle(sameBlock ? block_.blank.style : 0);
+        const uint32_t beyond = changed(sameBlock ? block_.blank.style : 0);
         // The block changes first: trimming a row compares with it.
         block_.area = clip;
         block_.blank.style = beyond;
@@ -237,9 +282,8 @@ void Sheet::restyle(const Rect& r, Fn&& newStyle) {
         const auto lastRow = std::min(static_cast<size_t>(clip.r2) + 1, rows_.size());
         for (auto row = static_cast<size_t>(clip.r1); row < lastRow; ++row) {
             Row& cells = rows_[row];
-            const auto end = std::min(cells.size(), static_cast<size_t>(clip.c2) + 1);
-            for (auto col = static_cast<size_t>(clip.c1); col < end; ++col) {
-                restyleCell(cells[col]);
+            for (auto it = firstAtOrAfter(cells, clip.c1); it != cells.end() && it->col <= clip.c2; ++it) {
+                it->style = changed(it->style);
             }
             trimRow(row);
         }
@@ -247,7 +291,8 @@ void Sheet::restyle(const Rect& r, Fn&& newStyle) {
     }
     for (int32_t row = clip.r1; row <= clip.r2; ++row) {
         for (int32_t col = clip.c1; col <= clip.c2; ++col) {
-            restyleCell(slot(row, col));
+            Cell& c = slot(row, col);
+            c.style = changed(c.style);
         }
         trimRow(static_cast<size_t>(row));
     }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
+#include <span>
 
 #include <string>
 #include <vector>
@@ -271,6 +273,135 @@ TEST(sheet_test, a_styled_block_reads_like_styling_each_cell) {
         steps[i](cellSheet);
         ASSERT_EQ(Snapshot(blockSheet), Snapshot(cellSheet)) << "after step " << i;
     }
+}
+
+// Random edits against a plain grid of texts: every position must read as the
+// grid says, rows must keep their cells in column order, and the per-column
+// bookkeeping must agree with the cells actually stored.
+TEST(sheet_test, sparse_rows_agree_with_a_plain_grid_under_random_edits) {
+    constexpr int32_t kRows = 40;
+    constexpr int32_t kCols = 24;
+    std::mt19937 rng(20261207);
+    auto pick = [&](int32_t n) { return static_cast<int32_t>(rng() % static_cast<uint32_t>(n)); };
+    for (int round = 0; round < 30; ++round) {
+        Sheet s(L"Sheet1", kYear);
+        std::vector<std::vector<std::wstring>> grid(kRows, std::vector<std::wstring>(kCols));
+        auto rect = [&]() {
+            int32_t r1 = pick(kRows);
+            int32_t c1 = pick(kCols);
+            return Rect{r1, c1, r1 + pick(std::min(8, kRows - r1)), c1 + pick(std::min(6, kCols - c1))};
+        };
+        for (int step = 0; step < 200; ++step) {
+            const int op = pick(9);
+            if (op <= 2) {
+                const int32_t r = pick(kRows);
+                const int32_t c = pick(kCols);
+                grid[r][c] = L"v" + std::to_wstring(step);
+                s.putText(r, c, grid[r][c]);
+            } else if (op == 3) {
+                const int32_t r = pick(kRows);
+                const int32_t c = pick(kCols);
+                grid[r][c].clear();
+                s.clearContents(r, c);
+            } else if (op == 4) {
+                const Rect r = rect();
+                for (int32_t row = r.r1; row <= r.r2; ++row) {
+                    for (int32_t col = r.c1; col <= r.c2; ++col) {
+                        grid[row][col].clear();
+                    }
+                }
+                s.clear(r);
+            } else if (op == 5) {
+                // Styles, in blocks or cell by cell, change no value.
+                const Rect r =
+                    pick(2) ? Rect{pick(4), pick(4), kRows - 1 - pick(4), kCols - 1 - pick(4)} : rect();
+                s.changeFont(r, [&](io::FontSpec& f) { f.bold = !f.bold; });
+            } else if (op == 6 || op == 7) {
+                // Shift up: whole rows or part of them.
+                Rect r = rect();
+                if (op == 6) {
+                    r.c1 = 0;
+                    r.c2 = kMaxCols - 1;
+                }
+                const int32_t lastCol = std::min(r.c2, kCols - 1);
+                for (int32_t col = r.c1; col <= lastCol; ++col) {
+                    for (int32_t row = r.r1; row < kRows; ++row) {
+                        const int32_t from = row + r.rows();
+                        grid[row][col] = from < kRows ? grid[from][col] : L"";
+                    }
+                }
+                s.deleteShiftUp(r);
+            } else {
+                // Shift left: whole columns or part of them.
+                Rect r = rect();
+                if (pick(2)) {
+                    r.r1 = 0;
+                    r.r2 = kMaxRows - 1;
+                }
+                const int32_t lastRow = std::min(r.r2, kRows - 1);
+                for (int32_t row = r.r1; row <= lastRow; ++row) {
+                    for (int32_t col = r.c1; col < kCols; ++col) {
+                        const int32_t from = col + r.cols();
+                        grid[row][col] = from < kCols ? grid[row][from] : L"";
+                    }
+                }
+                s.deleteShiftLeft(r);
+            }
+        }
+        std::vector<size_t> stored(kCols + 8, 0);
+        for (int32_t row = 0; row < kRows + 8; ++row) {
+            std::span<const Cell> cells = s.rowCells(row);
+            for (size_t k = 0; k < cells.size(); ++k) {
+                ASSERT_LT(cells[k].col, stored.size());
+                ++stored[cells[k].col];
+                if (k > 0) {
+                    ASSERT_LT(cells[k - 1].col, cells[k].col) << "row " << row << " out of column order";
+                }
+            }
+            for (int32_t col = 0; col < kCols + 8; ++col) {
+                const std::wstring want = row < kRows && col < kCols ? grid[row][col] : L"";
+                const Cell& cell = s.cell(row, col);
+                ASSERT_EQ(cell.kind == io::CellKind::Text ? s.text(cell) : L"", want)
+                    << "round " << round << " at " << row << "," << col;
+            }
+        }
+        for (int32_t col = 0; col < kCols + 8; ++col) {
+            ASSERT_EQ(s.columnStoresCells(col), stored[static_cast<size_t>(col)] != 0) << "column " << col;
+        }
+    }
+}
+
+TEST(sheet_test, row_list_deletes_like_a_vector) {
+    std::mt19937 rng(7);
+    RowList<std::vector<int>> list;
+    std::vector<std::vector<int>> plain;
+    for (int step = 0; step < 3000; ++step) {
+        const size_t n = plain.size();
+        if (n == 0 || rng() % 3 == 0) {
+            const size_t grown = n + 1 + rng() % 20;
+            list.resize(grown);
+            plain.resize(grown);
+            for (size_t i = n; i < grown; ++i) {
+                list[i].push_back(step);
+                plain[i].push_back(step);
+            }
+        } else {
+            // Mostly walking down, as a clean-up pass does, sometimes back up.
+            const size_t first = rng() % n;
+            const size_t last = std::min(n, first + 1 + rng() % 4);
+            list.erase(first, last);
+            plain.erase(plain.begin() + static_cast<ptrdiff_t>(first),
+                        plain.begin() + static_cast<ptrdiff_t>(last));
+        }
+        ASSERT_EQ(list.size(), plain.size());
+        size_t i = 0;
+        for (const std::vector<int>& row : list) {
+            ASSERT_EQ(row, plain[i++]) << "step " << step;
+        }
+    }
+    list.resize(2);
+    EXPECT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[1], plain[1]);
 }
 
 TEST(sheet_test, a_styled_block_follows_its_rows_and_columns) {
