@@ -14,19 +14,25 @@ constexpr std::size_t kPrefix = sizeof(std::uint64_t);
 
 std::atomic<long> g_liveBstrs{0};
 
+// Room for `length` characters, the prefix and the terminating null set;
+// the characters themselves are left for the caller to fill (a block of
+// texts is hundreds of thousands of strings, each written once).
 BSTR Allocate(UINT length) {
     if (length > (std::numeric_limits<UINT>::max() - 1) / sizeof(OLECHAR) - kPrefix) {
         return nullptr;
     }
     const std::size_t bytes = kPrefix + (static_cast<std::size_t>(length) + 1) * sizeof(OLECHAR);
-    auto* block = static_cast<unsigned char*>(std::calloc(1, bytes));
+    auto* block = static_cast<unsigned char*>(std::malloc(bytes));
     if (block == nullptr) {
         return nullptr;
     }
     const std::uint32_t byteLength = static_cast<std::uint32_t>(length * sizeof(OLECHAR));
+    std::memset(block, 0, kPrefix - sizeof(std::uint32_t));
     std::memcpy(block + kPrefix - sizeof(std::uint32_t), &byteLength, sizeof byteLength);
+    auto* chars = reinterpret_cast<BSTR>(block + kPrefix);
+    chars[length] = L'\0';
     ++g_liveBstrs;
-    return reinterpret_cast<BSTR>(block + kPrefix);
+    return chars;
 }
 
 unsigned char* BlockOf(BSTR bstr) {
@@ -44,8 +50,12 @@ BSTR SysAllocString(LPCOLESTR text) {
 
 BSTR SysAllocStringLen(const OLECHAR* text, UINT length) {
     BSTR bstr = Allocate(length);
-    if (bstr != nullptr && text != nullptr && length > 0) {
-        std::memcpy(bstr, text, length * sizeof(OLECHAR));
+    if (bstr != nullptr && length > 0) {
+        if (text != nullptr) {
+            std::memcpy(bstr, text, length * sizeof(OLECHAR));
+        } else {
+            std::memset(bstr, 0, length * sizeof(OLECHAR));
+        }
     }
     return bstr;
 }
@@ -54,8 +64,11 @@ BSTR SysAllocStringByteLen(const char* bytes, UINT byteLength) {
     // Whole characters only; a trailing partial character is zero-padded.
     const UINT length = (byteLength + sizeof(OLECHAR) - 1) / sizeof(OLECHAR);
     BSTR bstr = Allocate(length);
-    if (bstr != nullptr && bytes != nullptr && byteLength > 0) {
-        std::memcpy(bstr, bytes, byteLength);
+    if (bstr != nullptr && length > 0) {
+        std::memset(bstr, 0, length * sizeof(OLECHAR));
+        if (bytes != nullptr) {
+            std::memcpy(bstr, bytes, byteLength);
+        }
     }
     return bstr;
 }

@@ -83,24 +83,29 @@ DispArgs::DispArgs(const DISPPARAMS& params, bool isPut) : cArgs_(params.cArgs) 
         value_ = Unwrap(&params.rgvarg[0]);
         --positional;
     }
-    args_.reserve(positional);
-    for (UINT i = 0; i < positional; ++i) {
-        args_.push_back(Unwrap(&params.rgvarg[params.cArgs - 1 - i]));
+    const VARIANT** slots = inline_;
+    if (positional > kInline) {
+        more_.resize(positional);
+        slots = more_.data();
     }
+    for (UINT i = 0; i < positional; ++i) {
+        slots[i] = Unwrap(&params.rgvarg[params.cArgs - 1 - i]);
+    }
+    count_ = positional;
 }
 
 bool DispArgs::IsMissing(UINT index) const {
     if (index == kValue) {
         return value_ == nullptr;
     }
-    return index >= args_.size() || IsMissingValue(*args_[index]);
+    return index >= count_ || IsMissingValue(*Positional()[index]);
 }
 
 const VARIANT& DispArgs::At(UINT index) const {
     if (index == kValue) {
         return value_ == nullptr ? EmptyVariant() : *value_;
     }
-    return index < args_.size() ? *args_[index] : EmptyVariant();
+    return index < count_ ? *Positional()[index] : EmptyVariant();
 }
 
 UINT DispArgs::RgIndex(UINT index) const {

@@ -68,7 +68,7 @@ public:
 
     explicit DispArgs(const DISPPARAMS& params, bool isPut);
 
-    UINT Count() const { return static_cast<UINT>(args_.size()); }
+    UINT Count() const { return count_; }
     bool IsMissing(UINT index) const;
     bool Has(UINT index) const { return !IsMissing(index); }
     // The argument as passed (VT_EMPTY when absent).
@@ -92,7 +92,13 @@ public:
     UINT RgIndex(UINT index) const;
 
 private:
-    std::vector<const VARIANT*> args_;
+    const VARIANT* const* Positional() const { return count_ <= kInline ? inline_ : more_.data(); }
+
+    // Calls pass a few arguments; only longer lists take room on the heap.
+    static constexpr UINT kInline = 4;
+    const VARIANT* inline_[kInline] = {};
+    std::vector<const VARIANT*> more_;
+    UINT count_ = 0;
     const VARIANT* value_ = nullptr;
     UINT cArgs_ = 0;
 };

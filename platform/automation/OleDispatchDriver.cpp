@@ -1,8 +1,8 @@
 #include "platform/automation/OleDispatchDriver.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/automation/ComRuntime.h"
 
@@ -157,17 +157,47 @@ void EmptyResult(VARTYPE vtRet, void* pvRet) {
     }
 }
 
-// Owns the argument array: strings made for VTS_BSTR are freed on every path.
-struct ArgumentList {
-    std::vector<VARIANT> args;  // in call order
-    std::vector<bool> owned;
+// The argument array as Invoke wants it, last argument first; strings made
+// for VTS_BSTR are freed on every path. Members take a handful of arguments,
+// so the array lives on the stack unless a call has more than that.
+class ArgumentList {
+public:
+    explicit ArgumentList(std::size_t count) : count_(count) {
+        if (count > kInline) {
+            heapArgs_ = std::make_unique<VARIANT[]>(count);
+            heapOwned_ = std::make_unique<bool[]>(count);
+        }
+        args_ = count > kInline ? heapArgs_.get() : inlineArgs_;
+        owned_ = count > kInline ? heapOwned_.get() : inlineOwned_;
+        for (std::size_t i = 0; i < count; ++i) {
+            VariantInit(&args_[i]);
+            owned_[i] = false;
+        }
+    }
+    ArgumentList(const ArgumentList&) = delete;
+    ArgumentList& operator=(const ArgumentList&) = delete;
     ~ArgumentList() {
-        for (std::size_t i = 0; i < args.size(); ++i) {
-            if (owned[i]) {
-                VariantClear(&args[i]);
+        for (std::size_t i = 0; i < count_; ++i) {
+            if (owned_[i]) {
+                VariantClear(&args_[i]);
             }
         }
     }
+    // The slot of the argument at position `i` in call order.
+    VARIANT& At(std::size_t i) { return args_[count_ - 1 - i]; }
+    void Own(std::size_t i) { owned_[count_ - 1 - i] = true; }
+    VARIANT* Data() { return count_ == 0 ? nullptr : args_; }
+    std::size_t Count() const { return count_; }
+
+private:
+    static constexpr std::size_t kInline = 12;
+    std::size_t count_;
+    VARIANT inlineArgs_[kInline];
+    bool inlineOwned_[kInline];
+    std::unique_ptr<VARIANT[]> heapArgs_;
+    std::unique_ptr<bool[]> heapOwned_;
+    VARIANT* args_ = nullptr;
+    bool* owned_ = nullptr;
 };
 
 // The server allocates these; whoever receives the EXCEPINFO frees them, on every path.
@@ -210,14 +240,11 @@ void COleDispatchDriver::InvokeHelperV(DISPID dwDispID, WORD wFlags, VARTYPE vtR
     if (m_lpDispatch == nullptr) {
         return;
     }
-    ArgumentList list;
     const std::size_t count =
         pbParamInfo == nullptr ? 0 : std::strlen(reinterpret_cast<const char*>(pbParamInfo));
-    list.args.resize(count);
-    list.owned.assign(count, false);
+    ArgumentList list(count);
     for (std::size_t i = 0; i < count; ++i) {
-        VARIANT& arg = list.args[i];
-        VariantInit(&arg);
+        VARIANT& arg = list.At(i);
         const BYTE code = pbParamInfo[i];
         const bool byRef = (code & 0x40) != 0;
         const VARTYPE vt = static_cast<VARTYPE>(code & ~0x40);
@@ -263,7 +290,7 @@ void COleDispatchDriver::InvokeHelperV(DISPID dwDispID, WORD wFlags, VARTYPE vtR
                     arg.vt = VT_EMPTY;
                     AfxThrowOleException(E_OUTOFMEMORY);
                 }
-                list.owned[i] = true;
+                list.Own(i);
                 break;
             }
             case VT_DISPATCH:
@@ -300,11 +327,8 @@ void COleDispatchDriver::InvokeHelperV(DISPID dwDispID, WORD wFlags, VARTYPE vtR
         }
     }
 
-    // Invoke wants the arguments last to first.
-    std::vector<VARIANT> reversed(list.args.rbegin(), list.args.rend());
     DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), nullptr,
-                      static_cast<UINT>(reversed.size()), 0};
+    DISPPARAMS params{list.Data(), nullptr, static_cast<UINT>(list.Count()), 0};
     if ((wFlags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0) {
         params.rgdispidNamedArgs = &named;
         params.cNamedArgs = 1;

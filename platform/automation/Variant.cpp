@@ -624,6 +624,27 @@ HRESULT VariantClear(VARIANTARG* v) {
     if (v == nullptr) {
         return E_INVALIDARG;
     }
+    // Blocks of cells are mostly empty elements, numbers and texts: those
+    // need no type check, as every one of them is valid.
+    switch (v->vt) {
+        case VT_BSTR:
+            SysFreeString(v->bstrVal);
+            [[fallthrough]];
+        case VT_EMPTY:
+        case VT_NULL:
+        case VT_I2:
+        case VT_I4:
+        case VT_R4:
+        case VT_R8:
+        case VT_CY:
+        case VT_DATE:
+        case VT_ERROR:
+        case VT_BOOL:
+            VariantInit(v);
+            return S_OK;
+        default:
+            break;
+    }
     if (!IsValidVariantType(v->vt)) {
         return DISP_E_BADVARTYPE;
     }

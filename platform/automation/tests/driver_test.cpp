@@ -83,6 +83,55 @@ TEST(automation_test, invoke_helper_passes_each_parameter_type) {
     EXPECT_EQ(sw::automation::LiveBstrCount(), strings);
 }
 
+TEST(automation_test, invoke_helper_keeps_the_order_of_short_and_long_argument_lists) {
+    const long strings = sw::automation::LiveBstrCount();
+    auto* rec = new Recorder;
+    {
+        RecorderDriver d(rec);
+        auto texts = [&] {
+            std::wstring all;
+            for (const VARIANT& v : rec->received) {
+                all += v.vt == VT_BSTR ? Text(v) : std::to_wstring(v.lVal);
+                all += L' ';
+            }
+            return all;
+        };
+        static BYTE one[] = VTS_BSTR;
+        d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, one, L"a");
+        EXPECT_EQ(texts(), L"a ");
+        static BYTE four[] = VTS_BSTR VTS_I4 VTS_BSTR VTS_I4;
+        d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, four, L"a", LONG{2}, L"c", LONG{4});
+        EXPECT_EQ(texts(), L"a 2 c 4 ");
+        static BYTE five[] = VTS_I4 VTS_I4 VTS_I4 VTS_I4 VTS_BSTR;
+        d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, five, LONG{1}, LONG{2}, LONG{3}, LONG{4}, L"e");
+        EXPECT_EQ(texts(), L"1 2 3 4 e ");
+        static BYTE twelve[] =
+            VTS_BSTR VTS_I4 VTS_I4 VTS_I4 VTS_I4 VTS_I4 VTS_I4 VTS_I4 VTS_I4 VTS_I4 VTS_I4 VTS_BSTR;
+        d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, twelve, L"first", LONG{2}, LONG{3}, LONG{4},
+                       LONG{5}, LONG{6}, LONG{7}, LONG{8}, LONG{9}, LONG{10}, LONG{11}, L"last");
+        EXPECT_EQ(texts(), L"first 2 3 4 5 6 7 8 9 10 11 last ");
+        static BYTE fourteen[] = VTS_I4 VTS_I4 VTS_I4 VTS_I4 VTS_I4 VTS_I4 VTS_I4 VTS_I4 VTS_I4 VTS_I4 VTS_I4
+            VTS_I4 VTS_I4 VTS_BSTR;
+        d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, fourteen, LONG{1}, LONG{2}, LONG{3}, LONG{4},
+                       LONG{5}, LONG{6}, LONG{7}, LONG{8}, LONG{9}, LONG{10}, LONG{11}, LONG{12}, LONG{13},
+                       L"n");
+        EXPECT_EQ(texts(), L"1 2 3 4 5 6 7 8 9 10 11 12 13 n ");
+        rec->Reset();
+
+        // A bad code after a string was made: the call is refused and the string freed.
+        static const BYTE bad[] = {VT_BSTR, 0x0E, 0};
+        try {
+            d.InvokeHelper(1, DISPATCH_METHOD, VT_EMPTY, nullptr, bad, L"made", LONG{0});
+            FAIL() << "no failure object";
+        } catch (COleException* e) {
+            EXPECT_EQ(e->m_sc, DISP_E_BADVARTYPE);
+            e->Delete();
+        }
+        EXPECT_TRUE(rec->received.empty());
+    }
+    EXPECT_EQ(sw::automation::LiveBstrCount(), strings);
+}
+
 TEST(automation_test, invoke_helper_converts_each_result_type) {
     const long strings = sw::automation::LiveBstrCount();
     auto* rec = new Recorder;
