@@ -46,9 +46,10 @@ private:
 
 class ScopedBstrVariant : public ScopedVariant {
 public:
-    explicit ScopedBstrVariant(const std::wstring& text) {
+    explicit ScopedBstrVariant(const std::wstring& text) : ScopedBstrVariant(text.data(), text.size()) {}
+    ScopedBstrVariant(const wchar_t* text, std::size_t length) {
         (**this).vt = VT_BSTR;
-        (**this).bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        (**this).bstrVal = SysAllocStringLen(text, static_cast<UINT>(length));
     }
 };
 
@@ -75,6 +76,48 @@ bool EqualsNoCase(const std::wstring& a, const std::wstring& b) {
 bool IsGeneralFormat(const std::wstring& format) {
     return format.empty() || EqualsNoCase(format, L"General");
 }
+
+// Room for the longest name GetCellName can give: fourteen letters cover
+// any column a long can number, then a signed row of up to twenty digits.
+constexpr std::size_t kCellNameRoom = 40;
+
+// Writes the A1 name of (nRow, nColumn) into `out`, unterminated; returns
+// its length. Columns are letters in bijective base 26: A..Z, AA..ZZ, then
+// AAA.. for sheets wider than 702 columns; a column below 1 has no letters.
+std::size_t FormatCellName(wchar_t* out, long nRow, long nColumn) {
+    wchar_t letters[16];
+    std::size_t nLetters = 0;
+    for (long c = nColumn; c > 0; c = (c - 1) / 26) {
+        letters[nLetters++] = static_cast<wchar_t>(L'A' + (c - 1) % 26);
+    }
+    std::size_t n = 0;
+    while (nLetters > 0) {
+        out[n++] = letters[--nLetters];
+    }
+    // The row's digits, last first, then turned around.
+    unsigned long long magnitude =
+        nRow < 0 ? 0ULL - static_cast<unsigned long long>(nRow) : static_cast<unsigned long long>(nRow);
+    wchar_t digits[24];
+    std::size_t nDigits = 0;
+    do {
+        digits[nDigits++] = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (nRow < 0) {
+        out[n++] = L'-';
+    }
+    while (nDigits > 0) {
+        out[n++] = digits[--nDigits];
+    }
+    return n;
+}
+
+// A cell's A1 name held where it is made, for the call that names the cell.
+struct CellName {
+    CellName(long nRow, long nColumn) : length(FormatCellName(text, nRow, nColumn)) {}
+    wchar_t text[kCellNameRoom];
+    std::size_t length;
+};
 
 std::wstring Hex8(SCODE sc) {
     wchar_t buffer[16];
@@ -143,13 +186,8 @@ void KVSpreadSheet::GetCellName(std::wstring* pstrName, long nRow, long nColumn)
     if (!pstrName) {
         return;
     }
-    // Columns are letters in bijective base 26: A..Z, AA..ZZ, then AAA.. for
-    // sheets wider than 702 columns.
-    std::wstring letters;
-    for (long c = nColumn; c > 0; c = (c - 1) / 26) {
-        letters.insert(letters.begin(), static_cast<wchar_t>(L'A' + (c - 1) % 26));
-    }
-    *pstrName = letters + std::to_wstring(nRow);
+    const CellName name(nRow, nColumn);
+    pstrName->assign(name.text, name.length);
 }
 
 void KVSpreadSheet::SelectCell(long nRow, long nColumn) {
@@ -261,12 +299,8 @@ bool KVSpreadSheet::DeleteColumnIfEmpty(long nColumn, long nLastRow) {
 bool KVSpreadSheet::DeleteSpanIfEmpty(long nFirstRow, long nFirstColumn, long nLastRow, long nLastColumn,
                                       bool bRow) {
     try {
-        std::wstring first;
-        std::wstring last;
-        GetCellName(&first, nFirstRow, nFirstColumn);
-        GetCellName(&last, nLastRow, nLastColumn);
         xl::Range range;
-        if (!GetRange(first, last, &range) || !range.IsAttached()) {
+        if (!GetSpanRange(nFirstRow, nFirstColumn, nLastRow, nLastColumn, &range) || !range.IsAttached()) {
             return false;
         }
         ScopedVariant value(range.GetValue());
@@ -285,15 +319,26 @@ bool KVSpreadSheet::DeleteSpanIfEmpty(long nFirstRow, long nFirstColumn, long nL
                 return false;
             }
             // Only each element's type matters: look at it in place rather
-            // than copying every value out (a column holds thousands).
-            for (LONG i = lower; i < upper; ++i) {
-                LONG index[2] = {bRow ? fixed : i, bRow ? i : fixed};
+            // than copying every value out (a column holds thousands). The
+            // first index varies fastest, so a row's elements lie a column's
+            // height apart and a column's side by side.
+            if (lower < upper) {
+                LONG firstRow = 0;
+                LONG lastRow = -1;
+                LONG index[2] = {bRow ? fixed : lower, bRow ? lower : fixed};
                 void* element = nullptr;
-                if (FAILED(SafeArrayPtrOfIndex(array, index, &element)) || !element) {
+                if (FAILED(SafeArrayGetLBound(array, 1, &firstRow)) ||
+                    FAILED(SafeArrayGetUBound(array, 1, &lastRow)) ||
+                    FAILED(SafeArrayPtrOfIndex(array, index, &element)) || !element ||
+                    array->cbElements != sizeof(VARIANT)) {
                     return false;
                 }
-                if (static_cast<const VARIANT*>(element)->vt != VT_EMPTY) {
-                    return false;
+                const std::size_t stride = bRow ? static_cast<std::size_t>(lastRow - firstRow + 1) : 1;
+                const auto* stored = static_cast<const VARIANT*>(element);
+                for (LONG i = lower; i < upper; ++i, stored += stride) {
+                    if (stored->vt != VT_EMPTY) {
+                        return false;
+                    }
                 }
             }
         }
@@ -339,12 +384,8 @@ void KVSpreadSheet::ReadBlock(long nFirstRow, long nFirstColumn, long nLastRow, 
         return;
     }
     try {
-        std::wstring first;
-        std::wstring last;
-        GetCellName(&first, nFirstRow, nFirstColumn);
-        GetCellName(&last, nLastRow, nLastColumn);
         xl::Range range;
-        if (!GetRange(first, last, &range) || !range.IsAttached()) {
+        if (!GetSpanRange(nFirstRow, nFirstColumn, nLastRow, nLastColumn, &range) || !range.IsAttached()) {
             return;
         }
         VARIANT value = range.GetValue();
@@ -550,10 +591,8 @@ void KVSpreadSheet::WriteBlock(KVValueBlock* pBlock, long nRows, long nColumns) 
         return;
     }
     try {
-        std::wstring last;
-        GetCellName(&last, nRows, nColumns);
         xl::Range range;
-        if (GetRange(L"A1", last, &range) && range.IsAttached()) {
+        if (GetSpanRange(1, 1, nRows, nColumns, &range) && range.IsAttached()) {
             range.SetValue(*pBlock);
         }
     } catch (COleException* e) {
@@ -567,10 +606,8 @@ void KVSpreadSheet::WriteBlock(KVValueBlock* pBlock, long nRows, long nColumns) 
 void KVSpreadSheet::SetBlockFont(long nRows, long nColumns, const std::wstring& strFontName, LONG nFontSize,
                                  bool bBold, bool bItalic, bool bUnderline) {
     try {
-        std::wstring last;
-        GetCellName(&last, nRows, nColumns);
         xl::Range range;
-        if (GetRange(L"A1", last, &range) && range.IsAttached()) {
+        if (GetSpanRange(1, 1, nRows, nColumns, &range) && range.IsAttached()) {
             SetRangeFont(range, strFontName, nFontSize, bBold, bUnderline, bItalic);
         }
     } catch (...) {
@@ -617,10 +654,8 @@ void KVSpreadSheet::SetCellValueAndFormat(long nRow, long nColumn, const VARIANT
 
 void KVSpreadSheet::AutoFitColumn(long nColumn, long /*nLastRow*/) {
     try {
-        std::wstring name;
-        GetCellName(&name, 1, nColumn);
         xl::Range range;
-        if (GetRange(name, name, &range) && range.IsAttached()) {
+        if (GetSpanRange(1, nColumn, 1, nColumn, &range) && range.IsAttached()) {
             xl::Range column(range.GetEntireColumn());
             ScopedVariant result(column.AutoFit());
         }
@@ -631,12 +666,8 @@ void KVSpreadSheet::AutoFitColumn(long nColumn, long /*nLastRow*/) {
 
 void KVSpreadSheet::AlignColumnLeft(long nColumn, long nLastRow) {
     try {
-        std::wstring first;
-        std::wstring last;
-        GetCellName(&first, 1, nColumn);
-        GetCellName(&last, nLastRow, nColumn);
         xl::Range range;
-        if (GetRange(first, last, &range) && range.IsAttached()) {
+        if (GetSpanRange(1, nColumn, nLastRow, nColumn, &range) && range.IsAttached()) {
             range.SetHorizontalAlignment(MakeI4(msc_nAlignLeft));
         }
     } catch (...) {
@@ -672,12 +703,18 @@ void KVSpreadSheet::DeleteRange(xl::Range& range, LONG nShiftDirection) {
 
 bool KVSpreadSheet::GetRange(const std::wstring& strFirstCell, const std::wstring& strSecondCell,
                              xl::Range* pRange) {
+    return GetNamedRange(strFirstCell.data(), strFirstCell.size(), strSecondCell.data(), strSecondCell.size(),
+                         pRange);
+}
+
+bool KVSpreadSheet::GetNamedRange(const wchar_t* pszFirst, std::size_t nFirstLength, const wchar_t* pszSecond,
+                                  std::size_t nSecondLength, xl::Range* pRange) {
     if (!m_application.IsAttached() || !pRange) {
         return false;
     }
     try {
-        ScopedBstrVariant first(strFirstCell);
-        ScopedBstrVariant second(strSecondCell);
+        ScopedBstrVariant first(pszFirst, nFirstLength);
+        ScopedBstrVariant second(pszSecond, nSecondLength);
         pRange->AttachDispatch(m_worksheet.GetRange(*first, *second));
         return true;
     } catch (...) {
@@ -686,13 +723,19 @@ bool KVSpreadSheet::GetRange(const std::wstring& strFirstCell, const std::wstrin
     return false;
 }
 
+bool KVSpreadSheet::GetSpanRange(long nFirstRow, long nFirstColumn, long nLastRow, long nLastColumn,
+                                 xl::Range* pRange) {
+    const CellName first(nFirstRow, nFirstColumn);
+    const CellName last(nLastRow, nLastColumn);
+    return GetNamedRange(first.text, first.length, last.text, last.length, pRange);
+}
+
 bool KVSpreadSheet::GetCellRange(long nRow, long nColumn, xl::Range* pRange) {
     if (!m_application.IsAttached()) {
         return false;
     }
-    std::wstring name;
-    GetCellName(&name, nRow, nColumn);
-    return GetRange(name, name, pRange);
+    const CellName name(nRow, nColumn);
+    return GetNamedRange(name.text, name.length, name.text, name.length, pRange);
 }
 
 void KVSpreadSheet::SetBlockText(const std::wstring& strText, long nRowIndex, long nColumnIndex,

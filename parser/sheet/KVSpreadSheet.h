@@ -5,6 +5,7 @@
 // coordinates; last-row and last-column arguments are inclusive.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "parser/sheet/KVExcelDrivers.h"
@@ -121,4 +122,10 @@ private:
     }
 
     bool DeleteSpanIfEmpty(long nFirstRow, long nFirstColumn, long nLastRow, long nLastColumn, bool bRow);
+    // GetRange for names that need not be strings of their own: the cell
+    // operations name their cells in buffers of their own.
+    bool GetNamedRange(const wchar_t* pszFirst, std::size_t nFirstLength, const wchar_t* pszSecond,
+                       std::size_t nSecondLength, xl::Range* pRange);
+    // The range from (nFirstRow, nFirstColumn) to (nLastRow, nLastColumn).
+    bool GetSpanRange(long nFirstRow, long nFirstColumn, long nLastRow, long nLastColumn, xl::Range* pRange);
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -139,6 +140,20 @@ TEST(sheet_names_test, cell_names_follow_the_column_letters) {
         EXPECT_EQ(name, expected) << rc.first << "," << rc.second;
     }
     sheet.GetCellName(nullptr, 1, 1);  // no out argument: nothing happens
+
+    // Out of the grid the name is still made the same way: no letters for a
+    // column below 1, the row's sign kept, the widest values whole.
+    const std::pair<std::pair<long, long>, std::wstring> outside[] = {
+        {{0, 0}, L"0"},
+        {{-12, 3}, L"C-12"},
+        {{5, -1}, L"5"},
+        {{1048576, 16384}, L"XFD1048576"},
+        {{LONG_MIN, 1}, L"A" + std::to_wstring(LONG_MIN)},
+        {{LONG_MAX, LONG_MAX}, L"CRPXNLSKVLJFHG" + std::to_wstring(LONG_MAX)}};
+    for (const auto& [rc, expected] : outside) {
+        sheet.GetCellName(&name, rc.first, rc.second);
+        EXPECT_EQ(name, expected) << rc.first << "," << rc.second;
+    }
 }
 
 TEST_F(SheetTest, block_write_and_read_back_give_the_types_the_sheet_made) {
