@@ -81,6 +81,16 @@ KVExcelFileFieldValue* KVExcelFileMgr::GetValue(int nRow, int nColumn) const {
     return nullptr;
 }
 
+void KVExcelFileMgr::ReleaseRow(int nRow) {
+    // Cells far beyond the rows in use are few and stay until Clear: finding
+    // them would cost a look at each of them for every row released.
+    if (nRow >= 0 && static_cast<std::size_t>(nRow) < m_rows.size()) {
+        Row& row = m_rows[static_cast<std::size_t>(nRow)];
+        m_nCellCount -= row.size();
+        Row().swap(row);
+    }
+}
+
 void KVExcelFileMgr::Include(int nRow, int nColumn) {
     // Limits are exclusive bounds; a cell at INT_MAX cannot be bounded and
     // is refused before it gets here.

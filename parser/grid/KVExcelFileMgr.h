@@ -45,6 +45,10 @@ public:
     bool IsPlainMode() const { return m_bPlainMode; }
 
     std::size_t GetCellCount() const { return m_nCellCount; }
+    // Frees the cells of a row held with the rows in use; the limits stay.
+    // For a caller that walks the grid once, so that a large job does not
+    // hold the grid and what it is copied into at the same time.
+    void ReleaseRow(int nRow);
 
 private:
     struct Slot {

@@ -432,6 +432,30 @@ long Slot(F function) {
 
 }  // namespace
 
+TEST(grid_test, released_rows_lose_their_cells_and_keep_the_limits) {
+    KVExcelFileMgr grid;
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            ASSERT_TRUE(grid.AddValue(new KVExcelFileFieldValue(r, c, L"x")));
+        }
+    }
+    ASSERT_TRUE(grid.AddValue(new KVExcelFileFieldValue(5000000, 1, L"far")));
+    grid.ReleaseRow(1);
+    grid.ReleaseRow(-1);
+    grid.ReleaseRow(99);
+    EXPECT_EQ(grid.GetValue(1, 0), nullptr);
+    EXPECT_EQ(grid.GetValue(1, 3), nullptr);
+    ASSERT_NE(grid.GetValue(0, 3), nullptr);
+    ASSERT_NE(grid.GetValue(2, 0), nullptr);
+    ASSERT_NE(grid.GetValue(5000000, 1), nullptr);
+    EXPECT_EQ(grid.GetCellCount(), 9u);
+    EXPECT_EQ(grid.GetRowLimit(), 5000001);
+    EXPECT_EQ(grid.GetColumnLimit(), 4);
+    // A released row can be filled again.
+    EXPECT_TRUE(grid.AddValue(new KVExcelFileFieldValue(1, 2, L"again")));
+    EXPECT_EQ(grid.GetValue(1, 2)->GetText(), L"again");
+}
+
 TEST(grid_test, virtual_operations_keep_their_order) {
     EXPECT_EQ(Slot(&KVExcelFileMgr::Load), 2);
     EXPECT_EQ(Slot(&KVExcelFileMgr::GetValue), 3);
