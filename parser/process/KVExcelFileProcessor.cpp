@@ -13,6 +13,7 @@
 #include "parser/process/KVActiveProfile.h"
 #include "parser/process/KVProgressDlg.h"
 #include "parser/sheet/KVSpreadSheet.h"
+#include "platform/automation/SafeArray.h"
 #include "platform/ui/MessageBox.h"
 
 KVDriverOptions* g_pActiveProfile = nullptr;
@@ -192,6 +193,9 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
                 }
             }
         }
+        // Each row is done with once copied, and its memory serves the
+        // block's texts rather than adding to them.
+        grid->ReleaseRow(i);
     }
     grid.reset();
     if (!block) {
@@ -233,6 +237,10 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
     // order in which the cells are formatted.
     enum : std::uint64_t { kTimeOfDay = 0, kDate = 1, kOther = 2 };
     std::vector<std::uint64_t> typed;
+    // Pages of the block the spreadsheet left unwritten hold only empty
+    // values; skipping them keeps them from taking memory.
+    const sw::automation::UntouchedPages untouched = sw::automation::FindUntouchedPages(readBack->parray);
+    const auto* data = static_cast<const unsigned char*>(readBack->parray->pvData);
     for (LONG c = 1; c < nUpperColumn; ++c) {
         LONG index[2] = {1, c};
         void* element = nullptr;
@@ -244,6 +252,10 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
         // elements in place instead of copying every text out of the block.
         const auto* stored = static_cast<const VARIANT*>(element);
         for (LONG r = 1; r < nUpperRow; ++r, ++stored) {
+            if (untouched.known() &&
+                untouched.at(static_cast<size_t>(reinterpret_cast<const unsigned char*>(stored) - data))) {
+                continue;
+            }
             const VARTYPE vt = stored->vt;
             if (vt == VT_EMPTY || vt == VT_BSTR) {
                 continue;

@@ -1,5 +1,6 @@
 #include "platform/automation/SafeArray.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -7,7 +8,9 @@
 #include <limits>
 #include <new>
 
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include "platform/automation/Dispatch.h"
 
@@ -22,10 +25,10 @@ struct Header {
 constexpr std::size_t kHeader = 16;
 static_assert(sizeof(Header) <= kHeader, "the header must fit in front of the descriptor");
 
-// Data blocks at least this large are mapped on their own and asked to be
-// backed by large pages: a block of a whole report is hundreds of thousands
-// of elements, and touching it a small page at a time made every page's
-// first write a fault of its own.
+// Data blocks at least this large are mapped on their own, in small pages:
+// a block of a whole report is mostly elements nobody writes, and those
+// pages then never take memory (a large page is taken whole on first touch).
+// The mapping also lets FindUntouchedPages tell written pages from the rest.
 constexpr std::size_t kMapThreshold = std::size_t{4} << 20;
 
 std::atomic<long> g_liveArrays{0};
@@ -143,27 +146,14 @@ void* AllocZeroed(std::size_t count, std::size_t size, std::size_t* mapped) {
     *mapped = 0;
     const std::size_t bytes = count * size;
     if (bytes >= kMapThreshold) {
-        // Mapped one large page longer than needed, so that the block can
-        // start on a large-page boundary; the slack on either side goes back.
-        constexpr std::size_t kLargePage = std::size_t{2} << 20;
-        const std::size_t page = 4096;
+        const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
         const std::size_t length = (bytes + page - 1) / page * page;
-        void* p =
-            mmap(nullptr, length + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        void* p = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p != MAP_FAILED) {
-            const auto base = reinterpret_cast<std::uintptr_t>(p);
-            const std::uintptr_t start = (base + kLargePage - 1) & ~(std::uintptr_t{kLargePage} - 1);
-            if (start > base) {
-                munmap(p, start - base);
-            }
-            const std::uintptr_t end = base + length + kLargePage;
-            if (end > start + length) {
-                munmap(reinterpret_cast<void*>(start + length), end - (start + length));
-            }
-            // Only a hint: without large pages the block works the same.
-            madvise(reinterpret_cast<void*>(start), length, MADV_HUGEPAGE);
+            // Large pages only where asked for: that is a system setting.
+            madvise(p, length, MADV_NOHUGEPAGE);
             *mapped = length;
-            return reinterpret_cast<void*>(start);
+            return p;
         }
     }
     return std::calloc(count == 0 ? 1 : count, size);
@@ -198,6 +188,24 @@ bool OwnsNothing(VARTYPE vt) {
                                              : vt != VT_BSTR && vt != VT_DISPATCH && vt != VT_UNKNOWN;
 }
 
+// Calls visit(first, last) for the runs of elements [first, last) that may
+// have been written: pages of a large block that no one wrote hold zeros,
+// which own nothing, and reading them would only bring them into memory.
+template <typename Visit>
+void ForWrittenRuns(SAFEARRAY* psa, std::size_t total, Visit&& visit) {
+    const sw::automation::UntouchedPages pages = sw::automation::FindUntouchedPages(psa);
+    const std::size_t perPage = pages.known() && psa->cbElements != 0 ? pages.pageBytes / psa->cbElements : 0;
+    if (perPage == 0 || pages.pageBytes % psa->cbElements != 0) {
+        visit(std::size_t{0}, total);
+        return;
+    }
+    for (std::size_t first = 0; first < total; first += perPage) {
+        if (!pages.untouched[first / perPage]) {
+            visit(first, std::min(total, first + perPage));
+        }
+    }
+}
+
 // Frees what the elements own, ahead of freeing the data itself (the
 // elements are not zeroed: nothing reads them again).
 void ReleaseElements(SAFEARRAY* psa) {
@@ -213,26 +221,32 @@ void ReleaseElements(SAFEARRAY* psa) {
         // Most elements of a block are empty, numbers or texts: those are
         // handled here, anything else as VariantClear does it.
         auto* cells = static_cast<VARIANT*>(psa->pvData);
-        for (std::size_t i = 0; i < total; ++i) {
-            VARIANT& cell = cells[i];
-            if (cell.vt == VT_BSTR) {
-                SysFreeString(cell.bstrVal);
-            } else if (!OwnsNothing(cell.vt)) {
-                VariantClear(&cell);
+        ForWrittenRuns(psa, total, [cells](std::size_t first, std::size_t last) {
+            for (std::size_t i = first; i < last; ++i) {
+                VARIANT& cell = cells[i];
+                if (cell.vt == VT_BSTR) {
+                    SysFreeString(cell.bstrVal);
+                } else if (!OwnsNothing(cell.vt)) {
+                    VariantClear(&cell);
+                }
             }
-        }
+        });
     } else if (vt == VT_BSTR) {
         auto* cells = static_cast<BSTR*>(psa->pvData);
-        for (std::size_t i = 0; i < total; ++i) {
-            SysFreeString(cells[i]);
-        }
+        ForWrittenRuns(psa, total, [cells](std::size_t first, std::size_t last) {
+            for (std::size_t i = first; i < last; ++i) {
+                SysFreeString(cells[i]);
+            }
+        });
     } else if (vt == VT_DISPATCH || vt == VT_UNKNOWN) {
         auto* cells = static_cast<IUnknown**>(psa->pvData);
-        for (std::size_t i = 0; i < total; ++i) {
-            if (cells[i] != nullptr) {
-                cells[i]->Release();
+        ForWrittenRuns(psa, total, [cells](std::size_t first, std::size_t last) {
+            for (std::size_t i = first; i < last; ++i) {
+                if (cells[i] != nullptr) {
+                    cells[i]->Release();
+                }
             }
-        }
+        });
     }
 }
 
@@ -580,4 +594,47 @@ namespace sw::automation {
 long LiveSafeArrayCount() {
     return g_liveArrays.load();
 }
+}  // namespace sw::automation
+
+namespace sw::automation {
+
+UntouchedPages FindUntouchedPages(SAFEARRAY* psa) {
+    UntouchedPages found;
+    if (psa == nullptr || psa->pvData == nullptr || HeaderOf(psa).mappedBytes == 0) {
+        return found;
+    }
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t pages = HeaderOf(psa).mappedBytes / page;
+    // One 64-bit entry per page: bit 63 set when the page is in memory, bit
+    // 62 when it was swapped out. Neither means that no one ever wrote to it.
+    const int fd = ::open("/proc/self/pagemap", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return found;
+    }
+    std::vector<std::uint64_t> entries(pages);
+    const auto first =
+        static_cast<off_t>(reinterpret_cast<std::uintptr_t>(psa->pvData) / page * sizeof(std::uint64_t));
+    const std::size_t want = pages * sizeof(std::uint64_t);
+    std::size_t got = 0;
+    while (got < want) {
+        const ssize_t n = ::pread(fd, reinterpret_cast<char*>(entries.data()) + got, want - got,
+                                  first + static_cast<off_t>(got));
+        if (n <= 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (got != want) {
+        return found;
+    }
+    constexpr std::uint64_t kPresentOrSwapped = (std::uint64_t{1} << 63) | (std::uint64_t{1} << 62);
+    found.pageBytes = page;
+    found.untouched.resize(pages);
+    for (std::size_t i = 0; i < pages; ++i) {
+        found.untouched[i] = (entries[i] & kPresentOrSwapped) == 0;
+    }
+    return found;
+}
+
 }  // namespace sw::automation

@@ -4,6 +4,9 @@
 // rather than reading rgsabound.
 #pragma once
 
+#include <cstddef>
+#include <vector>
+
 #include "platform/automation/Variant.h"
 #include "platform/automation/WinTypes.h"
 
@@ -65,4 +68,27 @@ HRESULT SafeArrayRedim(SAFEARRAY* psa, SAFEARRAYBOUND* psaboundNew);
 
 namespace sw::automation {
 long LiveSafeArrayCount();
+}  // namespace sw::automation
+
+namespace sw::automation {
+
+// The pages of an array's data that no one has written since the array was
+// made: they hold zeros (VT_EMPTY for variants) and a reader may take them as
+// such without reading them, which here would bring every page of a large,
+// mostly empty block into memory. Known only for the large blocks this run
+// time maps on their own; otherwise `pageBytes` is 0 and every element must
+// be read.
+struct UntouchedPages {
+    std::size_t pageBytes = 0;
+    std::vector<bool> untouched;  // one flag per page of the data
+
+    bool known() const { return pageBytes != 0; }
+    // True when the byte at this offset into the data lies on an untouched page.
+    bool at(std::size_t byteOffset) const {
+        const std::size_t i = pageBytes == 0 ? 0 : byteOffset / pageBytes;
+        return pageBytes != 0 && i < untouched.size() && untouched[i];
+    }
+};
+UntouchedPages FindUntouchedPages(SAFEARRAY* psa);
+
 }  // namespace sw::automation

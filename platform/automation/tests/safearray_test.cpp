@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "platform/automation/Automation.h"
 #include "platform/automation/tests/TestObjects.h"
@@ -346,4 +348,60 @@ TEST(automation_test, safearray_of_report_size_behaves_as_a_small_one) {
     last.Clear();
     EXPECT_EQ(sw::automation::LiveBstrCount(), strings);
     EXPECT_EQ(sw::automation::LiveSafeArrayCount(), arrays);
+}
+
+// A large block is mostly pages nobody wrote. They are told apart from the
+// written ones exactly, so skipping them (when destroying, or by a reader)
+// never skips an element that holds something.
+TEST(automation_test, safearray_knows_the_pages_no_one_wrote) {
+    const long strings = sw::automation::LiveBstrCount();
+    SAFEARRAYBOUND small[2] = {{10, 0}, {10, 0}};
+    SAFEARRAY* tiny = SafeArrayCreate(VT_VARIANT, 2, small);
+    EXPECT_FALSE(sw::automation::FindUntouchedPages(tiny).known());
+    EXPECT_FALSE(sw::automation::FindUntouchedPages(nullptr).known());
+    SafeArrayDestroy(tiny);
+
+    constexpr LONG kRows = 20000;
+    constexpr LONG kColumns = 40;
+    SAFEARRAYBOUND bounds[2] = {{kRows, 0}, {kColumns, 0}};
+    SAFEARRAY* psa = SafeArrayCreate(VT_VARIANT, 2, bounds);
+    ASSERT_NE(psa, nullptr);
+    sw::automation::UntouchedPages fresh = sw::automation::FindUntouchedPages(psa);
+    if (!fresh.known()) {
+        GTEST_SKIP() << "the page table cannot be read here";
+    }
+    const std::size_t pages = fresh.untouched.size();
+    EXPECT_EQ(std::count(fresh.untouched.begin(), fresh.untouched.end(), true), static_cast<long>(pages));
+
+    // Texts in every fourth column, and on both sides of one page boundary
+    // in a column otherwise left alone.
+    const std::size_t perPage = fresh.pageBytes / sizeof(VARIANT);
+    std::vector<std::size_t> written;
+    auto put = [&](LONG r, LONG c) {
+        LONG idx[2] = {r, c};
+        COleVariant text(std::to_wstring(r * 100 + c).c_str());
+        ASSERT_EQ(SafeArrayPutElement(psa, idx, static_cast<VARIANT*>(&text)), S_OK);
+        written.push_back(static_cast<std::size_t>(r) + static_cast<std::size_t>(c) * kRows);
+    };
+    for (LONG c = 0; c < kColumns; c += 4) {
+        for (LONG r = c; r < kRows; r += 97) {
+            put(r, c);
+        }
+    }
+    const std::size_t boundary = (std::size_t{3} * kRows / perPage + 1) * perPage;  // in column 3
+    put(static_cast<LONG>(boundary - 1 - 3 * kRows), 3);
+    put(static_cast<LONG>(boundary - 3 * kRows), 3);
+
+    sw::automation::UntouchedPages now = sw::automation::FindUntouchedPages(psa);
+    ASSERT_TRUE(now.known());
+    for (std::size_t element : written) {
+        EXPECT_FALSE(now.at(element * sizeof(VARIANT))) << "element " << element;
+    }
+    const auto untouched = std::count(now.untouched.begin(), now.untouched.end(), true);
+    EXPECT_GT(untouched, static_cast<long>(pages / 2));
+    EXPECT_LT(untouched, static_cast<long>(pages));
+    EXPECT_EQ(sw::automation::LiveBstrCount(), strings + static_cast<long>(written.size()));
+    // Destroying frees every text, those beside the unwritten pages too.
+    EXPECT_EQ(SafeArrayDestroy(psa), S_OK);
+    EXPECT_EQ(sw::automation::LiveBstrCount(), strings);
 }

@@ -787,13 +787,24 @@ void RangeObject::PutArray(SAFEARRAY* psa) {
     // The values each row gets are counted on the way, so that its cells are
     // allocated once.
     std::vector<uint32_t> filled;
+    // A block is mostly empty elements that no one wrote: those are known
+    // empty without reading them, which would bring their pages into memory.
+    const sw::automation::UntouchedPages untouched = vt == VT_VARIANT && elemSize == sizeof(VARIANT)
+                                                         ? sw::automation::FindUntouchedPages(psa)
+                                                         : sw::automation::UntouchedPages{};
     if (vt == VT_VARIANT) {
         // The usual block: the elements are read where they lie, a column at a time.
         const auto* all = reinterpret_cast<const VARIANT*>(access.data());
         filled.assign(static_cast<size_t>(std::max<int64_t>(rows, 0)), 0);
+        const auto perPage = static_cast<int64_t>(untouched.pageBytes / sizeof(VARIANT));
         for (int64_t j = 0; j < cols; ++j) {
             const VARIANT* column = all + j * arrRows;
             for (int64_t i = 0; i < rows; ++i) {
+                const int64_t k = i + j * arrRows;
+                if (perPage > 0 && untouched.at(static_cast<size_t>(k) * sizeof(VARIANT))) {
+                    i += perPage - 1 - k % perPage;  // on to the next page
+                    continue;
+                }
                 if (column[i].vt == VT_EMPTY) {
                     continue;
                 }
@@ -823,7 +834,12 @@ void RangeObject::PutArray(SAFEARRAY* psa) {
         for (int32_t c = rect_.c1; c <= rect_.c2; ++c) {
             const int64_t j = c - rect_.c1;
             if (i < rows && j < cols && vt == VT_VARIANT) {
-                PutVariant(sheet, r, c, reinterpret_cast<const VARIANT*>(access.data())[i + j * arrRows]);
+                const int64_t k = i + j * arrRows;
+                if (untouched.at(static_cast<size_t>(k) * sizeof(VARIANT))) {
+                    sheet.clearContents(r, c);
+                    continue;
+                }
+                PutVariant(sheet, r, c, reinterpret_cast<const VARIANT*>(access.data())[k]);
             } else if (i < rows && j < cols) {
                 VARIANT v;
                 element(i, j, v);

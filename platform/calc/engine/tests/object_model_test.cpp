@@ -208,6 +208,50 @@ TEST_F(object_model_test, block_get_places_every_value_of_ragged_rows) {
     }
 }
 
+// A block of a whole report is large and mostly empty; the parts no one
+// wrote are taken as empty without being read. Values there before the put
+// must still go, and values beside unwritten parts must all land.
+TEST_F(object_model_test, large_sparse_block_put_stores_every_value_and_empties_the_rest) {
+    constexpr LONG kRows = 12000;
+    constexpr LONG kColumns = 40;  // 7.7 MB of elements
+    Put(Range(L"A1", L"AN12000").get(), kValue, Var());
+    for (const wchar_t* name : {L"B2", L"D11999", L"AN12000"}) {
+        SetValue(name, Bstr(L"before"));
+    }
+    auto stored = [](LONG r, LONG c) {
+        return c % 4 == 0 ? r % 53 == c % 53 : (c == 5 && r >= 250 && r <= 260);
+    };
+    SAFEARRAYBOUND bounds[2] = {{kRows, 0}, {kColumns, 0}};
+    Var block;
+    block.vt = VT_ARRAY | VT_VARIANT;
+    block.parray = SafeArrayCreate(VT_VARIANT, 2, bounds);
+    for (LONG c = 0; c < kColumns; ++c) {
+        for (LONG r = 0; r < kRows; ++r) {
+            if (stored(r, c)) {
+                LONG idx[2] = {r, c};
+                Var v = c % 8 == 0 ? Bstr(L"t" + std::to_wstring(r)) : R8(r + c / 100.0);
+                SafeArrayPutElement(block.parray, idx, &v);
+            }
+        }
+    }
+    Put(Range(L"A1", L"AN12000").get(), kValue, block);
+    Var back = Get(Range(L"A1", L"AN12000").get(), kValue);
+    ASSERT_EQ(back.vt, VT_ARRAY | VT_VARIANT);
+    for (LONG c = 0; c < kColumns; ++c) {
+        for (LONG r = 0; r < kRows; ++r) {
+            Var v = Element(back, r + 1, c + 1);
+            if (!stored(r, c)) {
+                ASSERT_EQ(v.vt, VT_EMPTY) << r << "," << c;
+            } else if (c % 8 == 0) {
+                ASSERT_EQ(Text(v), L"t" + std::to_wstring(r)) << r << "," << c;
+            } else {
+                ASSERT_EQ(v.vt, VT_R8) << r << "," << c;
+                ASSERT_EQ(v.dblVal, r + c / 100.0);
+            }
+        }
+    }
+}
+
 TEST_F(object_model_test, block_put_converts_typed_text_and_block_get_has_lower_bounds_one) {
     Obj block = Range(L"A1", L"C2");
     Put(block.get(), kValue,
