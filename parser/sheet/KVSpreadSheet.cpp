@@ -1,6 +1,7 @@
 #include "parser/sheet/KVSpreadSheet.h"
 
 #include <cstdio>
+#include <cwchar>
 #include <cwctype>
 #include <memory>
 
@@ -134,7 +135,20 @@ KVSpreadSheet::KVSpreadSheet(const std::wstring& strOutputPath)
     m_varMissing.scode = DISP_E_PARAMNOTFOUND;
     m_varOne = MakeI2(1);
     m_varZero = MakeI2(0);
+    VariantInit(&m_varFormat);
     Open();
+}
+
+const VARIANT& KVSpreadSheet::FormatArgument(const std::wstring& strFormat) {
+    const bool held = m_varFormat.vt == VT_BSTR && SysStringLen(m_varFormat.bstrVal) == strFormat.size() &&
+                      std::wmemcmp(m_varFormat.bstrVal, strFormat.data(), strFormat.size()) == 0;
+    if (!held) {
+        BSTR text = SysAllocStringLen(strFormat.data(), static_cast<UINT>(strFormat.size()));
+        VariantClear(&m_varFormat);
+        m_varFormat.vt = VT_BSTR;
+        m_varFormat.bstrVal = text;
+    }
+    return m_varFormat;
 }
 
 KVSpreadSheet::~KVSpreadSheet() {
@@ -159,6 +173,7 @@ KVSpreadSheet::~KVSpreadSheet() {
     } catch (...) {
         NoteFailure("~KVSpreadSheet");
     }
+    VariantClear(&m_varFormat);
 }
 
 void KVSpreadSheet::NoteFailure(const char* pszOperation) {
@@ -474,7 +489,7 @@ void KVSpreadSheet::SetRangeDateFormat(xl::Range& range, const std::wstring& str
         // "d-mmm-yy" is what the application gives text it turned into a date
         // by itself; any other format was chosen by someone and is kept.
         if (bForce || TextOf(*ScopedVariant(range.GetNumberFormat())) == L"d-mmm-yy") {
-            range.SetNumberFormat(*ScopedBstrVariant(strFormat));
+            range.SetNumberFormat(FormatArgument(strFormat));
         }
     } catch (...) {
         NoteFailure("SetRangeDateFormat");
@@ -493,7 +508,7 @@ void KVSpreadSheet::SetRangeNumberFormat(xl::Range& range, const std::wstring& s
     try {
         // As for dates, a forced format skips reading the current one.
         if (bForce || IsGeneralFormat(TextOf(*ScopedVariant(range.GetNumberFormat())))) {
-            range.SetNumberFormat(*ScopedBstrVariant(strFormat));
+            range.SetNumberFormat(FormatArgument(strFormat));
         }
     } catch (...) {
         NoteFailure("SetRangeNumberFormat");
@@ -714,6 +729,11 @@ bool KVSpreadSheet::GetNamedRange(const wchar_t* pszFirst, std::size_t nFirstLen
     }
     try {
         ScopedBstrVariant first(pszFirst, nFirstLength);
+        // A single cell is named twice: both arguments can be the one string.
+        if (pszSecond == pszFirst && nSecondLength == nFirstLength) {
+            pRange->AttachDispatch(m_worksheet.GetRange(*first, *first));
+            return true;
+        }
         ScopedBstrVariant second(pszSecond, nSecondLength);
         pRange->AttachDispatch(m_worksheet.GetRange(*first, *second));
         return true;

@@ -122,10 +122,16 @@ private:
     }
 
     bool DeleteSpanIfEmpty(long nFirstRow, long nFirstColumn, long nLastRow, long nLastColumn, bool bRow);
+    // The format text as a call's argument. Cells are formatted one at a
+    // time with the same few formats, so the string last made is kept and
+    // passed again while the format stays the same.
+    const VARIANT& FormatArgument(const std::wstring& strFormat);
     // GetRange for names that need not be strings of their own: the cell
     // operations name their cells in buffers of their own.
     bool GetNamedRange(const wchar_t* pszFirst, std::size_t nFirstLength, const wchar_t* pszSecond,
                        std::size_t nSecondLength, xl::Range* pRange);
     // The range from (nFirstRow, nFirstColumn) to (nLastRow, nLastColumn).
     bool GetSpanRange(long nFirstRow, long nFirstColumn, long nLastRow, long nLastColumn, xl::Range* pRange);
+
+    VARIANT m_varFormat;
 };

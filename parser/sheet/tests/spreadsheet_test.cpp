@@ -259,6 +259,20 @@ TEST_F(SheetTest, unforced_formats_replace_only_what_the_sheet_chose_itself) {
     EXPECT_EQ(Format(1, 1), L"0.0");
 }
 
+TEST_F(SheetTest, cells_formatted_one_after_another_each_get_the_format_asked_for) {
+    WriteRows({{L"1", L"2", L"3", L"4", L"5"}});
+    sheet_->SetCellNumberFormat(1, 1, L"0.00");
+    sheet_->SetCellNumberFormat(1, 2, L"0.0%");  // as long as the last, another text
+    sheet_->SetCellDateFormat(1, 3, L"0.00");
+    sheet_->SetCellNumberFormat(1, 4, L"");
+    sheet_->SetCellDateFormat(1, 5, L"0.0%");
+    EXPECT_EQ(Format(1, 1), L"0.00");
+    EXPECT_EQ(Format(1, 2), L"0.0%");
+    EXPECT_EQ(Format(1, 3), L"0.00");
+    EXPECT_EQ(Format(1, 4), L"General");
+    EXPECT_EQ(Format(1, 5), L"0.0%");
+}
+
 TEST_F(SheetTest, delete_row_if_empty_examines_all_but_the_last_cell_of_the_span) {
     WriteRows({{L"a", nullptr, nullptr},
                {nullptr, L"b", nullptr},
