@@ -157,18 +157,20 @@ std::vector<double> MeasureColumns(const Sheet& sheet, TextMeasure& measure, con
 
 void AutoFitColumns(Sheet& sheet, TextMeasure& measure, const Rect& area) {
     const int mdw = measure.maxDigitWidth(io::FontSpec{});
-    const int32_t lastCol = sheet.lastCol();
     std::vector<double> widths;
-    if (area.r1 == 0 && area.r2 >= sheet.lastRow() && lastCol >= 0) {
+    if (area.r1 == 0 && area.r2 >= sheet.lastRow()) {
         // Whole columns, usually fitted one call at a time: every column is
         // measured in one pass and kept until a cell changes.
         Sheet::ColumnFit& fit = sheet.columnFit();
         if (fit.generation != sheet.generation()) {
-            fit.pixels = MeasureColumns(sheet, measure, Rect{0, 0, area.r2, lastCol});
+            const int32_t lastCol = sheet.lastCol();
+            fit.pixels = lastCol < 0 ? std::vector<double>()
+                                     : MeasureColumns(sheet, measure, Rect{0, 0, area.r2, lastCol});
             fit.generation = sheet.generation();
         }
         widths.assign(static_cast<size_t>(area.cols()), -1.0);
-        for (int32_t col = area.c1; col <= std::min(area.c2, lastCol); ++col) {
+        const auto measured = static_cast<int32_t>(fit.pixels.size());
+        for (int32_t col = area.c1; col <= std::min(area.c2, measured - 1); ++col) {
             widths[static_cast<size_t>(col - area.c1)] = fit.pixels[static_cast<size_t>(col)];
         }
     } else {

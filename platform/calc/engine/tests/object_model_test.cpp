@@ -573,6 +573,17 @@ TEST_F(object_model_test, autofit_sizes_a_column_to_its_widest_displayed_text) {
     SetValue(L"A2", Var());
     Call(GetObj(Cell(L"A1").get(), kEntireColumn).get(), kAutoFit);
     EXPECT_LT(WidthOf(L"A"), 8.0);
+    // Fitting again after a font change or a column deletion measures anew.
+    const double boldB = WidthOf(L"B");
+    Put(GetObj(Cell(L"B1").get(), kFont).get(), kSize, I4(20));
+    Call(GetObj(Cell(L"B1").get(), kEntireColumn).get(), kAutoFit);
+    const double largeB = WidthOf(L"B");
+    EXPECT_GT(largeB, boldB * 1.5);
+    Call(GetObj(Cell(L"A1").get(), kEntireColumn).get(), kDelete);
+    Call(GetObj(Cell(L"A1").get(), kEntireColumn).get(), kAutoFit);
+    EXPECT_EQ(WidthOf(L"A"), largeB);
+    Call(GetObj(Cell(L"B1").get(), kEntireColumn).get(), kAutoFit);
+    EXPECT_GT(WidthOf(L"B"), 18.0);  // the date moved into B
 }
 
 TEST_F(object_model_test, select_makes_the_active_cell) {
