@@ -610,6 +610,25 @@ HRESULT Coerce(const VARIANT& source, LCID lcid, USHORT flags, VARTYPE vt, VARIA
     return NumberToType(n, vt, v.vt == VT_BOOL, out);
 }
 
+// Value types that own nothing, all of them valid in a variant.
+bool OwnsNothing(VARTYPE vt) {
+    switch (vt) {
+        case VT_EMPTY:
+        case VT_NULL:
+        case VT_I2:
+        case VT_I4:
+        case VT_R4:
+        case VT_R8:
+        case VT_CY:
+        case VT_DATE:
+        case VT_ERROR:
+        case VT_BOOL:
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 void VariantInit(VARIANTARG* v) {
@@ -626,24 +645,12 @@ HRESULT VariantClear(VARIANTARG* v) {
     }
     // Blocks of cells are mostly empty elements, numbers and texts: those
     // need no type check, as every one of them is valid.
-    switch (v->vt) {
-        case VT_BSTR:
+    if (v->vt == VT_BSTR || OwnsNothing(v->vt)) {
+        if (v->vt == VT_BSTR) {
             SysFreeString(v->bstrVal);
-            [[fallthrough]];
-        case VT_EMPTY:
-        case VT_NULL:
-        case VT_I2:
-        case VT_I4:
-        case VT_R4:
-        case VT_R8:
-        case VT_CY:
-        case VT_DATE:
-        case VT_ERROR:
-        case VT_BOOL:
-            VariantInit(v);
-            return S_OK;
-        default:
-            break;
+        }
+        VariantInit(v);
+        return S_OK;
     }
     if (!IsValidVariantType(v->vt)) {
         return DISP_E_BADVARTYPE;
@@ -673,6 +680,11 @@ HRESULT VariantCopy(VARIANTARG* dest, const VARIANTARG* src) {
         return E_INVALIDARG;
     }
     if (dest == src) {
+        return S_OK;
+    }
+    if (OwnsNothing(src->vt) && OwnsNothing(dest->vt)) {
+        // Neither side holds anything to copy or free: the value is the copy.
+        *dest = *src;
         return S_OK;
     }
     if (!IsValidVariantType(src->vt)) {

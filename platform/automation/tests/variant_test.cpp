@@ -310,6 +310,54 @@ TEST(automation_test, variant_copy_is_deep_and_counts_references) {
     EXPECT_EQ(deleted, 1);
 }
 
+TEST(automation_test, variant_copy_and_clear_of_plain_values_free_what_the_target_held) {
+    const long strings = sw::automation::LiveBstrCount();
+    VARIANT number;
+    VariantInit(&number);
+    number.vt = VT_R8;
+    number.dblVal = 2.5;
+    VARIANT target;
+    VariantInit(&target);
+    target.vt = VT_BSTR;
+    target.bstrVal = SysAllocString(L"held");
+    // A plain value over a string: the string is freed, the value copied.
+    ASSERT_EQ(VariantCopy(&target, &number), S_OK);
+    EXPECT_EQ(target.vt, VT_R8);
+    EXPECT_EQ(target.dblVal, 2.5);
+    EXPECT_EQ(sw::automation::LiveBstrCount(), strings);
+    // Over another plain value, every field comes along.
+    VARIANT date;
+    VariantInit(&date);
+    date.vt = VT_DATE;
+    date.wReserved1 = 7;
+    date.date = 38383.25;
+    ASSERT_EQ(VariantCopy(&target, &date), S_OK);
+    EXPECT_EQ(target.vt, VT_DATE);
+    EXPECT_EQ(target.wReserved1, 7);
+    EXPECT_EQ(target.date, 38383.25);
+    // A target of no known type is refused and left as it was.
+    VARIANT odd;
+    VariantInit(&odd);
+    odd.vt = 0x0FFF;
+    odd.lVal = 99;
+    EXPECT_EQ(VariantCopy(&odd, &number), DISP_E_BADVARTYPE);
+    EXPECT_EQ(odd.vt, 0x0FFF);
+    EXPECT_EQ(odd.lVal, 99);
+    EXPECT_EQ(VariantClear(&odd), DISP_E_BADVARTYPE);
+    EXPECT_EQ(odd.vt, 0x0FFF);
+    // Clearing a plain value or a string leaves every field zero.
+    ASSERT_EQ(VariantClear(&target), S_OK);
+    EXPECT_EQ(target.vt, VT_EMPTY);
+    EXPECT_EQ(target.wReserved1, 0);
+    EXPECT_EQ(target.llVal, 0);
+    target.vt = VT_BSTR;
+    target.bstrVal = SysAllocString(L"again");
+    ASSERT_EQ(VariantClear(&target), S_OK);
+    EXPECT_EQ(target.vt, VT_EMPTY);
+    EXPECT_EQ(target.bstrVal, nullptr);
+    EXPECT_EQ(sw::automation::LiveBstrCount(), strings);
+}
+
 TEST(automation_test, variant_change_type_in_place_and_by_reference) {
     const long strings = sw::automation::LiveBstrCount();
     COleVariant v(L"42");

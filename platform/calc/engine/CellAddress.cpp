@@ -10,6 +10,37 @@ bool IsAsciiLetter(wchar_t ch) {
     return (ch >= L'A' && ch <= L'Z') || (ch >= L'a' && ch <= L'z');
 }
 
+// Reads up to three column letters from name[i]; the zero-based column, or
+// -1 when there are none, more than three or the column lies beyond the grid.
+int32_t ReadColumn(std::wstring_view name, size_t& i) {
+    int32_t col = 0;
+    size_t letters = 0;
+    while (i < name.size() && IsAsciiLetter(name[i])) {
+        if (++letters > 3) {
+            return -1;
+        }
+        const wchar_t up = name[i] >= L'a' ? static_cast<wchar_t>(name[i] - L'a' + L'A') : name[i];
+        col = col * 26 + (up - L'A' + 1);
+        ++i;
+    }
+    return letters == 0 || col > kMaxCols ? -1 : col - 1;
+}
+
+// Reads up to seven row digits from name[i]; the zero-based row, or -1 when
+// there are none, more than seven or the row lies outside the grid.
+int32_t ReadRow(std::wstring_view name, size_t& i) {
+    int32_t row = 0;
+    size_t digits = 0;
+    while (i < name.size() && name[i] >= L'0' && name[i] <= L'9') {
+        if (++digits > 7) {
+            return -1;
+        }
+        row = row * 10 + (name[i] - L'0');
+        ++i;
+    }
+    return digits == 0 || row < 1 || row > kMaxRows ? -1 : row - 1;
+}
+
 }  // namespace
 
 std::optional<CellPos> ParseCellName(std::wstring_view name) {
@@ -17,55 +48,34 @@ std::optional<CellPos> ParseCellName(std::wstring_view name) {
     if (i < name.size() && name[i] == L'$') {
         ++i;
     }
-    int64_t col = 0;
-    size_t letters = 0;
-    while (i < name.size() && IsAsciiLetter(name[i])) {
-        if (++letters > 3) {
-            return std::nullopt;
-        }
-        wchar_t up = name[i] >= L'a' ? static_cast<wchar_t>(name[i] - L'a' + L'A') : name[i];
-        col = col * 26 + (up - L'A' + 1);
-        ++i;
-    }
-    if (letters == 0) {
+    const int32_t col = ReadColumn(name, i);
+    if (col < 0) {
         return std::nullopt;
     }
     if (i < name.size() && name[i] == L'$') {
         ++i;
     }
-    int64_t row = 0;
-    size_t digits = 0;
-    while (i < name.size() && name[i] >= L'0' && name[i] <= L'9') {
-        if (++digits > 7) {
-            return std::nullopt;
-        }
-        row = row * 10 + (name[i] - L'0');
-        ++i;
-    }
-    if (digits == 0 || i != name.size() || row < 1 || row > kMaxRows || col > kMaxCols) {
+    const int32_t row = ReadRow(name, i);
+    if (row < 0 || i != name.size()) {
         return std::nullopt;
     }
-    return CellPos{static_cast<int32_t>(row - 1), static_cast<int32_t>(col - 1)};
+    return CellPos{row, col};
 }
 
 namespace {
 
 // "A:C" (whole columns) or "2:5" (whole rows).
 std::optional<Rect> ParseWholeSpan(std::wstring_view first, std::wstring_view second) {
+    // The whole text must be letters alone, or digits alone.
     auto letters = [](std::wstring_view s) -> int32_t {
-        if (s.empty() || !std::all_of(s.begin(), s.end(), IsAsciiLetter)) {
-            return -1;
-        }
-        auto pos = ParseCellName(std::wstring(s) + L"1");
-        return pos ? pos->col : -1;
+        size_t i = 0;
+        const int32_t col = ReadColumn(s, i);
+        return i == s.size() ? col : -1;
     };
     auto number = [](std::wstring_view s) -> int32_t {
-        if (s.empty() ||
-            !std::all_of(s.begin(), s.end(), [](wchar_t ch) { return ch >= L'0' && ch <= L'9'; })) {
-            return -1;
-        }
-        auto pos = ParseCellName(L"A" + std::wstring(s));
-        return pos ? pos->row : -1;
+        size_t i = 0;
+        const int32_t row = ReadRow(s, i);
+        return i == s.size() ? row : -1;
     };
     int32_t a = letters(first);
     int32_t b = letters(second);
