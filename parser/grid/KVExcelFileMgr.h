@@ -49,6 +49,11 @@ public:
     // For a caller that walks the grid once, so that a large job does not
     // hold the grid and what it is copied into at the same time.
     void ReleaseRow(int nRow);
+    // Calls visit(column, cell) for the cells of a row, left to right: a walk
+    // over the cells that exist for a caller that would otherwise try every
+    // column of every row.
+    template <typename Visit>
+    void ForEachInRow(int nRow, Visit&& visit) const;
 
 private:
     struct Slot {
@@ -74,3 +79,22 @@ private:
     int m_nColumnLimit = 0;
     int m_nRowLimit = 0;
 };
+
+template <typename Visit>
+void KVExcelFileMgr::ForEachInRow(int nRow, Visit&& visit) const {
+    if (!m_farCells.empty()) {
+        // Cells beyond the dense rows may belong to any row: ask for each column.
+        for (int j = 0; j < m_nColumnLimit; ++j) {
+            if (const KVExcelFileFieldValue* cell = GetValue(nRow, j)) {
+                visit(j, *cell);
+            }
+        }
+        return;
+    }
+    if (nRow < 0 || static_cast<std::size_t>(nRow) >= m_rows.size()) {
+        return;
+    }
+    for (const Slot& slot : m_rows[static_cast<std::size_t>(nRow)]) {
+        visit(slot.nColumn, *slot.pValue);
+    }
+}

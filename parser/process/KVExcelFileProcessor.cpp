@@ -168,12 +168,13 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
     BlockPtr block(m_pSpreadSheet->CreateBlock(nRows + 1, nColumns + 1));
     std::wstring upper;
     for (int i = 0; i < nRows; ++i) {
-        for (int j = 0; j < nColumns; ++j) {
-            const KVExcelFileFieldValue* cell = grid->GetValue(i, j);
-            if (!cell || cell->IsEmpty()) {
-                continue;
+        // The cells that exist, left to right: a report's rows hold a few of
+        // its hundred-odd columns.
+        grid->ForEachInRow(i, [&](int j, const KVExcelFileFieldValue& cell) {
+            if (j >= nColumns || cell.IsEmpty()) {
+                return;
             }
-            const std::wstring& text = cell->GetText();
+            const std::wstring& text = cell.GetText();
             if (block) {
                 m_pSpreadSheet->SetBlockText(text, i, j, block.get());
             }
@@ -192,7 +193,7 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
                     facts.anchorHits.push_back({i, j, a.anchor});
                 }
             }
-        }
+        });
         // Each row is done with once copied, and its memory serves the
         // block's texts rather than adding to them.
         grid->ReleaseRow(i);

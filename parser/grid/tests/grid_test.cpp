@@ -451,6 +451,27 @@ TEST(grid_test, released_rows_lose_their_cells_and_keep_the_limits) {
     EXPECT_EQ(grid.GetCellCount(), 9u);
     EXPECT_EQ(grid.GetRowLimit(), 5000001);
     EXPECT_EQ(grid.GetColumnLimit(), 4);
+    // Walking a row visits its cells left to right, with or without cells
+    // far beyond the dense rows.
+    auto walk = [&](int row) {
+        std::vector<int> columns;
+        grid.ForEachInRow(row, [&](int j, const KVExcelFileFieldValue& cell) {
+            EXPECT_EQ(cell.GetColumn(), j);
+            columns.push_back(j);
+        });
+        return columns;
+    };
+    EXPECT_EQ(walk(0), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_TRUE(walk(1).empty());
+    EXPECT_EQ(walk(5000000), (std::vector<int>{1}));
+    KVExcelFileMgr dense;
+    ASSERT_TRUE(dense.AddValue(new KVExcelFileFieldValue(2, 7, L"b")));
+    ASSERT_TRUE(dense.AddValue(new KVExcelFileFieldValue(2, 3, L"a")));
+    std::vector<std::wstring> texts;
+    dense.ForEachInRow(2, [&](int, const KVExcelFileFieldValue& cell) { texts.push_back(cell.GetText()); });
+    EXPECT_EQ(texts, (std::vector<std::wstring>{L"a", L"b"}));
+    dense.ForEachInRow(-1, [&](int, const KVExcelFileFieldValue&) { ADD_FAILURE() << "no such row"; });
+    dense.ForEachInRow(3, [&](int, const KVExcelFileFieldValue&) { ADD_FAILURE() << "no such row"; });
     // A released row can be filled again.
     EXPECT_TRUE(grid.AddValue(new KVExcelFileFieldValue(1, 2, L"again")));
     EXPECT_EQ(grid.GetValue(1, 2)->GetText(), L"again");
