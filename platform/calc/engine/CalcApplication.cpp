@@ -725,7 +725,20 @@ void RangeObject::GetValue(VARIANT& result) const {
         // cache lines are reused rather than refetched.
         // A column that stores nothing reads as all empty without a look at
         // any row.
-        const bool nothing = rect_.c1 == rect_.c2 && !sheet.columnStoresCells(rect_.c1);
+        const bool oneColumn = rect_.c1 == rect_.c2;
+        if (oneColumn && sheet.columnStoresCells(rect_.c1) && rect_.rows() > 64) {
+            // A tall column: only the rows that store something in it.
+            for (const uint32_t row : sheet.rowsWithCells(rect_.c1)) {
+                if (static_cast<int32_t>(row) < rect_.r1 || static_cast<int32_t>(row) > lastRow) {
+                    continue;
+                }
+                const Cell& c = sheet.cell(static_cast<int32_t>(row), rect_.c1);
+                if (c.kind != io::CellKind::Empty) {
+                    CellToVariant(sheet, c, cells[row - static_cast<uint32_t>(rect_.r1)]);
+                }
+            }
+        }
+        const bool nothing = oneColumn && (!sheet.columnStoresCells(rect_.c1) || rect_.rows() > 64);
         for (int32_t row = rect_.r1; row <= lastRow && !nothing; ++row) {
             VARIANT* first = cells + static_cast<size_t>(row - rect_.r1);
             for (const Cell& c : sheet.rowCells(row, rect_.c1, rect_.c2)) {

@@ -31,7 +31,7 @@ bool IsGeneralCode(std::wstring_view code) {
 }
 
 const Cell kBlank;
-const std::vector<Cell> kNoCells;
+const std::vector<Cell> kNoCells;  // a row beyond the stored ones
 
 }  // namespace
 
@@ -117,7 +117,7 @@ Sheet::Sheet(std::wstring name, int currentYear) : name_(std::move(name)), curre
 int32_t Sheet::lastRow() const {
     int32_t last = block_.on ? block_.area.r2 : -1;
     for (size_t r = rows_.size(); r > 0 && static_cast<int32_t>(r - 1) > last; --r) {
-        if (!rows_[r - 1].empty()) {
+        if (!rowAt(r - 1).empty()) {
             return static_cast<int32_t>(r - 1);
         }
     }
@@ -126,7 +126,8 @@ int32_t Sheet::lastRow() const {
 
 int32_t Sheet::lastCol() const {
     int32_t widest = block_.on ? block_.area.c2 : -1;
-    for (const Row& row : rows_) {
+    for (size_t r = 0; r < rows_.size(); ++r) {
+        const Row& row = rowAt(r);
         if (!row.empty()) {
             widest = std::max(widest, static_cast<int32_t>(row.back().col));
         }
@@ -156,7 +157,7 @@ void Sheet::forEachCell(const std::function<void(const io::CellRef&)>& visit) co
     const size_t rowCount =
         std::max(rows_.size(), block_.on ? static_cast<size_t>(block_.area.r2) + 1 : size_t{0});
     for (size_t r = 0; r < rowCount; ++r) {
-        const Row& row = r < rows_.size() ? rows_[r] : kNoCells;
+        const std::vector<Cell>& row = r < rows_.size() ? rowAt(r) : kNoCells;
         const bool inBlock = block_.on && static_cast<int32_t>(r) >= block_.area.r1 &&
                              static_cast<int32_t>(r) <= block_.area.r2;
         auto it = row.begin();
@@ -222,7 +223,7 @@ Sheet::Row::const_iterator Sheet::firstAtOrAfter(const Row& cells, int32_t col) 
 
 const Cell& Sheet::cell(int32_t row, int32_t col) const {
     if (row >= 0 && col >= 0 && static_cast<size_t>(row) < rows_.size()) {
-        const Row& r = rows_[static_cast<size_t>(row)];
+        const Row& r = rowAt(static_cast<size_t>(row));
         auto it = firstAtOrAfter(r, col);
         if (it != r.end() && it->col == col) {
             return *it;
@@ -235,7 +236,7 @@ std::span<const Cell> Sheet::rowCells(int32_t row, int32_t first, int32_t last) 
     if (row < 0 || static_cast<size_t>(row) >= rows_.size() || last < first) {
         return {};
     }
-    const Row& cells = rows_[static_cast<size_t>(row)];
+    const Row& cells = rowAt(static_cast<size_t>(row));
     auto from = firstAtOrAfter(cells, first);
     auto to = last >= kMaxCols - 1 ? cells.end() : firstAtOrAfter(cells, last + 1);
     return {from, to};
@@ -249,15 +250,32 @@ void Sheet::reserveRow(int32_t row, size_t n) {
     if (r >= rows_.size()) {
         rows_.resize(r + 1);
     }
-    rows_[r].reserve(rows_[r].size() + n);
+    rowAt(r).reserve(rowAt(r).size() + n);
 }
 
 size_t Sheet::storedCells() const {
     size_t n = 0;
-    for (const Row& row : rows_) {
-        n += row.size();
+    for (size_t r = 0; r < rows_.size(); ++r) {
+        n += rowAt(r).size();
     }
     return n;
+}
+
+void Sheet::settle(Row& row) const {
+    for (; row.settledCuts < cuts_.size(); ++row.settledCuts) {
+        const ColumnCut& cut = cuts_[row.settledCuts];
+        auto from = firstAtOrAfter(row, cut.first);
+        if (from == row.end()) {
+            continue;
+        }
+        from = row.erase(from, firstAtOrAfter(row, cut.first + cut.count));
+        for (; from != row.end(); ++from) {
+            from->col = static_cast<uint16_t>(from->col - cut.count);
+        }
+    }
+    if (row.empty() && row.capacity() != 0) {
+        std::vector<Cell>().swap(row);
+    }
 }
 
 Cell& Sheet::slot(int32_t row, int32_t col) {
@@ -266,7 +284,7 @@ Cell& Sheet::slot(int32_t row, int32_t col) {
     if (r >= rows_.size()) {
         rows_.resize(r + 1);
     }
-    Row& cells = rows_[r];
+    Row& cells = rowAt(r);
     auto it = firstAtOrAfter(cells, col);
     if (it != cells.end() && it->col == col) {
         return *it;
@@ -283,8 +301,8 @@ Cell& Sheet::slot(int32_t row, int32_t col) {
 
 void Sheet::recountColumns() {
     std::fill(colCells_.begin(), colCells_.end(), 0);
-    for (const Row& row : rows_) {
-        for (const Cell& c : row) {
+    for (size_t r = 0; r < rows_.size(); ++r) {
+        for (const Cell& c : rowAt(r)) {
             if (colCells_.size() <= c.col) {
                 colCells_.resize(static_cast<size_t>(c.col) + 1, 0);
             }
@@ -294,7 +312,7 @@ void Sheet::recountColumns() {
 }
 
 void Sheet::trimRow(size_t index) {
-    Row& row = rows_[index];
+    Row& row = rowAt(index);
     const auto r = static_cast<int32_t>(index);
     // An empty cell goes when its position reads the same without it.
     std::erase_if(row, [&](const Cell& c) {
@@ -365,7 +383,7 @@ void Sheet::clearContents(int32_t row, int32_t col) {
     if (row < 0 || static_cast<size_t>(row) >= rows_.size()) {
         return;
     }
-    Row& r = rows_[static_cast<size_t>(row)];
+    Row& r = rowAt(static_cast<size_t>(row));
     auto it = firstAtOrAfter(r, col);
     if (it == r.end() || it->col != col) {
         return;
@@ -452,7 +470,7 @@ void Sheet::clear(const Rect& r) {
     }
     const auto endRow = std::min(static_cast<size_t>(clip.r2) + 1, rows_.size());
     for (auto row = static_cast<size_t>(clip.r1); row < endRow; ++row) {
-        Row& cells = rows_[row];
+        Row& cells = rowAt(row);
         auto from = firstAtOrAfter(cells, clip.c1);
         auto to = firstAtOrAfter(cells, clip.c2 + 1);
         uncount(from, to);
@@ -493,17 +511,17 @@ void Sheet::deleteShiftUp(const Rect& r) {
     // which costs moving row handles rather than cells.
     if (wholeRows) {
         for (size_t row = first; row < last; ++row) {
-            uncount(rows_[row].begin(), rows_[row].end());
+            uncount(rowAt(row).begin(), rowAt(row).end());
         }
         rows_.erase(first, last);
         return;
     }
     const size_t count = static_cast<size_t>(r.rows());
-    Row merged;
+    std::vector<Cell> merged;
     for (size_t row = first; row < rows_.size(); ++row) {
-        Row& dst = rows_[row];
+        Row& dst = rowAt(row);
         const size_t from = row + count;
-        const Row* src = from < rows_.size() ? &rows_[from] : nullptr;
+        const Row* src = from < rows_.size() ? &rowAt(from) : nullptr;
         // The row keeps its cells left and right of the range and takes those
         // of the row `count` below within it.
         merged.clear();
@@ -522,7 +540,29 @@ void Sheet::deleteShiftUp(const Rect& r) {
     recountColumns();
 }
 
+std::span<const uint32_t> Sheet::rowsWithCells(int32_t col) const {
+    if (byColumn_.generation != generation_) {
+        byColumn_.rows.clear();
+        for (size_t r = 0; r < rows_.size(); ++r) {
+            for (const Cell& c : rowAt(r)) {
+                if (byColumn_.rows.size() <= c.col) {
+                    byColumn_.rows.resize(static_cast<size_t>(c.col) + 1);
+                }
+                byColumn_.rows[c.col].push_back(static_cast<uint32_t>(r));
+            }
+        }
+        byColumn_.generation = generation_;
+    }
+    if (col < 0 || static_cast<size_t>(col) >= byColumn_.rows.size()) {
+        return {};
+    }
+    return byColumn_.rows[static_cast<size_t>(col)];
+}
+
 void Sheet::deleteShiftLeft(const Rect& r) {
+    // The column index follows a deletion of whole columns; any other
+    // change leaves it to be built again.
+    const bool indexed = byColumn_.generation == generation_;
     ++generation_;
     if (block_.on && r.r1 <= block_.area.r2 && r.r2 >= block_.area.r1 && r.c1 <= block_.area.c2) {
         if (r.r1 <= block_.area.r1 && r.r2 >= block_.area.r2) {
@@ -534,8 +574,13 @@ void Sheet::deleteShiftLeft(const Rect& r) {
     const auto firstRow = static_cast<size_t>(r.r1);
     const size_t endRow = std::min(static_cast<size_t>(r.r2) + 1, rows_.size());
     const auto count = static_cast<uint16_t>(std::min<int32_t>(r.cols(), kMaxCols));
-    for (size_t row = firstRow; row < endRow; ++row) {
-        Row& cells = rows_[row];
+    const bool everyRow = firstRow == 0 && endRow == rows_.size();
+    if (everyRow) {
+        // Each row takes the cut when it is next used.
+        cuts_.push_back(ColumnCut{r.c1, count});
+    }
+    for (size_t row = firstRow; row < endRow && !everyRow; ++row) {
+        Row& cells = rowAt(row);
         auto from = firstAtOrAfter(cells, r.c1);
         if (from == cells.end()) {
             continue;
@@ -552,7 +597,16 @@ void Sheet::deleteShiftLeft(const Rect& r) {
     }
     // Every stored row lost the columns: their counts go too. Otherwise the
     // columns right of the range hold other cells than before.
-    if (firstRow == 0 && endRow == rows_.size()) {
+    if (everyRow && indexed) {
+        auto& index = byColumn_.rows;
+        if (static_cast<size_t>(r.c1) < index.size()) {
+            index.erase(index.begin() + r.c1,
+                        index.begin() +
+                            static_cast<ptrdiff_t>(std::min(static_cast<size_t>(r.c2) + 1, index.size())));
+        }
+        byColumn_.generation = generation_;
+    }
+    if (everyRow) {
         if (static_cast<size_t>(r.c1) < colCells_.size()) {
             colCells_.erase(colCells_.begin() + r.c1,
                             colCells_.begin() + static_cast<ptrdiff_t>(std::min(static_cast<size_t>(r.c2) + 1,
@@ -607,9 +661,9 @@ void Sheet::materialiseBlock() {
     if (rows_.size() <= static_cast<size_t>(b.r2)) {
         rows_.resize(static_cast<size_t>(b.r2) + 1);
     }
-    Row merged;
+    std::vector<Cell> merged;
     for (auto r = static_cast<size_t>(b.r1); r <= static_cast<size_t>(b.r2); ++r) {
-        Row& cells = rows_[r];
+        Row& cells = rowAt(r);
         merged.clear();
         auto it = cells.begin();
         for (; it != cells.end() && it->col < b.c1; ++it) {
@@ -623,7 +677,7 @@ void Sheet::materialiseBlock() {
             }
         }
         merged.insert(merged.end(), it, cells.end());
-        cells = merged;
+        cells.swap(merged);
     }
     maxCols_ = std::max(maxCols_, static_cast<size_t>(b.c2) + 1);
     recountColumns();
@@ -631,15 +685,15 @@ void Sheet::materialiseBlock() {
 
 void Sheet::compactStringsIfWasteful() {
     size_t live = 0;
-    for (const Row& row : rows_) {
-        for (const Cell& c : row) {
+    for (size_t r = 0; r < rows_.size(); ++r) {
+        for (const Cell& c : rowAt(r)) {
             live += c.kind == io::CellKind::Text ? 1 : 0;
         }
     }
     if (live * 2 < strings_.size()) {
         StringPool fresh;
-        for (Row& row : rows_) {
-            for (Cell& c : row) {
+        for (size_t r = 0; r < rows_.size(); ++r) {
+            for (Cell& c : rowAt(r)) {
                 if (c.kind == io::CellKind::Text) {
                     c.text = fresh.intern(strings_.at(c.text));
                 }

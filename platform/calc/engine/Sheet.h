@@ -125,13 +125,18 @@ public:
     // a position without one holds no value (it may be styled, see cell()).
     std::span<const Cell> rowCells(int32_t row) const {
         return row >= 0 && static_cast<size_t>(row) < rows_.size()
-                   ? std::span<const Cell>(rows_[static_cast<size_t>(row)])
+                   ? std::span<const Cell>(rowAt(static_cast<size_t>(row)))
                    : std::span<const Cell>();
     }
     // The stored cells of a row from column first to column last.
     std::span<const Cell> rowCells(int32_t row, int32_t first, int32_t last) const;
     // Room for n stored cells in a row, before a block write fills it.
     void reserveRow(int32_t row, size_t n);
+    // The rows that store a cell in a column, in order: reading a column of
+    // a tall sheet then visits the rows that hold something there, not every
+    // row. Kept across deletions of whole columns, rebuilt after any other
+    // change.
+    std::span<const uint32_t> rowsWithCells(int32_t col) const;
     // False when no row stores a cell in the column, which spares a scan of
     // every row for a column that holds nothing.
     bool columnStoresCells(int32_t col) const {
@@ -197,7 +202,25 @@ public:
     ColumnFit& columnFit() { return fit_; }
 
 private:
-    using Row = std::vector<Cell>;
+    // A row's cells, and how many of the sheet's column cuts it has taken.
+    struct Row : std::vector<Cell> {
+        uint32_t settledCuts = 0;
+    };
+    // A deletion of whole-height columns, applied to each row when the row is
+    // next used: deleting an empty column then visits no row at all.
+    struct ColumnCut {
+        int32_t first;
+        int32_t count;
+    };
+    // The row brought up to date with every column cut.
+    Row& rowAt(size_t r) const {
+        Row& row = rows_[r];
+        if (row.settledCuts != cuts_.size()) {
+            settle(row);
+        }
+        return row;
+    }
+    void settle(Row& row) const;
     Cell& slot(int32_t row, int32_t col);
     static Row::iterator firstAtOrAfter(Row& cells, int32_t col);
     static Row::const_iterator firstAtOrAfter(const Row& cells, int32_t col);
@@ -230,7 +253,15 @@ private:
 
     std::wstring name_;
     int currentYear_;
-    RowList<Row> rows_;
+    // Rows are brought up to date with the column cuts as they are read, so
+    // reading changes them.
+    mutable RowList<Row> rows_;
+    std::vector<ColumnCut> cuts_;
+    struct ColumnIndex {
+        uint64_t generation = UINT64_MAX;
+        std::vector<std::vector<uint32_t>> rows;  // per column
+    };
+    mutable ColumnIndex byColumn_;
     std::vector<uint32_t> colCells_;  // stored cells per column
     StringPool strings_;
     StyleTable styles_;
@@ -281,7 +312,7 @@ void Sheet::restyle(const Rect& r, Fn&& newStyle) {
         block_.on = beyond != 0;
         const auto lastRow = std::min(static_cast<size_t>(clip.r2) + 1, rows_.size());
         for (auto row = static_cast<size_t>(clip.r1); row < lastRow; ++row) {
-            Row& cells = rows_[row];
+            Row& cells = rowAt(row);
             for (auto it = firstAtOrAfter(cells, clip.c1); it != cells.end() && it->col <= clip.c2; ++it) {
                 it->style = changed(it->style);
             }

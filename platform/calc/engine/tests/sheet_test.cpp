@@ -291,7 +291,31 @@ TEST(sheet_test, sparse_rows_agree_with_a_plain_grid_under_random_edits) {
             int32_t c1 = pick(kCols);
             return Rect{r1, c1, r1 + pick(std::min(8, kRows - r1)), c1 + pick(std::min(6, kCols - c1))};
         };
+        // The rows holding cells in each column, as the sheet's column index
+        // must give them; consulted between edits so that the index is kept
+        // across some of them.
+        auto checkIndex = [&](int step) {
+            for (int32_t col = 0; col < kCols + 2; ++col) {
+                std::vector<uint32_t> want;
+                for (int32_t row = 0; row < kRows + 8; ++row) {
+                    for (const Cell& c : s.rowCells(row)) {
+                        if (c.col == col) {
+                            want.push_back(static_cast<uint32_t>(row));
+                        }
+                    }
+                }
+                std::span<const uint32_t> got = s.rowsWithCells(col);
+                ASSERT_EQ(std::vector<uint32_t>(got.begin(), got.end()), want)
+                    << "round " << round << " step " << step << " column " << col;
+            }
+        };
         for (int step = 0; step < 200; ++step) {
+            if (pick(4) == 0) {
+                static_cast<void>(s.rowsWithCells(0));
+            }
+            if (step % 25 == 0) {
+                checkIndex(step);
+            }
             const int op = pick(9);
             if (op <= 2) {
                 const int32_t r = pick(kRows);
@@ -348,6 +372,7 @@ TEST(sheet_test, sparse_rows_agree_with_a_plain_grid_under_random_edits) {
                 s.deleteShiftLeft(r);
             }
         }
+        checkIndex(200);
         std::vector<size_t> stored(kCols + 8, 0);
         for (int32_t row = 0; row < kRows + 8; ++row) {
             std::span<const Cell> cells = s.rowCells(row);
