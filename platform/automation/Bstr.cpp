@@ -1,18 +1,192 @@
 #include "platform/automation/Bstr.h"
 
+#include <sys/single_threaded.h>
+
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <limits>
+#include <mutex>
 
 namespace {
 
 // The byte length sits in the word just before the characters, as callers
-// holding a BSTR expect; the block also keeps a terminating null.
+// holding a BSTR expect; the block also keeps a terminating null. The
+// prefix's first word says where the block came from (see StringPool).
 constexpr std::size_t kPrefix = sizeof(std::uint64_t);
 
 std::atomic<long> g_liveBstrs{0};
+
+// Short strings come from slabs of equal-sized blocks rather than from the
+// general heap. A block of cells holds hundreds of thousands of short texts
+// that are made together and freed together; freed one by one into the
+// general heap, they were all merged again at its next large request, a
+// good part of a large conversion. A slab goes back to the heap once none of
+// its blocks is in use (one empty slab per size is kept for the next string).
+// Under the address sanitizer every string is a heap block of its own, so
+// that misuse of a string is still caught.
+class StringPool {
+public:
+    static constexpr std::size_t kGranule = 16;
+    static constexpr std::size_t kClasses = 16;  // blocks of 16 to 256 bytes
+    static constexpr std::uint32_t kHeapTag = 0;
+
+    // A block of at least `bytes` bytes and its tag, or null.
+    static void* Take(std::size_t bytes, std::uint32_t* tag) {
+#if defined(__SANITIZE_ADDRESS__)
+        *tag = kHeapTag;
+        return std::malloc(bytes);
+#else
+        if (bytes > kGranule * kClasses) {
+            *tag = kHeapTag;
+            return std::malloc(bytes);
+        }
+        const std::size_t cls = (bytes - 1) / kGranule;
+        *tag = static_cast<std::uint32_t>(cls + 1);
+        Guard guard;
+        return Instance().TakeFrom(cls);
+#endif
+    }
+
+    static void Give(void* block, std::uint32_t tag) {
+        if (tag == kHeapTag) {
+            std::free(block);
+            return;
+        }
+        Guard guard;
+        Instance().GiveBack(block);
+    }
+
+private:
+    static constexpr std::size_t kSlabBytes = 64 * 1024;
+    struct Slab {
+        Slab* prev;
+        Slab* next;
+        void* freed;         // blocks given back, each holding the next
+        std::size_t carved;  // blocks handed out from the untouched rest
+        std::size_t inUse;
+        std::size_t cls;
+        bool listed;  // in its class's list of slabs with room
+    };
+    static constexpr std::size_t kSlabHeader = 64;
+    static_assert(sizeof(Slab) <= kSlabHeader, "the slab header must fit before its blocks");
+
+    struct Class {
+        Slab* withRoom = nullptr;
+        std::size_t emptySlabs = 0;
+    };
+
+    // Locks only once the process has a second thread.
+    class Guard {
+    public:
+        Guard() : locked_(!__libc_single_threaded) {
+            if (locked_) {
+                Mutex().lock();
+            }
+        }
+        ~Guard() {
+            if (locked_) {
+                Mutex().unlock();
+            }
+        }
+        Guard(const Guard&) = delete;
+        Guard& operator=(const Guard&) = delete;
+
+    private:
+        static std::mutex& Mutex() {
+            static std::mutex m;
+            return m;
+        }
+        bool locked_;
+    };
+
+    static StringPool& Instance() {
+        // Never destroyed: strings may be freed during the process's exit.
+        static StringPool* pool = new StringPool;
+        return *pool;
+    }
+
+    static std::size_t BlockBytes(std::size_t cls) {
+        return (cls + 1) * kGranule;
+    }
+    static std::size_t Capacity(std::size_t cls) {
+        return (kSlabBytes - kSlabHeader) / BlockBytes(cls);
+    }
+
+    void Link(Slab* slab) {
+        Class& c = classes_[slab->cls];
+        slab->prev = nullptr;
+        slab->next = c.withRoom;
+        if (c.withRoom != nullptr) {
+            c.withRoom->prev = slab;
+        }
+        c.withRoom = slab;
+        slab->listed = true;
+    }
+
+    void Unlink(Slab* slab) {
+        Class& c = classes_[slab->cls];
+        if (slab->prev != nullptr) {
+            slab->prev->next = slab->next;
+        } else {
+            c.withRoom = slab->next;
+        }
+        if (slab->next != nullptr) {
+            slab->next->prev = slab->prev;
+        }
+        slab->listed = false;
+    }
+
+    void* TakeFrom(std::size_t cls) {
+        Class& c = classes_[cls];
+        Slab* slab = c.withRoom;
+        if (slab == nullptr) {
+            slab = static_cast<Slab*>(std::aligned_alloc(kSlabBytes, kSlabBytes));
+            if (slab == nullptr) {
+                return nullptr;
+            }
+            *slab = Slab{nullptr, nullptr, nullptr, 0, 0, cls, false};
+            Link(slab);
+            ++c.emptySlabs;
+        }
+        void* block = slab->freed;
+        if (block != nullptr) {
+            std::memcpy(&slab->freed, block, sizeof(void*));
+        } else {
+            block = reinterpret_cast<unsigned char*>(slab) + kSlabHeader + slab->carved * BlockBytes(cls);
+            ++slab->carved;
+        }
+        if (slab->inUse++ == 0) {
+            --c.emptySlabs;
+        }
+        if (slab->freed == nullptr && slab->carved == Capacity(cls)) {
+            Unlink(slab);
+        }
+        return block;
+    }
+
+    void GiveBack(void* block) {
+        auto* slab = reinterpret_cast<Slab*>(reinterpret_cast<std::uintptr_t>(block) & ~(kSlabBytes - 1));
+        std::memcpy(block, &slab->freed, sizeof(void*));
+        slab->freed = block;
+        if (!slab->listed) {
+            Link(slab);
+        }
+        if (--slab->inUse == 0) {
+            Class& c = classes_[slab->cls];
+            if (c.emptySlabs > 0) {
+                Unlink(slab);
+                std::free(slab);
+            } else {
+                ++c.emptySlabs;
+            }
+        }
+    }
+
+    Class classes_[kClasses];
+};
 
 // Room for `length` characters, the prefix and the terminating null set;
 // the characters themselves are left for the caller to fill (a block of
@@ -22,12 +196,13 @@ BSTR Allocate(UINT length) {
         return nullptr;
     }
     const std::size_t bytes = kPrefix + (static_cast<std::size_t>(length) + 1) * sizeof(OLECHAR);
-    auto* block = static_cast<unsigned char*>(std::malloc(bytes));
+    std::uint32_t tag = StringPool::kHeapTag;
+    auto* block = static_cast<unsigned char*>(StringPool::Take(bytes, &tag));
     if (block == nullptr) {
         return nullptr;
     }
     const std::uint32_t byteLength = static_cast<std::uint32_t>(length * sizeof(OLECHAR));
-    std::memset(block, 0, kPrefix - sizeof(std::uint32_t));
+    std::memcpy(block, &tag, sizeof tag);
     std::memcpy(block + kPrefix - sizeof(std::uint32_t), &byteLength, sizeof byteLength);
     auto* chars = reinterpret_cast<BSTR>(block + kPrefix);
     chars[length] = L'\0';
@@ -99,7 +274,10 @@ void SysFreeString(BSTR bstr) {
         return;
     }
     --g_liveBstrs;
-    std::free(BlockOf(bstr));
+    unsigned char* block = BlockOf(bstr);
+    std::uint32_t tag = 0;
+    std::memcpy(&tag, block, sizeof tag);
+    StringPool::Give(block, tag);
 }
 
 UINT SysStringByteLen(BSTR bstr) {

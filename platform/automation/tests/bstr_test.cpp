@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cwchar>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/automation/Bstr.h"
 
@@ -77,4 +81,96 @@ TEST(automation_test, bstr_realloc_from_its_own_text) {
     SysFreeString(b);
     EXPECT_EQ(sw::automation::LiveBstrCount(), before);
     EXPECT_FALSE(SysReAllocString(nullptr, L"x"));
+}
+
+namespace {
+
+// A text of `length` characters that differs from string to string.
+std::wstring Pattern(std::size_t seed, UINT length) {
+    std::wstring text(length, L' ');
+    for (UINT i = 0; i < length; ++i) {
+        text[i] = static_cast<wchar_t>(L'!' + (seed * 31 + i * 7) % 90);
+    }
+    return text;
+}
+
+}  // namespace
+
+TEST(automation_test, bstr_many_strings_of_every_short_length_keep_their_texts) {
+    const long before = sw::automation::LiveBstrCount();
+    // Lengths from none to past the longest kept with its equals, a few
+    // thousand of each, freed in an order unlike the one they were made in
+    // while new ones are made in the room the freed ones leave.
+    std::vector<std::pair<BSTR, std::wstring>> held;
+    std::size_t seed = 0;
+    auto make = [&](UINT length) {
+        std::wstring text = Pattern(++seed, length);
+        BSTR b = SysAllocStringLen(text.data(), length);
+        ASSERT_NE(b, nullptr);
+        held.emplace_back(b, std::move(text));
+    };
+    for (int round = 0; round < 40; ++round) {
+        for (UINT length = 0; length <= 80; ++length) {
+            make(length);
+        }
+    }
+    for (std::size_t i = 0; i < held.size(); i += 3) {
+        SysFreeString(held[i].first);
+        held[i].first = nullptr;
+    }
+    for (UINT length = 80; length-- > 0;) {
+        make(length);
+        make(length / 2);
+    }
+    for (const auto& [b, text] : held) {
+        if (b != nullptr) {
+            ASSERT_EQ(SysStringLen(b), text.size());
+            ASSERT_EQ(std::wstring(b, SysStringLen(b)), text);
+            ASSERT_EQ(b[text.size()], L'\0');
+        }
+    }
+    for (auto& [b, text] : held) {
+        SysFreeString(b);
+    }
+    EXPECT_EQ(sw::automation::LiveBstrCount(), before);
+}
+
+TEST(automation_test, bstr_made_on_one_thread_can_be_freed_on_another) {
+    const long before = sw::automation::LiveBstrCount();
+    constexpr int kStrings = 20000;
+    std::vector<BSTR> made(kStrings, nullptr);
+    std::atomic<int> ready{0};
+    std::atomic<bool> intact{true};
+    // One thread makes strings while another frees those already made and
+    // makes and checks strings of its own.
+    std::thread maker([&] {
+        for (int i = 0; i < kStrings; ++i) {
+            const std::wstring text = Pattern(static_cast<std::size_t>(i), static_cast<UINT>(i % 50));
+            made[static_cast<std::size_t>(i)] =
+                SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+            ready.store(i + 1, std::memory_order_release);
+        }
+    });
+    std::thread freer([&] {
+        for (int i = 0; i < kStrings; ++i) {
+            while (ready.load(std::memory_order_acquire) <= i) {
+                std::this_thread::yield();
+            }
+            BSTR b = made[static_cast<std::size_t>(i)];
+            const std::wstring text = Pattern(static_cast<std::size_t>(i), static_cast<UINT>(i % 50));
+            if (b == nullptr || std::wstring(b, SysStringLen(b)) != text) {
+                intact = false;
+            }
+            SysFreeString(b);
+            BSTR own = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+            if (own == nullptr || std::wstring(own, SysStringLen(own)) != text) {
+                intact = false;
+            }
+            SysFreeString(own);
+        }
+    });
+    maker.join();
+    freer.join();
+    EXPECT_TRUE(intact);
+    EXPECT_EQ(sw::automation::LiveBstrCount(), before);
 }
