@@ -251,23 +251,36 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
         }
         // The type (and a date's value) is all that is needed: read the
         // elements in place instead of copying every text out of the block.
+        // The elements are taken a page at a time, so that whether a page
+        // was written is asked once for all of its elements.
         const auto* stored = static_cast<const VARIANT*>(element);
-        for (LONG r = 1; r < nUpperRow; ++r, ++stored) {
-            if (untouched.known() &&
-                untouched.at(static_cast<size_t>(reinterpret_cast<const unsigned char*>(stored) - data))) {
-                continue;
+        for (LONG r = 1; r < nUpperRow;) {
+            LONG run = nUpperRow - r;
+            if (untouched.known()) {
+                const auto offset =
+                    static_cast<size_t>(reinterpret_cast<const unsigned char*>(stored) - data);
+                const size_t toPageEnd = untouched.pageBytes - offset % untouched.pageBytes;
+                run = std::min<LONG>(run,
+                                     static_cast<LONG>((toPageEnd + sizeof(VARIANT) - 1) / sizeof(VARIANT)));
+                if (untouched.at(offset)) {
+                    r += run;
+                    stored += run;
+                    continue;
+                }
             }
-            const VARTYPE vt = stored->vt;
-            if (vt == VT_EMPTY || vt == VT_BSTR) {
-                continue;
+            for (const LONG end = r + run; r < end; ++r, ++stored) {
+                const VARTYPE vt = stored->vt;
+                if (vt == VT_EMPTY || vt == VT_BSTR) {
+                    continue;
+                }
+                std::uint64_t kind = kOther;
+                if (vt == VT_DATE) {
+                    // A date part of 30 December 1899 is a time of day alone.
+                    kind = std::trunc(stored->date) == 0.0 ? kTimeOfDay : kDate;
+                }
+                typed.push_back((static_cast<std::uint64_t>(r) << 32) | (static_cast<std::uint64_t>(c) << 2) |
+                                kind);
             }
-            std::uint64_t kind = kOther;
-            if (vt == VT_DATE) {
-                // A date part of 30 December 1899 is a time of day alone.
-                kind = std::trunc(stored->date) == 0.0 ? kTimeOfDay : kDate;
-            }
-            typed.push_back((static_cast<std::uint64_t>(r) << 32) | (static_cast<std::uint64_t>(c) << 2) |
-                            kind);
         }
     }
     readBack.reset();

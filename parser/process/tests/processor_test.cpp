@@ -191,6 +191,48 @@ TEST_F(ProcessorTest, each_typed_cell_gets_its_own_format_wherever_it_lies) {
     }
 }
 
+TEST_F(ProcessorTest, typed_cells_of_a_large_mostly_empty_report_all_get_their_format) {
+    // Twenty keys make 39 columns; 6600 lines make a read-back block of more
+    // than 4 MB, whose unwritten parts are skipped. The second column holds
+    // a number on every line; the last one only in a few places, between long
+    // stretches that no one wrote, and through one whole stretch of lines.
+    constexpr int kLines = 6600;
+    auto sparse = [](int i) { return i == 0 || i == 777 || (i >= 2000 && i <= 2600) || i == kLines - 1; };
+    std::vector<std::string> lines;
+    for (int i = 0; i < kLines; ++i) {
+        std::string line = Printed(40, "r") + Printed(80, std::to_string(i) + ".5");
+        if (i == 0) {
+            for (int k = 2; k < 19; ++k) {
+                line += Printed(40 + 40 * k, "k");
+            }
+        }
+        if (sparse(i)) {
+            line += Printed(40 + 40 * 19, std::to_string(i));
+        }
+        lines.push_back(line);
+    }
+    const WorkbookDump dump = Convert(WriteReport(lines));
+    ASSERT_TRUE(dump.ok) << dump.error;
+    int numbers = 0;
+    for (int i = 0; i < kLines; ++i) {
+        const WorkbookCell* every = dump.At(i, 2);
+        ASSERT_NE(every, nullptr) << i;
+        EXPECT_EQ(every->format, "#,##0.00") << i;
+        const WorkbookCell* text = dump.At(i, 0);
+        ASSERT_NE(text, nullptr) << i;
+        EXPECT_NE(text->format, "#,##0.00") << i;
+        const WorkbookCell* last = dump.At(i, 38);
+        if (sparse(i)) {
+            ASSERT_NE(last, nullptr) << i;
+            EXPECT_EQ(last->format, "#,##0.00") << i;
+            ++numbers;
+        } else {
+            EXPECT_TRUE(last == nullptr || last->format != "#,##0.00") << i;
+        }
+    }
+    EXPECT_EQ(numbers, 604);
+}
+
 TEST_F(ProcessorTest, page_total_rows_go_in_any_case_and_adjacent_marks_both_go) {
     AddAnchor(L"Page Total", KVExcelRemoveDataAnchor::enAnchorRemoveRow);
     std::vector<std::string> lines;
