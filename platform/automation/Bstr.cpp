@@ -10,6 +10,16 @@
 #include <limits>
 #include <mutex>
 
+// Under the address sanitizer (either compiler's spelling) strings stay
+// heap blocks of their own.
+#if defined(__SANITIZE_ADDRESS__)
+#define SW_BSTR_HEAP_ONLY 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SW_BSTR_HEAP_ONLY 1
+#endif
+#endif
+
 namespace {
 
 // The byte length sits in the word just before the characters, as callers
@@ -35,7 +45,7 @@ public:
 
     // A block of at least `bytes` bytes and its tag, or null.
     static void* Take(std::size_t bytes, std::uint32_t* tag) {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(SW_BSTR_HEAP_ONLY)
         *tag = kHeapTag;
         return std::malloc(bytes);
 #else
