@@ -212,8 +212,8 @@ TEST_F(object_model_test, block_get_places_every_value_of_ragged_rows) {
 // wrote are taken as empty without being read. Values there before the put
 // must still go, and values beside unwritten parts must all land.
 TEST_F(object_model_test, large_sparse_block_put_stores_every_value_and_empties_the_rest) {
-    constexpr LONG kRows = 12000;
-    constexpr LONG kColumns = 40;  // 7.7 MB of elements
+    constexpr LONG kBlockRows = 12000;
+    constexpr LONG kBlockColumns = 40;  // 7.7 MB of elements
     Put(Range(L"A1", L"AN12000").get(), kValue, Var());
     for (const wchar_t* name : {L"B2", L"D11999", L"AN12000"}) {
         SetValue(name, Bstr(L"before"));
@@ -221,12 +221,12 @@ TEST_F(object_model_test, large_sparse_block_put_stores_every_value_and_empties_
     auto stored = [](LONG r, LONG c) {
         return c % 4 == 0 ? r % 53 == c % 53 : (c == 5 && r >= 250 && r <= 260);
     };
-    SAFEARRAYBOUND bounds[2] = {{kRows, 0}, {kColumns, 0}};
+    SAFEARRAYBOUND bounds[2] = {{kBlockRows, 0}, {kBlockColumns, 0}};
     Var block;
     block.vt = VT_ARRAY | VT_VARIANT;
     block.parray = SafeArrayCreate(VT_VARIANT, 2, bounds);
-    for (LONG c = 0; c < kColumns; ++c) {
-        for (LONG r = 0; r < kRows; ++r) {
+    for (LONG c = 0; c < kBlockColumns; ++c) {
+        for (LONG r = 0; r < kBlockRows; ++r) {
             if (stored(r, c)) {
                 LONG idx[2] = {r, c};
                 Var v = c % 8 == 0 ? Bstr(L"t" + std::to_wstring(r)) : R8(r + c / 100.0);
@@ -237,8 +237,8 @@ TEST_F(object_model_test, large_sparse_block_put_stores_every_value_and_empties_
     Put(Range(L"A1", L"AN12000").get(), kValue, block);
     Var back = Get(Range(L"A1", L"AN12000").get(), kValue);
     ASSERT_EQ(back.vt, VT_ARRAY | VT_VARIANT);
-    for (LONG c = 0; c < kColumns; ++c) {
-        for (LONG r = 0; r < kRows; ++r) {
+    for (LONG c = 0; c < kBlockColumns; ++c) {
+        for (LONG r = 0; r < kBlockRows; ++r) {
             Var v = Element(back, r + 1, c + 1);
             if (!stored(r, c)) {
                 ASSERT_EQ(v.vt, VT_EMPTY) << r << "," << c;
