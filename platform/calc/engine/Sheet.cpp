@@ -90,8 +90,10 @@ uint32_t StyleTable::intern(const io::CellStyle& style) {
 }
 
 uint32_t StyleTable::withNumberFormat(uint32_t from, std::wstring_view format) {
-    if (from == lastFrom_ && format == lastFormat_) {
-        return lastTo_;
+    for (const RecentChange& r : recent_) {
+        if (r.from == from && r.format == format) {
+            return r.to;
+        }
     }
     FormatKey key{from, std::wstring(format)};
     auto it = formatMemo_.find(key);
@@ -104,9 +106,11 @@ uint32_t StyleTable::withNumberFormat(uint32_t from, std::wstring_view format) {
         id = intern(s);
         formatMemo_.emplace(std::move(key), id);
     }
-    lastFrom_ = from;
-    lastFormat_ = format;
-    lastTo_ = id;
+    RecentChange& slot = recent_[nextRecent_];
+    nextRecent_ = (nextRecent_ + 1) % recent_.size();
+    slot.from = from;
+    slot.format = format;
+    slot.to = id;
     return id;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <span>
@@ -94,10 +95,15 @@ private:
         }
     };
     std::unordered_map<FormatKey, uint32_t, FormatKeyHash> formatMemo_;
-    // The last change asked for, since callers format cell after cell alike.
-    uint32_t lastFrom_ = UINT32_MAX;
-    std::wstring lastFormat_;
-    uint32_t lastTo_ = 0;
+    // The last changes asked for: callers format cell after cell alike, a
+    // report's numbers, dates and times in turn.
+    struct RecentChange {
+        uint32_t from = UINT32_MAX;
+        std::wstring format;
+        uint32_t to = 0;
+    };
+    std::array<RecentChange, 4> recent_;
+    size_t nextRecent_ = 0;
 };
 
 // Rectangles of at least this many cells keep the style of their empty
@@ -289,8 +295,12 @@ void Sheet::restyle(const Rect& r, Fn&& newStyle) {
         return;
     }
     ++generation_;
-    // Cells hold a handful of styles: each is changed once.
-    std::vector<uint32_t> memo(styles_.all().size(), UINT32_MAX);
+    // Cells hold a handful of styles: each is changed once. A single cell,
+    // the usual call, needs no table.
+    std::vector<uint32_t> memo;
+    if (clip.cells() > 1) {
+        memo.assign(styles_.all().size(), UINT32_MAX);
+    }
     auto changed = [&](uint32_t old) {
         if (old >= memo.size()) {
             return newStyle(old);
