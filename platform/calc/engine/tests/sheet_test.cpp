@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <random>
 #include <span>
 
@@ -392,6 +393,187 @@ TEST(sheet_test, sparse_rows_agree_with_a_plain_grid_under_random_edits) {
         }
         for (int32_t col = 0; col < kCols + 8; ++col) {
             ASSERT_EQ(s.columnStoresCells(col), stored[static_cast<size_t>(col)] != 0) << "column " << col;
+        }
+    }
+}
+
+// Values and bold positions of a sheet as a plain map from position to what
+// it shows, edited the obvious way; the sheet must read, visit and measure
+// exactly like it. Columns come from the left edge and from the right edge
+// of the grid, so cuts, shifts and styled blocks reach the last column.
+TEST(sheet_test, styles_visits_and_extent_agree_with_a_plain_map_near_both_edges) {
+    struct Shown {
+        std::wstring text;
+        bool bold = false;
+    };
+    using Pos = std::pair<int32_t, int32_t>;
+    constexpr int32_t kRows = 48;
+    constexpr int32_t kBand = 100;
+    std::mt19937 rng(8122026);
+    auto pick = [&](int32_t n) { return static_cast<int32_t>(rng() % static_cast<uint32_t>(n)); };
+    auto pickCol = [&]() { return pick(2) ? pick(kBand) : kMaxCols - 1 - pick(kBand); };
+    for (int round = 0; round < 10; ++round) {
+        Sheet s(L"Sheet1", kYear);
+        std::map<Pos, Shown> model;
+        auto rect = [&]() {
+            const int32_t r1 = pick(kRows + 10);
+            const int32_t r2 = r1 + pick(8);
+            switch (pick(4)) {
+                case 0: {
+                    const int32_t c1 = kMaxCols - 1 - pick(kBand);
+                    return Rect{r1, c1, r2, kMaxCols - 1};
+                }
+                case 1:
+                    return Rect{r1, 1 + pick(kBand - 1), r2, kMaxCols - 1 - pick(kBand)};
+                default: {
+                    const int32_t c1 = pickCol();
+                    return Rect{r1, c1, r2, std::min(c1 + pick(6), kMaxCols - 1)};
+                }
+            }
+        };
+        auto inside = [](const Rect& r, const Pos& p) {
+            return p.first >= r.r1 && p.first <= r.r2 && p.second >= r.c1 && p.second <= r.c2;
+        };
+        auto check = [&](int step) {
+            SCOPED_TRACE("round " + std::to_string(round) + " step " + std::to_string(step));
+            int32_t lastRow = -1;
+            int32_t lastCol = -1;
+            for (const auto& [pos, shown] : model) {
+                const Cell& c = s.cell(pos.first, pos.second);
+                ASSERT_EQ(c.kind == io::CellKind::Text ? s.text(c) : L"", shown.text)
+                    << pos.first << "," << pos.second;
+                ASSERT_EQ(s.style(c).font.bold, shown.bold) << pos.first << "," << pos.second;
+                lastRow = std::max(lastRow, pos.first);
+                lastCol = std::max(lastCol, pos.second);
+            }
+            for (int probe = 0; probe < 64; ++probe) {
+                const Pos pos{pick(kRows + 20), pickCol()};
+                if (!model.contains(pos)) {
+                    ASSERT_TRUE(s.cell(pos.first, pos.second).blank()) << pos.first << "," << pos.second;
+                }
+            }
+            std::vector<std::pair<Pos, Shown>> visited;
+            s.forEachCell([&](const io::CellRef& ref) {
+                visited.push_back(
+                    {{ref.row, ref.col}, {ref.text ? *ref.text : L"", s.styles()[ref.style].font.bold}});
+            });
+            ASSERT_EQ(visited.size(), model.size());
+            auto want = model.begin();
+            for (const auto& [pos, shown] : visited) {
+                ASSERT_EQ(pos, want->first);
+                ASSERT_EQ(shown.text, want->second.text) << pos.first << "," << pos.second;
+                ASSERT_EQ(shown.bold, want->second.bold) << pos.first << "," << pos.second;
+                ++want;
+            }
+            // The extent may take in formatted-then-unformatted positions,
+            // never less than what shows.
+            EXPECT_GE(s.lastRow(), lastRow);
+            EXPECT_GE(s.lastCol(), lastCol);
+            // Stored cells, their column counts and the column index agree.
+            std::map<int32_t, std::vector<uint32_t>> rowsOf;
+            size_t stored = 0;
+            for (int32_t row = 0; static_cast<size_t>(row) < s.storedRows(); ++row) {
+                std::span<const Cell> cells = s.rowCells(row);
+                stored += cells.size();
+                for (size_t k = 0; k < cells.size(); ++k) {
+                    ASSERT_TRUE(k == 0 || cells[k - 1].col < cells[k].col) << "row " << row;
+                    ASSERT_EQ(&s.cell(row, cells[k].col), &cells[k]);
+                    rowsOf[cells[k].col].push_back(static_cast<uint32_t>(row));
+                }
+            }
+            EXPECT_EQ(s.storedCells(), stored);
+            for (int32_t col = 0; col < kMaxCols; col = col == kBand ? kMaxCols - kBand - 1 : col + 1) {
+                ASSERT_EQ(s.columnStoresCells(col), rowsOf.contains(col)) << "column " << col;
+                std::span<const uint32_t> got = s.rowsWithCells(col);
+                ASSERT_EQ(std::vector<uint32_t>(got.begin(), got.end()), rowsOf[col]) << "column " << col;
+            }
+        };
+        for (int step = 0; step < 160; ++step) {
+            const int op = pick(12);
+            if (op <= 3) {
+                const Pos pos{pick(kRows + 10), pickCol()};
+                model[pos].text = L"v" + std::to_wstring(step);
+                s.putText(pos.first, pos.second, model[pos].text);
+            } else if (op == 4) {
+                const Pos pos{pick(kRows + 10), pickCol()};
+                if (auto it = model.find(pos); it != model.end()) {
+                    it->second.text.clear();
+                    if (!it->second.bold) {
+                        model.erase(it);
+                    }
+                }
+                s.clearContents(pos.first, pos.second);
+            } else if (op == 5) {
+                Rect r = rect();
+                if (pick(4) == 0) {
+                    r.c1 = 0;
+                    r.c2 = kMaxCols - 1;
+                }
+                std::erase_if(model, [&](const auto& e) { return inside(r, e.first); });
+                s.clear(r);
+            } else if (op <= 7) {
+                // Large rectangles make a styled block; later ones restyle it
+                // or go cell by cell.
+                Rect r = rect();
+                if (pick(3) == 0) {
+                    const int32_t c1 = pick(2) ? pick(3) : kMaxCols - kBand + pick(3);
+                    r = Rect{pick(3), c1, kRows - 1 + pick(10), c1 + kBand - 4};
+                } else if (r.cols() > kBand) {
+                    r.c2 = r.c1 + pick(6);  // spans cell by cell stay small
+                }
+                const bool bold = pick(3) != 0;
+                for (int32_t row = r.r1; row <= r.r2; ++row) {
+                    for (int32_t col = r.c1; col <= r.c2; ++col) {
+                        Shown& shown = model[{row, col}];
+                        shown.bold = bold;
+                        if (!bold && shown.text.empty()) {
+                            model.erase({row, col});
+                        }
+                    }
+                }
+                s.changeFont(r, [&](io::FontSpec& f) { f.bold = bold; });
+            } else if (op <= 9) {
+                Rect r = rect();
+                if (op == 9) {
+                    r.c1 = 0;
+                    r.c2 = kMaxCols - 1;
+                }
+                std::map<Pos, Shown> next;
+                for (auto& [pos, shown] : model) {
+                    if (pos.second < r.c1 || pos.second > r.c2 || pos.first < r.r1) {
+                        next[pos] = shown;
+                    } else if (pos.first > r.r2) {
+                        next[{pos.first - r.rows(), pos.second}] = shown;
+                    }
+                }
+                model.swap(next);
+                s.deleteShiftUp(r);
+            } else {
+                Rect r = rect();
+                if (op == 11) {
+                    r.r1 = 0;
+                    r.r2 = kMaxRows - 1;
+                }
+                std::map<Pos, Shown> next;
+                for (auto& [pos, shown] : model) {
+                    if (pos.first < r.r1 || pos.first > r.r2 || pos.second < r.c1) {
+                        next[pos] = shown;
+                    } else if (pos.second > r.c2) {
+                        next[{pos.first, pos.second - r.cols()}] = shown;
+                    }
+                }
+                model.swap(next);
+                s.deleteShiftLeft(r);
+            }
+            if (pick(3) == 0) {
+                static_cast<void>(s.rowsWithCells(pickCol()));
+            }
+            if (model.size() < 1500 || step % 8 == 0) {
+                check(step);
+                if (HasFatalFailure() || HasNonfatalFailure()) {
+                    return;
+                }
+            }
         }
     }
 }
