@@ -578,6 +578,69 @@ TEST(sheet_test, styles_visits_and_extent_agree_with_a_plain_map_near_both_edges
     }
 }
 
+// The last row and column of the grid: a styled block in the corner, whole
+// row and column deletions there, and a clear of the whole grid.
+TEST(sheet_test, the_grid_corner_keeps_values_styles_and_extent) {
+    constexpr int32_t kLastRow = kMaxRows - 1;
+    constexpr int32_t kLastCol = kMaxCols - 1;
+    Sheet s(L"Sheet1", kYear);
+    s.putText(0, 0, L"a");
+    s.putText(kLastRow, kLastCol, L"corner");
+    EXPECT_EQ(s.lastRow(), kLastRow);
+    EXPECT_EQ(s.lastCol(), kLastCol);
+    s.changeFont(Rect{kLastRow - 99, kLastCol - 99, kLastRow, kLastCol},
+                 [](io::FontSpec& f) { f.bold = true; });
+    EXPECT_EQ(s.storedCells(), 2u);
+    EXPECT_TRUE(s.style(s.cell(kLastRow, kLastCol)).font.bold);
+    EXPECT_TRUE(s.style(s.cell(kLastRow - 99, kLastCol - 99)).font.bold);
+    EXPECT_FALSE(s.style(s.cell(kLastRow - 100, kLastCol)).font.bold);
+
+    s.deleteShiftLeft(Rect{0, kLastCol, kLastRow, kLastCol});
+    EXPECT_TRUE(s.cell(kLastRow, kLastCol).blank());
+    EXPECT_TRUE(s.style(s.cell(kLastRow, kLastCol - 1)).font.bold);
+    EXPECT_EQ(s.lastCol(), kLastCol - 1);
+    EXPECT_FALSE(s.columnStoresCells(kLastCol));
+    EXPECT_TRUE(s.rowsWithCells(kLastCol).empty());
+
+    s.putText(kLastRow, kLastCol - 1, L"edge");
+    s.deleteShiftUp(Rect{kLastRow - 1, 0, kLastRow - 1, kLastCol});
+    EXPECT_EQ(TextAt(s, kLastRow - 1, kLastCol - 1), L"edge");
+    EXPECT_TRUE(s.style(s.cell(kLastRow - 1, kLastCol - 1)).font.bold);
+    EXPECT_TRUE(s.cell(kLastRow, kLastCol - 1).blank());
+    EXPECT_EQ(s.lastRow(), kLastRow - 1);
+
+    size_t visited = 0;
+    s.forEachCell([&](const io::CellRef& ref) {
+        ++visited;
+        EXPECT_TRUE(ref.row == 0 || (ref.row >= kLastRow - 99 && ref.col >= kLastCol - 99)) << ref.row;
+    });
+    EXPECT_EQ(visited, 1u + 99u * 99u);
+
+    s.clear(Rect{0, 0, kLastRow, kLastCol});
+    EXPECT_EQ(s.lastRow(), -1);
+    EXPECT_EQ(s.lastCol(), -1);
+    EXPECT_EQ(s.storedCells(), 0u);
+    s.forEachCell([](const io::CellRef& ref) { ADD_FAILURE() << ref.row << "," << ref.col; });
+}
+
+// Compacting the string pool renumbers the texts of rows that have not yet
+// taken a column deletion as well as those that have.
+TEST(sheet_test, compacted_texts_survive_pending_column_deletions) {
+    Sheet s(L"Sheet1", kYear);
+    for (int32_t row = 0; row < 50; ++row) {
+        s.putText(row, 3, L"keep" + std::to_wstring(row));
+    }
+    s.deleteShiftLeft(Rect{0, 0, kMaxRows - 1, 0});
+    for (int i = 0; i < 70000; ++i) {
+        s.putText(60, 1, L"t" + std::to_wstring(i));
+    }
+    EXPECT_LT(s.pooledTexts(), 10000u);  // compacted once on the way
+    for (int32_t row = 0; row < 50; ++row) {
+        EXPECT_EQ(TextAt(s, row, 2), L"keep" + std::to_wstring(row));
+    }
+    EXPECT_EQ(TextAt(s, 60, 1), L"t69999");
+}
+
 TEST(sheet_test, row_list_deletes_like_a_vector) {
     std::mt19937 rng(7);
     RowList<std::vector<int>> list;
