@@ -118,22 +118,62 @@ uint32_t StyleTable::withNumberFormat(uint32_t from, std::wstring_view format) {
 
 Sheet::Sheet(std::wstring name, int currentYear) : name_(std::move(name)), currentYear_(currentYear) {}
 
+// Stored cells that show nothing (a block's cleared or restyled positions)
+// do not count: the extent ends at the last position showing something.
 int32_t Sheet::lastRow() const {
-    int32_t last = block_.on ? block_.area.r2 : -1;
-    for (size_t r = rows_.size(); r > 0 && static_cast<int32_t>(r - 1) > last; --r) {
-        if (!rowAt(r - 1).empty()) {
-            return static_cast<int32_t>(r - 1);
+    const Rect& b = block_.area;
+    size_t top = rows_.size();
+    if (block_.on) {
+        top = std::max(top, static_cast<size_t>(b.r2) + 1);
+    }
+    for (size_t r = top; r > 0; --r) {
+        const auto row = static_cast<int32_t>(r - 1);
+        const bool inBlock = block_.on && row >= b.r1 && row <= b.r2;
+        if (r > rows_.size()) {
+            if (inBlock) {
+                return row;
+            }
+            continue;
+        }
+        const Row& cells = rowAt(r - 1);
+        if (std::any_of(cells.begin(), cells.end(), [](const Cell& c) { return !c.blank(); })) {
+            return row;
+        }
+        // A block position without a cell of its own shows the block's style.
+        if (inBlock && rowCells(row, b.c1, b.c2).size() < static_cast<size_t>(b.cols())) {
+            return row;
         }
     }
-    return last;
+    return -1;
 }
 
 int32_t Sheet::lastCol() const {
-    int32_t widest = block_.on ? block_.area.c2 : -1;
+    int32_t widest = -1;
     for (size_t r = 0; r < rows_.size(); ++r) {
         const Row& row = rowAt(r);
-        if (!row.empty()) {
-            widest = std::max(widest, static_cast<int32_t>(row.back().col));
+        auto shown = std::find_if(row.rbegin(), row.rend(), [](const Cell& c) { return !c.blank(); });
+        if (shown != row.rend()) {
+            widest = std::max(widest, static_cast<int32_t>(shown->col));
+        }
+    }
+    if (!block_.on || widest >= block_.area.c2) {
+        return widest;
+    }
+    // The block's last column showing its style: one where some block row
+    // stores no cell of its own.
+    const Rect& b = block_.area;
+    if (static_cast<size_t>(b.r2) >= rows_.size()) {
+        return b.c2;
+    }
+    std::vector<int32_t> covered(static_cast<size_t>(b.cols()), 0);
+    for (int32_t row = b.r1; row <= b.r2; ++row) {
+        for (const Cell& c : rowCells(row, b.c1, b.c2)) {
+            ++covered[static_cast<size_t>(c.col - b.c1)];
+        }
+    }
+    for (int32_t col = b.c2; col >= b.c1 && col > widest; --col) {
+        if (covered[static_cast<size_t>(col - b.c1)] < b.rows()) {
+            return col;
         }
     }
     return widest;
@@ -675,7 +715,12 @@ void Sheet::materialiseBlock() {
         }
         for (int32_t c = b.c1; c <= b.c2; ++c) {
             if (it != cells.end() && it->col == c) {
-                merged.push_back(*it++);
+                // A cleared position of the block held a plain cell only
+                // to hide the block's style.
+                if (!it->blank()) {
+                    merged.push_back(*it);
+                }
+                ++it;
             } else {
                 merged.emplace_back(c).style = style;
             }

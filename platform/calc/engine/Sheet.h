@@ -330,12 +330,26 @@ void Sheet::restyle(const Rect& r, Fn&& newStyle) {
         }
         return;
     }
+    // A rectangle over the whole block gives each of its positions a style of
+    // its own: the block then styles nothing and goes, and the rows are
+    // trimmed only after it has gone.
+    const Rect& b = block_.area;
+    const bool swallowsBlock =
+        block_.on && clip.r1 <= b.r1 && clip.r2 >= b.r2 && clip.c1 <= b.c1 && clip.c2 >= b.c2;
     for (int32_t row = clip.r1; row <= clip.r2; ++row) {
         for (int32_t col = clip.c1; col <= clip.c2; ++col) {
             Cell& c = slot(row, col);
             c.style = changed(c.style);
         }
-        trimRow(static_cast<size_t>(row));
+        if (!swallowsBlock) {
+            trimRow(static_cast<size_t>(row));
+        }
+    }
+    if (swallowsBlock) {
+        block_.on = false;
+        for (int32_t row = clip.r1; row <= clip.r2; ++row) {
+            trimRow(static_cast<size_t>(row));
+        }
     }
 }
 

@@ -465,10 +465,8 @@ TEST(sheet_test, styles_visits_and_extent_agree_with_a_plain_map_near_both_edges
                 ASSERT_EQ(shown.bold, want->second.bold) << pos.first << "," << pos.second;
                 ++want;
             }
-            // The extent may take in formatted-then-unformatted positions,
-            // never less than what shows.
-            EXPECT_GE(s.lastRow(), lastRow);
-            EXPECT_GE(s.lastCol(), lastCol);
+            EXPECT_EQ(s.lastRow(), lastRow);
+            EXPECT_EQ(s.lastCol(), lastCol);
             // Stored cells, their column counts and the column index agree.
             std::map<int32_t, std::vector<uint32_t>> rowsOf;
             size_t stored = 0;
@@ -575,6 +573,48 @@ TEST(sheet_test, styles_visits_and_extent_agree_with_a_plain_map_near_both_edges
                 }
             }
         }
+    }
+}
+
+// Positions that show nothing once a styled block is gone take no part in
+// the sheet's extent: a cleared position of the block, and a block whose
+// every position was restyled one by one.
+TEST(sheet_test, the_extent_ends_at_the_last_position_showing_something) {
+    auto bold = [](bool on) { return [on](io::FontSpec& f) { f.bold = on; }; };
+    {
+        Sheet s(L"Sheet1", kYear);
+        s.changeFont(Rect{0, 0, 49, 99}, bold(true));
+        s.clear(Rect{49, 99, 49, 99});
+        EXPECT_FALSE(s.style(s.cell(49, 99)).font.bold);
+        s.deleteShiftLeft(Rect{0, 0, 0, 0});  // moves part of the block
+        s.clear(Rect{49, 0, 49, 98});
+        EXPECT_FALSE(s.style(s.cell(49, 99)).font.bold);
+        EXPECT_TRUE(s.style(s.cell(48, 99)).font.bold);
+        EXPECT_EQ(s.lastRow(), 48);
+        EXPECT_EQ(s.lastCol(), 99);
+        EXPECT_EQ(s.storedCells(), 49u * 100u - 1u);  // row 0 moved left by one
+    }
+    {
+        Sheet s(L"Sheet1", kYear);
+        s.changeFont(Rect{0, 0, 49, 99}, bold(true));
+        s.changeFont(Rect{0, 0, 60, 120}, bold(false));
+        EXPECT_FALSE(s.style(s.cell(10, 10)).font.bold);
+        EXPECT_EQ(s.lastRow(), -1);
+        EXPECT_EQ(s.lastCol(), -1);
+        EXPECT_EQ(s.storedCells(), 0u);
+        s.putText(3, 4, L"x");
+        s.changeFont(Rect{0, 0, 49, 99}, bold(true));
+        s.changeFont(Rect{0, 0, 49, 99}, bold(true));
+        EXPECT_TRUE(s.style(s.cell(3, 4)).font.bold);
+        EXPECT_TRUE(s.style(s.cell(49, 99)).font.bold);
+        // Made bold over and beyond the block, which changes nothing inside
+        // it: every position there stays bold once the block has gone.
+        s.changeFont(Rect{0, 0, 60, 120}, bold(true));
+        for (const CellPos at : {CellPos{0, 0}, CellPos{3, 4}, CellPos{49, 99}, CellPos{60, 120}}) {
+            EXPECT_TRUE(s.style(s.cell(at.row, at.col)).font.bold) << at.row << "," << at.col;
+        }
+        EXPECT_EQ(s.lastRow(), 60);
+        EXPECT_EQ(s.lastCol(), 120);
     }
 }
 
