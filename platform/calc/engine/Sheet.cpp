@@ -558,6 +558,7 @@ void Sheet::deleteShiftUp(const Rect& r) {
             uncount(rowAt(row).begin(), rowAt(row).end());
         }
         rows_.erase(first, last);
+        fitWidthToCounts();
         return;
     }
     const size_t count = static_cast<size_t>(r.rows());
@@ -582,6 +583,15 @@ void Sheet::deleteShiftUp(const Rect& r) {
         trimRow(row);
     }
     recountColumns();
+    fitWidthToCounts();
+}
+
+void Sheet::fitWidthToCounts() {
+    size_t width = colCells_.size();
+    while (width > 0 && colCells_[width - 1] == 0) {
+        --width;
+    }
+    maxCols_ = std::min(maxCols_, width);
 }
 
 std::span<const uint32_t> Sheet::rowsWithCells(int32_t col) const {
@@ -659,6 +669,7 @@ void Sheet::deleteShiftLeft(const Rect& r) {
     } else {
         recountColumns();
     }
+    fitWidthToCounts();
     if (r.wholeCols() && static_cast<size_t>(r.c1) < widths_.size()) {
         widths_.erase(widths_.begin() + r.c1,
                       widths_.begin() +

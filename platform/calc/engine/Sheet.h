@@ -241,6 +241,9 @@ private:
         }
     }
     void recountColumns();
+    // Deletions leave no stored cell right of the last counted column, and
+    // whole rows are formatted no further than that.
+    void fitWidthToCounts();
     // The style a position reads as when no cell is stored there.
     uint32_t styleBeyond(int32_t row, int32_t col) const {
         return block_.on && row >= block_.area.r1 && row <= block_.area.r2 && col >= block_.area.c1 &&

@@ -618,6 +618,25 @@ TEST(sheet_test, the_extent_ends_at_the_last_position_showing_something) {
     }
 }
 
+// Whole rows are formatted over the used columns only, and columns deleted
+// from every row are no longer used.
+TEST(sheet_test, deleted_columns_leave_the_used_area) {
+    Sheet s(L"Sheet1", kYear);
+    s.putText(0, 0, L"a");
+    s.putText(1, kMaxCols - 1, L"far");
+    s.putText(2, 40, L"mid");
+    s.deleteShiftLeft(Rect{0, kMaxCols - 1, kMaxRows - 1, kMaxCols - 1});
+    s.deleteShiftLeft(Rect{0, 30, kMaxRows - 1, 30});
+    s.changeFont(Rect{0, 0, 0, kMaxCols - 1}, [](io::FontSpec& f) { f.bold = true; });
+    EXPECT_TRUE(s.style(s.cell(0, 0)).font.bold);
+    EXPECT_TRUE(s.style(s.cell(0, 39)).font.bold);
+    EXPECT_FALSE(s.style(s.cell(0, 40)).font.bold);
+    EXPECT_EQ(s.lastCol(), 39);
+    Rect used;
+    ASSERT_TRUE(s.clipToUsed(Rect{0, 0, kMaxRows - 1, kMaxCols - 1}, used));
+    EXPECT_EQ(used, (Rect{0, 0, 2, 39}));
+}
+
 // The last row and column of the grid: a styled block in the corner, whole
 // row and column deletions there, and a clear of the whole grid.
 TEST(sheet_test, the_grid_corner_keeps_values_styles_and_extent) {
