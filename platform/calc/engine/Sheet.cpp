@@ -447,7 +447,11 @@ void Sheet::clearContents(int32_t row, int32_t col) {
 
 bool Sheet::clipToUsed(const Rect& r, Rect& out) const {
     size_t rows = rows_.size();
-    size_t cols = maxCols_;
+    // Cleared and restyled cells leave the widest row's width behind them.
+    size_t cols = std::min(maxCols_, colCells_.size());
+    while (cols > 0 && colCells_[cols - 1] == 0) {
+        --cols;
+    }
     if (block_.on) {
         rows = std::max(rows, static_cast<size_t>(block_.area.r2) + 1);
         cols = std::max(cols, static_cast<size_t>(block_.area.c2) + 1);
