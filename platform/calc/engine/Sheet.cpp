@@ -446,7 +446,11 @@ void Sheet::clearContents(int32_t row, int32_t col) {
 }
 
 bool Sheet::clipToUsed(const Rect& r, Rect& out) const {
+    // Cleared and shifted-up rows stay stored, empty, below the last used one.
     size_t rows = rows_.size();
+    while (rows > 0 && rowAt(rows - 1).empty()) {
+        --rows;
+    }
     // Cleared and restyled cells leave the widest row's width behind them.
     size_t cols = std::min(maxCols_, colCells_.size());
     while (cols > 0 && colCells_[cols - 1] == 0) {

@@ -536,6 +536,12 @@ TEST(sheet_test, styles_visits_and_extent_agree_with_a_plain_map_near_both_edges
                         widest = cells.empty() ? widest : std::max<int32_t>(widest, cells.back().col);
                     }
                     ASSERT_LE(r.c2, widest) << "round " << round << " step " << step;
+                } else if (asked.wholeCols()) {
+                    int32_t lowest = s.lastRow();
+                    for (int32_t row = 0; static_cast<size_t>(row) < s.storedRows(); ++row) {
+                        lowest = s.rowCells(row).empty() ? lowest : std::max(lowest, row);
+                    }
+                    ASSERT_LE(r.r2, lowest) << "round " << round << " step " << step;
                 }
                 for (int32_t row = r.r1; row <= r.r2; ++row) {
                     for (int32_t col = r.c1; col <= r.c2; ++col) {
@@ -657,10 +663,18 @@ TEST(sheet_test, deleted_columns_leave_the_used_area) {
     s.clear(Rect{0, 1, 2, 38});
     s.clearContents(2, 39);
     s.clear(Rect{0, 39, 0, 39});
-    s.changeFont(Rect{1, 0, 1, kMaxCols - 1}, [](io::FontSpec& f) { f.italic = true; });
-    EXPECT_TRUE(s.style(s.cell(1, 0)).font.italic);
-    EXPECT_FALSE(s.style(s.cell(1, 1)).font.italic);
+    s.changeFont(Rect{0, 0, 0, kMaxCols - 1}, [](io::FontSpec& f) { f.italic = true; });
+    EXPECT_TRUE(s.style(s.cell(0, 0)).font.italic);
+    EXPECT_FALSE(s.style(s.cell(0, 1)).font.italic);
     EXPECT_EQ(s.lastCol(), 0);
+
+    // Likewise rows cleared at the bottom for whole columns.
+    s.putText(7, 0, L"low");
+    s.clear(Rect{3, 0, 7, kMaxCols - 1});
+    s.changeFont(Rect{0, 0, kMaxRows - 1, 0}, [](io::FontSpec& f) { f.underline = true; });
+    EXPECT_TRUE(s.style(s.cell(0, 0)).font.underline);
+    EXPECT_FALSE(s.style(s.cell(7, 0)).font.underline);
+    EXPECT_EQ(s.lastRow(), 0);
 }
 
 // The last row and column of the grid: a styled block in the corner, whole
