@@ -232,57 +232,44 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
     const std::wstring dateFormat = m_pProfile->GetIsCustomDateFormat() ? m_pProfile->GetCustomDateFormat()
                                                                         : m_pProfile->GetDateFormatW();
     const std::wstring numberFormat = m_pProfile->GetNumericFormat();
-    // The block holds its columns one after another, so it is scanned column
-    // by column (row by row touched a new memory page at every element) and
-    // only the typed cells are kept; sorting them restores the row-by-row
-    // order in which the cells are formatted.
+    // The block holds its columns one after another, so it is scanned in
+    // that order (row by row touched a new memory page at every element),
+    // skipping the pages the spreadsheet left unwritten, and only the typed
+    // cells are kept; sorting them restores the row-by-row order in which
+    // the cells are formatted.
     enum : std::uint64_t { kTimeOfDay = 0, kDate = 1, kOther = 2 };
     std::vector<std::uint64_t> typed;
-    // Pages of the block the spreadsheet left unwritten hold only empty
-    // values; skipping them keeps them from taking memory.
-    const sw::automation::UntouchedPages untouched = sw::automation::FindUntouchedPages(readBack->parray);
-    const auto* data = static_cast<const unsigned char*>(readBack->parray->pvData);
-    for (LONG c = 1; c < nUpperColumn; ++c) {
-        LONG index[2] = {1, c};
-        void* element = nullptr;
-        if (FAILED(SafeArrayPtrOfIndex(readBack->parray, index, &element)) || !element ||
-            readBack->parray->cbElements != sizeof(VARIANT)) {
-            continue;
-        }
-        // The type (and a date's value) is all that is needed: read the
-        // elements in place instead of copying every text out of the block.
-        // The elements are taken a page at a time, so that whether a page
-        // was written is asked once for all of its elements.
-        const auto* stored = static_cast<const VARIANT*>(element);
-        for (LONG r = 1; r < nUpperRow;) {
-            LONG run = nUpperRow - r;
-            if (untouched.known()) {
-                const auto offset =
-                    static_cast<size_t>(reinterpret_cast<const unsigned char*>(stored) - data);
-                const size_t toPageEnd = untouched.pageBytes - offset % untouched.pageBytes;
-                run = std::min<LONG>(run,
-                                     static_cast<LONG>((toPageEnd + sizeof(VARIANT) - 1) / sizeof(VARIANT)));
-                if (untouched.at(offset)) {
-                    r += run;
-                    stored += run;
-                    continue;
-                }
-            }
-            for (const LONG end = r + run; r < end; ++r, ++stored) {
-                const VARTYPE vt = stored->vt;
-                if (vt == VT_EMPTY || vt == VT_BSTR) {
+    SAFEARRAY* array = readBack->parray;
+    LONG nFirstRow = 0;
+    LONG nFirstColumn = 0;
+    if (array->cbElements != sizeof(VARIANT) || FAILED(SafeArrayGetLBound(array, 1, &nFirstRow)) ||
+        FAILED(SafeArrayGetLBound(array, 2, &nFirstColumn))) {
+        return;
+    }
+    const auto height = static_cast<std::size_t>(nUpperRow - nFirstRow + 1);
+    const std::size_t total = height * static_cast<std::size_t>(nUpperColumn - nFirstColumn + 1);
+    // The type (and a date's value) is all that is needed: the elements are
+    // read in place instead of copying every text out of the block.
+    const auto* elements = static_cast<const VARIANT*>(array->pvData);
+    sw::automation::FindUntouchedPages(array).forWrittenRuns(
+        sizeof(VARIANT), total, [&](std::size_t first, std::size_t last) {
+            for (std::size_t k = first; k < last; ++k) {
+                const VARTYPE vt = elements[k].vt;
+                const auto r = static_cast<LONG>(nFirstRow + static_cast<LONG>(k % height));
+                const auto c = static_cast<LONG>(nFirstColumn + static_cast<LONG>(k / height));
+                if (vt == VT_EMPTY || vt == VT_BSTR || r < 1 || r >= nUpperRow || c < 1 ||
+                    c >= nUpperColumn) {
                     continue;
                 }
                 std::uint64_t kind = kOther;
                 if (vt == VT_DATE) {
                     // A date part of 30 December 1899 is a time of day alone.
-                    kind = std::trunc(stored->date) == 0.0 ? kTimeOfDay : kDate;
+                    kind = std::trunc(elements[k].date) == 0.0 ? kTimeOfDay : kDate;
                 }
                 typed.push_back((static_cast<std::uint64_t>(r) << 32) | (static_cast<std::uint64_t>(c) << 2) |
                                 kind);
             }
-        }
-    }
+        });
     readBack.reset();
     std::sort(typed.begin(), typed.end());
     for (const std::uint64_t cell : typed) {

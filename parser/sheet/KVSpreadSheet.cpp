@@ -760,7 +760,7 @@ bool KVSpreadSheet::GetCellRange(long nRow, long nColumn, xl::Range* pRange) {
 
 void KVSpreadSheet::SetBlockText(const std::wstring& strText, long nRowIndex, long nColumnIndex,
                                  KVValueBlock* pBlock) {
-    if (!pBlock) {
+    if (!pBlock || !pBlock->parray || pBlock->parray->cbElements != sizeof(VARIANT)) {
         return;
     }
     try {

@@ -182,32 +182,15 @@ void FreeData(SAFEARRAY* psa) {
     HeaderOf(psa).mappedBytes = 0;
 }
 
-// A variant whose value owns nothing: clearing it would only zero it.
-bool OwnsNothing(VARTYPE vt) {
-    return (vt & (VT_ARRAY | VT_BYREF)) != 0 ? (vt & VT_BYREF) != 0
-                                             : vt != VT_BSTR && vt != VT_DISPATCH && vt != VT_UNKNOWN;
-}
-
-// Calls visit(first, last) for the runs of elements [first, last) that may
-// have been written: pages of a large block that no one wrote hold zeros,
-// which own nothing, and reading them would only bring them into memory.
+// Calls visit(first, last) for the runs of elements that may have been
+// written: pages of a large block that no one wrote hold zeros, which own
+// nothing, and reading them would only bring them into memory.
 template <typename Visit>
 void ForWrittenRuns(SAFEARRAY* psa, std::size_t total, Visit&& visit) {
-    const sw::automation::UntouchedPages pages = sw::automation::FindUntouchedPages(psa);
-    const std::size_t perPage = pages.known() && psa->cbElements != 0 ? pages.pageBytes / psa->cbElements : 0;
-    if (perPage == 0 || pages.pageBytes % psa->cbElements != 0) {
-        visit(std::size_t{0}, total);
-        return;
-    }
-    for (std::size_t first = 0; first < total; first += perPage) {
-        if (!pages.untouched[first / perPage]) {
-            visit(first, std::min(total, first + perPage));
-        }
-    }
+    sw::automation::FindUntouchedPages(psa).forWrittenRuns(psa->cbElements, total, visit);
 }
 
-// Frees what the elements own, ahead of freeing the data itself (the
-// elements are not zeroed: nothing reads them again).
+// Frees what the elements own, ahead of freeing the data itself.
 void ReleaseElements(SAFEARRAY* psa) {
     if (psa->pvData == nullptr) {
         return;
@@ -218,16 +201,12 @@ void ReleaseElements(SAFEARRAY* psa) {
     }
     const VARTYPE vt = TypeOf(psa);
     if (vt == VT_VARIANT && psa->cbElements == sizeof(VARIANT)) {
-        // Most elements of a block are empty, numbers or texts: those are
-        // handled here, anything else as VariantClear does it.
+        // Most elements of a block are empty: only the others need clearing.
         auto* cells = static_cast<VARIANT*>(psa->pvData);
         ForWrittenRuns(psa, total, [cells](std::size_t first, std::size_t last) {
             for (std::size_t i = first; i < last; ++i) {
-                VARIANT& cell = cells[i];
-                if (cell.vt == VT_BSTR) {
-                    SysFreeString(cell.bstrVal);
-                } else if (!OwnsNothing(cell.vt)) {
-                    VariantClear(&cell);
+                if (cells[i].vt != VT_EMPTY) {
+                    VariantClear(&cells[i]);
                 }
             }
         });

@@ -88,6 +88,23 @@ struct UntouchedPages {
         const std::size_t i = pageBytes == 0 ? 0 : byteOffset / pageBytes;
         return pageBytes != 0 && i < untouched.size() && untouched[i];
     }
+    // Calls visit(first, last) for the runs [first, last) of the `total`
+    // elements, `elementBytes` each, that may have been written: all of them
+    // when the pages are not known.
+    template <typename Visit>
+    void forWrittenRuns(std::size_t elementBytes, std::size_t total, Visit&& visit) const {
+        const std::size_t perPage =
+            known() && elementBytes != 0 && pageBytes % elementBytes == 0 ? pageBytes / elementBytes : 0;
+        if (perPage == 0) {
+            visit(std::size_t{0}, total);
+            return;
+        }
+        for (std::size_t first = 0; first < total; first += perPage) {
+            if (!untouched[first / perPage]) {
+                visit(first, first + perPage < total ? first + perPage : total);
+            }
+        }
+    }
 };
 UntouchedPages FindUntouchedPages(SAFEARRAY* psa);
 

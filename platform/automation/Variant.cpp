@@ -612,21 +612,7 @@ HRESULT Coerce(const VARIANT& source, LCID lcid, USHORT flags, VARTYPE vt, VARIA
 
 // Value types that own nothing, all of them valid in a variant.
 bool OwnsNothing(VARTYPE vt) {
-    switch (vt) {
-        case VT_EMPTY:
-        case VT_NULL:
-        case VT_I2:
-        case VT_I4:
-        case VT_R4:
-        case VT_R8:
-        case VT_CY:
-        case VT_DATE:
-        case VT_ERROR:
-        case VT_BOOL:
-            return true;
-        default:
-            return false;
-    }
+    return IsKnownBaseType(vt) && vt != VT_BSTR && vt != VT_DISPATCH && vt != VT_UNKNOWN && vt != VT_VARIANT;
 }
 
 }  // namespace

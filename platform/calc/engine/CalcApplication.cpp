@@ -228,24 +228,25 @@ std::optional<std::wstring> FormatCodeProblem(std::wstring_view code) {
         return L"has " + std::to_wstring(code.size()) + L" characters; a number format may have at most 255";
     }
     int sections = 1;
-    for (size_t i = 0; i < code.size(); ++i) {
+    size_t i = 0;
+    // Moves i to the closing character; false when there is none.
+    auto skipTo = [&](wchar_t close) {
+        const size_t at = code.find(close, i + 1);
+        i = at == std::wstring_view::npos ? i : at;
+        return at != std::wstring_view::npos;
+    };
+    for (; i < code.size(); ++i) {
         switch (code[i]) {
-            case L'"': {
-                size_t close = code.find(L'"', i + 1);
-                if (close == std::wstring_view::npos) {
+            case L'"':
+                if (!skipTo(L'"')) {
                     return std::wstring(L"has a quoted text without its closing quote");
                 }
-                i = close;
                 break;
-            }
-            case L'[': {
-                size_t close = code.find(L']', i + 1);
-                if (close == std::wstring_view::npos) {
+            case L'[':
+                if (!skipTo(L']')) {
                     return std::wstring(L"has a \"[\" without its closing \"]\"");
                 }
-                i = close;
                 break;
-            }
             case L'\\':
             case L'_':
             case L'*':
@@ -720,15 +721,13 @@ void RangeObject::GetValue(VARIANT& result) const {
         auto* cells = reinterpret_cast<VARIANT*>(access.data());
         const auto rows = static_cast<size_t>(rect_.rows());
         const int32_t lastRow = std::min(rect_.r2, static_cast<int32_t>(sheet.storedRows()) - 1);
-        // The array runs down columns and the sheet along rows; consecutive
-        // rows write neighbouring elements of each column, so the columns'
-        // cache lines are reused rather than refetched.
-        // A column that stores nothing reads as all empty without a look at
-        // any row.
-        const bool oneColumn = rect_.c1 == rect_.c2;
-        if (oneColumn && sheet.columnStoresCells(rect_.c1) && rect_.rows() > 64) {
-            // A tall column: only the rows that store something in it.
-            for (const uint32_t row : sheet.rowsWithCells(rect_.c1)) {
+        if (rect_.c1 == rect_.c2 && rect_.rows() > 64) {
+            // A tall column: only the rows that store something in it (none
+            // at all for a column that stores nothing).
+            const std::span<const uint32_t> holding = sheet.columnStoresCells(rect_.c1)
+                                                          ? sheet.rowsWithCells(rect_.c1)
+                                                          : std::span<const uint32_t>();
+            for (const uint32_t row : holding) {
                 if (static_cast<int32_t>(row) < rect_.r1 || static_cast<int32_t>(row) > lastRow) {
                     continue;
                 }
@@ -737,15 +736,16 @@ void RangeObject::GetValue(VARIANT& result) const {
                     CellToVariant(sheet, c, cells[row - static_cast<uint32_t>(rect_.r1)]);
                 }
             }
-        }
-        const bool nothing = oneColumn && (!sheet.columnStoresCells(rect_.c1) || rect_.rows() > 64);
-        for (int32_t row = rect_.r1; row <= lastRow && !nothing; ++row) {
-            VARIANT* first = cells + static_cast<size_t>(row - rect_.r1);
-            for (const Cell& c : sheet.rowCells(row, rect_.c1, rect_.c2)) {
-                if (c.kind != io::CellKind::Empty) {
-                    CellToVariant(
-                        sheet, c,
-                        first[static_cast<size_t>(c.col - rect_.c1) * rows]);  // the rest stay VT_EMPTY
+        } else {
+            // The array runs down columns and the sheet along rows;
+            // consecutive rows write neighbouring elements of each column, so
+            // the columns' cache lines are reused rather than refetched.
+            for (int32_t row = rect_.r1; row <= lastRow; ++row) {
+                VARIANT* first = cells + static_cast<size_t>(row - rect_.r1);
+                for (const Cell& c : sheet.rowCells(row, rect_.c1, rect_.c2)) {
+                    if (c.kind != io::CellKind::Empty) {
+                        CellToVariant(sheet, c, first[static_cast<size_t>(c.col - rect_.c1) * rows]);
+                    }
                 }
             }
         }
@@ -809,24 +809,20 @@ void RangeObject::PutArray(SAFEARRAY* psa) {
         // The usual block: the elements are read where they lie, a column at a time.
         const auto* all = reinterpret_cast<const VARIANT*>(access.data());
         filled.assign(static_cast<size_t>(std::max<int64_t>(rows, 0)), 0);
-        const auto perPage = static_cast<int64_t>(untouched.pageBytes / sizeof(VARIANT));
-        for (int64_t j = 0; j < cols; ++j) {
-            const VARIANT* column = all + j * arrRows;
-            for (int64_t i = 0; i < rows; ++i) {
-                const int64_t k = i + j * arrRows;
-                if (perPage > 0 && untouched.at(static_cast<size_t>(k) * sizeof(VARIANT))) {
-                    i += perPage - 1 - k % perPage;  // on to the next page
-                    continue;
-                }
-                if (column[i].vt == VT_EMPTY) {
-                    continue;
-                }
-                if (!IsStorable(column[i])) {
-                    throw StatusError{DISP_E_TYPEMISMATCH};
-                }
-                ++filled[static_cast<size_t>(i)];
-            }
-        }
+        untouched.forWrittenRuns(sizeof(VARIANT), static_cast<size_t>(arrRows * arrCols),
+                                 [&](size_t first, size_t last) {
+                                     for (size_t k = first; k < last; ++k) {
+                                         const auto i = static_cast<int64_t>(k) % arrRows;
+                                         const auto j = static_cast<int64_t>(k) / arrRows;
+                                         if (i >= rows || j >= cols || all[k].vt == VT_EMPTY) {
+                                             continue;
+                                         }
+                                         if (!IsStorable(all[k])) {
+                                             throw StatusError{DISP_E_TYPEMISMATCH};
+                                         }
+                                         ++filled[static_cast<size_t>(i)];
+                                     }
+                                 });
     } else {
         for (int64_t i = 0; i < rows; ++i) {
             for (int64_t j = 0; j < cols; ++j) {

@@ -248,23 +248,6 @@ void Sheet::resetColumnWidth(int32_t col) {
     }
 }
 
-Sheet::Row::iterator Sheet::firstAtOrAfter(Row& cells, int32_t col) {
-    // Cells are written left to right, so most lookups are at the end.
-    if (cells.empty() || cells.back().col < col) {
-        return cells.end();
-    }
-    return std::lower_bound(cells.begin(), cells.end(), col,
-                            [](const Cell& c, int32_t column) { return c.col < column; });
-}
-
-Sheet::Row::const_iterator Sheet::firstAtOrAfter(const Row& cells, int32_t col) {
-    if (cells.empty() || cells.back().col < col) {
-        return cells.end();
-    }
-    return std::lower_bound(cells.begin(), cells.end(), col,
-                            [](const Cell& c, int32_t column) { return c.col < column; });
-}
-
 const Cell& Sheet::cell(int32_t row, int32_t col) const {
     if (row >= 0 && col >= 0 && static_cast<size_t>(row) < rows_.size()) {
         const Row& r = rowAt(static_cast<size_t>(row));

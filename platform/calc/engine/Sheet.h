@@ -228,8 +228,16 @@ private:
     }
     void settle(Row& row) const;
     Cell& slot(int32_t row, int32_t col);
-    static Row::iterator firstAtOrAfter(Row& cells, int32_t col);
-    static Row::const_iterator firstAtOrAfter(const Row& cells, int32_t col);
+    // The first stored cell of a row at or right of a column.
+    template <typename Cells>
+    static auto firstAtOrAfter(Cells& cells, int32_t col) {
+        // Cells are written left to right, so most lookups are at the end.
+        if (cells.empty() || cells.back().col < col) {
+            return cells.end();
+        }
+        return std::lower_bound(cells.begin(), cells.end(), col,
+                                [](const Cell& c, int32_t column) { return c.col < column; });
+    }
     template <typename Fn>
     void restyle(const Rect& r, Fn&& newStyle);  // newStyle(uint32_t old) -> uint32_t
     // Drops the empty cells of a row that read the same without being stored.
