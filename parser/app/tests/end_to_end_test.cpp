@@ -132,6 +132,79 @@ TEST_F(ParserRun, profile_chosen_by_identifier_converts_and_removes_the_job_file
     EXPECT_GT(dump.widths.count(0), 0U);
 }
 
+// The program with a profile of every anchor type, its font left off and
+// the selection left past the grid, on a report with times of day.
+TEST_F(ParserRun, every_anchor_type_font_off_and_the_selection_past_the_grid) {
+    {
+        KVDriverOptionsMgr mgr;
+        auto* profile = dynamic_cast<KVDriverOptionsExcel*>(
+            mgr.CreateNewDriverOption(KVFileParserTypes::enFileParserExcel, L"Anchors"));
+        ASSERT_NE(profile, nullptr);
+        profile->SetReportIdentifier(L"ANCHOR REPORT");
+        profile->SetRemoveDataSection(TRUE);
+        profile->SetRemoveRowsWithSpace(TRUE);
+        profile->SetRemoveColumnsWithSpace(TRUE);
+        profile->SetRemoveFormattingOfCells(FALSE);
+        profile->SetFontName(L"Courier New");
+        profile->SetMoveToTopLeftCell(FALSE);
+        profile->SetNumericFormat(L"0.0");
+        const std::pair<const wchar_t*, KVExcelRemoveDataAnchor::enAnchorType> anchors[] = {
+            {L"dropcell", KVExcelRemoveDataAnchor::enAnchorClearCell},
+            {L"DROPCOL", KVExcelRemoveDataAnchor::enAnchorRemoveColumn},
+            {L"DROPBOTH", KVExcelRemoveDataAnchor::enAnchorRemoveRowAndColumn},
+            {L"AREA", KVExcelRemoveDataAnchor::enAnchorClearArea},
+            {L"Page Total", KVExcelRemoveDataAnchor::enAnchorRemoveRow},
+            {L"IGNORED", KVExcelRemoveDataAnchor::enAnchorNone},
+        };
+        for (const auto& [descriptor, type] : anchors) {
+            KVExcelRemoveDataAnchor* anchor = profile->CreateRemoveDataAnchor();
+            anchor->SetAnchorDescriptor(descriptor);
+            anchor->SetAnchorType(type);
+            if (type == KVExcelRemoveDataAnchor::enAnchorClearArea) {
+                anchor->SetAreaToRemove(CRect(0, 1, 2, 0));  // one row up, two columns right
+            }
+        }
+        mgr.SaveSettings(nullptr);
+    }
+    // Columns by key: 40 -> 0, 120 -> 2, 200 -> 4, 300 -> 6.
+    const auto grp = WriteJob({
+        Printed(40, "ANCHOR REPORT") + Printed(120, "Time"),
+        Printed(40, "keep1") + Printed(120, "10:30 AM") + Printed(200, "x") + Printed(300, "DROPCOL"),
+        Printed(40, "DROPCELL") + Printed(120, "5"),
+        Printed(40, "IGNORED") + Printed(120, "7"),
+        Printed(40, "keep2") + Printed(120, "zap"),
+        Printed(40, "AREA") + Printed(120, "gone") + Printed(200, "stays"),
+        Printed(40, "keep3") + Printed(200, "DROPBOTH"),
+        Printed(40, "Page Total") + Printed(120, "9"),
+    });
+    const Result r = Parse({"-print", grp, "-out", Out(), "-batch"});
+    ASSERT_EQ(r.status, 0) << r.errors;
+    const WorkbookDump dump = ReadWorkbook(Out());
+    ASSERT_TRUE(dump.ok) << dump.error;
+    // DROPCOL's and DROPBOTH's columns, DROPBOTH's and Page Total's rows go;
+    // AREA clears its row and the one above, which then go as empty rows.
+    EXPECT_EQ(dump.Value(0, 0), "ANCHOR REPORT");
+    EXPECT_EQ(dump.Value(0, 1), "Time");
+    EXPECT_EQ(dump.Value(1, 0), "keep1");
+    ASSERT_NE(dump.At(1, 1), nullptr);
+    EXPECT_EQ(dump.At(1, 1)->type, "date");
+    EXPECT_EQ(dump.At(1, 1)->format, "h:mm:ss AM/PM");
+    EXPECT_EQ(dump.Value(2, 0), "");  // the cleared cell
+    ASSERT_NE(dump.At(2, 1), nullptr);
+    EXPECT_EQ(dump.At(2, 1)->type, "number");
+    EXPECT_EQ(dump.At(2, 1)->format, "0.0");
+    EXPECT_EQ(dump.Value(3, 0), "IGNORED");  // an anchor of no type acts on nothing
+    EXPECT_EQ(dump.LastDataRow(), 3);
+    // The profile's font is not applied: the converter's own font is.
+    EXPECT_EQ(dump.At(0, 0)->font, "Arial");
+    EXPECT_EQ(dump.At(0, 0)->size, 12);
+    // The selection is the cell past the grid as loaded: 8 rows, and the 4
+    // column keys give 9 columns.
+    ASSERT_TRUE(dump.active.has_value());
+    EXPECT_EQ(*dump.active, std::make_pair(8, 9));
+    EXPECT_FALSE(JobFile("JOB.txt"));
+}
+
 TEST_F(ParserRun, named_profile_and_a_workbook_saved_beside_the_job_under_its_name_survive) {
     const auto grp = WriteJob({Printed(40, "no identifier here") + Printed(200, "5")});
     const std::string beside = (dir_ / "job" / "JOB.xls").string();
