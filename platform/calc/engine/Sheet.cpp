@@ -289,7 +289,7 @@ size_t Sheet::storedCells() const {
 }
 
 void Sheet::settle(Row& row) const {
-    for (; row.settledCuts < cuts_.size(); ++row.settledCuts) {
+    for (; row.settledCuts < orderedCutsFrom_; ++row.settledCuts) {
         const ColumnCut& cut = cuts_[row.settledCuts];
         auto from = firstAtOrAfter(row, cut.first);
         if (from == row.end()) {
@@ -300,6 +300,28 @@ void Sheet::settle(Row& row) const {
             from->col = static_cast<uint16_t>(from->col - cut.count);
         }
     }
+    // The cuts left are in left-to-right order, as a sweep over the columns
+    // makes them, and are taken in one pass over the row: in the row's
+    // present columns each starts where it says plus the columns the cuts
+    // before it removed.
+    int32_t shift = 0;
+    size_t next = row.settledCuts;
+    auto kept = row.begin();
+    for (auto it = row.begin(); it != row.end(); ++it) {
+        const int32_t col = it->col;
+        while (next < cuts_.size() && cuts_[next].first + shift + cuts_[next].count <= col) {
+            shift += cuts_[next].count;
+            ++next;
+        }
+        if (next < cuts_.size() && cuts_[next].first + shift <= col) {
+            continue;  // in a cut column
+        }
+        *kept = *it;
+        kept->col = static_cast<uint16_t>(col - shift);
+        ++kept;
+    }
+    row.erase(kept, row.end());
+    row.settledCuts = static_cast<uint32_t>(cuts_.size());
     if (row.empty() && row.capacity() != 0) {
         std::vector<Cell>().swap(row);
     }
@@ -622,6 +644,9 @@ void Sheet::deleteShiftLeft(const Rect& r) {
     const bool everyRow = firstRow == 0 && endRow == rows_.size();
     if (everyRow) {
         // Each row takes the cut when it is next used.
+        if (!cuts_.empty() && r.c1 < cuts_.back().first) {
+            orderedCutsFrom_ = cuts_.size();
+        }
         cuts_.push_back(ColumnCut{r.c1, count});
     }
     for (size_t row = firstRow; row < endRow && !everyRow; ++row) {

@@ -274,6 +274,8 @@ private:
     // reading changes them.
     mutable RowList<Row> rows_;
     std::vector<ColumnCut> cuts_;
+    // The cuts from this one on start each at or right of the one before.
+    size_t orderedCutsFrom_ = 0;
     struct ColumnIndex {
         uint64_t generation = UINT64_MAX;
         std::vector<std::vector<uint32_t>> rows;  // per column

@@ -740,6 +740,58 @@ TEST(sheet_test, compacted_texts_survive_pending_column_deletions) {
     EXPECT_EQ(TextAt(s, 60, 1), L"t69999");
 }
 
+// Whole-height column deletions made left to right, as a sweep for empty
+// columns makes them, some of one column and some of several, some of
+// columns holding cells; rows are read at different points of the sweep, so
+// each takes a different share of the deletions at once.
+TEST(sheet_test, a_left_to_right_sweep_of_column_deletions_agrees_with_a_plain_grid) {
+    constexpr int32_t kRows = 30;
+    constexpr int32_t kCols = 60;
+    std::mt19937 rng(20261208);
+    for (int round = 0; round < 20; ++round) {
+        Sheet s(L"Sheet1", kYear);
+        std::vector<std::vector<std::wstring>> grid(kRows, std::vector<std::wstring>(kCols));
+        for (int32_t r = 0; r < kRows; ++r) {
+            for (int32_t c = 0; c < kCols; ++c) {
+                if (rng() % 4 == 0) {
+                    grid[r][c] = std::to_wstring(r) + L"," + std::to_wstring(c);
+                    s.putText(r, c, grid[r][c]);
+                }
+            }
+        }
+        // An earlier deletion out of order, which the sweep's rows take
+        // first, one deletion at a time.
+        if (round % 2 == 1) {
+            const int32_t c = 40 + static_cast<int32_t>(rng() % 10);
+            for (auto& row : grid) {
+                row.erase(row.begin() + c);
+                row.emplace_back();
+            }
+            s.deleteShiftLeft(Rect{0, c, kMaxRows - 1, c});
+            static_cast<void>(s.cell(static_cast<int32_t>(rng() % kRows), 0));
+        }
+        int32_t col = 0;
+        while (col < kCols - 3) {
+            const auto count = static_cast<int32_t>(1 + rng() % 3);
+            for (auto& row : grid) {
+                row.erase(row.begin() + col, row.begin() + col + count);
+                row.resize(kCols);
+            }
+            s.deleteShiftLeft(Rect{0, col, kMaxRows - 1, col + count - 1});
+            // Another deletion at the same place now and then.
+            col += static_cast<int32_t>(rng() % 3);
+            const auto r = static_cast<int32_t>(rng() % kRows);
+            ASSERT_EQ(s.cell(r, col).kind == io::CellKind::Text ? s.text(s.cell(r, col)) : L"", grid[r][col])
+                << "round " << round << " at " << r << "," << col;
+        }
+        for (int32_t r = 0; r < kRows; ++r) {
+            for (int32_t c = 0; c < kCols; ++c) {
+                ASSERT_EQ(s.cell(r, c).kind == io::CellKind::Text ? s.text(s.cell(r, c)) : L"", grid[r][c])
+                    << "round " << round << " at " << r << "," << c;
+            }
+        }
+    }
+}
 TEST(sheet_test, row_list_deletes_like_a_vector) {
     std::mt19937 rng(7);
     RowList<std::vector<int>> list;
