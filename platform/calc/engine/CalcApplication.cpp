@@ -835,27 +835,76 @@ void RangeObject::PutArray(SAFEARRAY* psa) {
         }
     }
     Sheet& sheet = *h_.sheet;
-    for (int32_t r = rect_.r1; r <= rect_.r2; ++r) {
-        const int64_t i = r - rect_.r1;
-        if (i < static_cast<int64_t>(filled.size())) {
-            sheet.reserveRow(r, filled[static_cast<size_t>(i)]);
-        }
-        for (int32_t c = rect_.c1; c <= rect_.c2; ++c) {
-            const int64_t j = c - rect_.c1;
-            if (i < rows && j < cols && vt == VT_VARIANT) {
-                const int64_t k = i + j * arrRows;
-                if (untouched.at(static_cast<size_t>(k) * sizeof(VARIANT))) {
-                    sheet.clearContents(r, c);
-                    continue;
+    if (vt != VT_VARIANT) {
+        for (int32_t r = rect_.r1; r <= rect_.r2; ++r) {
+            for (int32_t c = rect_.c1; c <= rect_.c2; ++c) {
+                const int64_t i = r - rect_.r1;
+                const int64_t j = c - rect_.c1;
+                if (i < rows && j < cols) {
+                    VARIANT v;
+                    element(i, j, v);
+                    PutVariant(sheet, r, c, v);
+                } else {
+                    sheet.putError(r, c, CellError::NA);  // the range is larger than the array
                 }
-                PutVariant(sheet, r, c, reinterpret_cast<const VARIANT*>(access.data())[k]);
-            } else if (i < rows && j < cols) {
-                VARIANT v;
-                element(i, j, v);
-                PutVariant(sheet, r, c, v);
-            } else {
-                sheet.putError(r, c, CellError::NA);  // the range is larger than the array
             }
+        }
+        return;
+    }
+    const auto* all = reinterpret_cast<const VARIANT*>(access.data());
+    // An empty element empties its cell; only a stored cell has anything to
+    // lose, so the stored cells are visited rather than every position.
+    if (rows > 0 && cols > 0) {
+        std::vector<int32_t> emptied;
+        const auto lastRow = static_cast<int32_t>(std::min<int64_t>(rect_.r1 + rows, kMaxRows) - 1);
+        const auto lastCol = static_cast<int32_t>(rect_.c1 + cols - 1);
+        for (int32_t r = rect_.r1; r <= lastRow; ++r) {
+            emptied.clear();
+            for (const Cell& c : sheet.rowCells(r, rect_.c1, lastCol)) {
+                const auto k = static_cast<size_t>((r - rect_.r1) + int64_t{c.col - rect_.c1} * arrRows);
+                if (untouched.at(k * sizeof(VARIANT)) || all[k].vt == VT_EMPTY) {
+                    emptied.push_back(c.col);
+                }
+            }
+            for (const int32_t c : emptied) {
+                sheet.clearContents(r, c);
+            }
+            sheet.reserveRow(r, filled[static_cast<size_t>(r - rect_.r1)]);
+        }
+    }
+    // The values, row by row as the sheet holds them. The array runs down
+    // columns, so its non-empty elements are first listed row by row, in
+    // one pass down its columns: stepping along a row of the array would
+    // cross to another page at every element, and most of its elements are
+    // empty.
+    std::vector<size_t> next(filled.size() + 1, 0);
+    for (size_t i = 0; i < filled.size(); ++i) {
+        next[i + 1] = next[i] + filled[i];
+    }
+    std::vector<size_t> byRow(next.back());
+    untouched.forWrittenRuns(sizeof(VARIANT), static_cast<size_t>(arrRows * arrCols),
+                             [&](size_t first, size_t last) {
+                                 for (size_t k = first; k < last; ++k) {
+                                     const auto i = static_cast<size_t>(static_cast<int64_t>(k) % arrRows);
+                                     if (static_cast<int64_t>(i) < rows &&
+                                         static_cast<int64_t>(k) / arrRows < cols && all[k].vt != VT_EMPTY) {
+                                         byRow[next[i]++] = k;
+                                     }
+                                 }
+                             });
+    size_t at = 0;
+    for (size_t i = 0; i < filled.size(); ++i) {
+        const auto r = static_cast<int32_t>(rect_.r1 + static_cast<int64_t>(i));
+        for (const size_t end = at + filled[i]; at < end; ++at) {
+            const size_t k = byRow[at];
+            PutVariant(sheet, r, static_cast<int32_t>(rect_.c1 + static_cast<int64_t>(k) / arrRows), all[k]);
+        }
+    }
+    // The range is larger than the array.
+    for (int32_t r = rect_.r1; r <= rect_.r2; ++r) {
+        const int32_t firstCol = r - rect_.r1 < rows ? static_cast<int32_t>(rect_.c1 + cols) : rect_.c1;
+        for (int32_t c = firstCol; c <= rect_.c2; ++c) {
+            sheet.putError(r, c, CellError::NA);
         }
     }
 }

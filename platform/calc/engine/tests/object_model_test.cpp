@@ -296,6 +296,19 @@ TEST_F(object_model_test, block_put_fills_from_the_first_cell_whatever_the_lower
     Var f1 = ValueOf(L"F1");
     EXPECT_EQ(f1.vt, VT_ERROR);
     EXPECT_EQ(static_cast<uint32_t>(f1.scode), 0x800A07FAU);
+    // Away from the corner: an empty element empties the value under it,
+    // and the rows and columns past the array get #N/A too.
+    for (const wchar_t* name : {L"C5", L"B6", L"D5", L"B7"}) {
+        SetValue(name, Bstr(L"before"));
+    }
+    Put(Range(L"B5", L"D7").get(), kValue, Block({{Bstr(L"p"), Var()}, {Var(), Bstr(L"q")}}));
+    EXPECT_EQ(Text(ValueOf(L"B5")), L"p");
+    EXPECT_EQ(ValueOf(L"C5").vt, VT_EMPTY);
+    EXPECT_EQ(ValueOf(L"B6").vt, VT_EMPTY);
+    EXPECT_EQ(Text(ValueOf(L"C6")), L"q");
+    for (const wchar_t* name : {L"D5", L"D6", L"B7", L"D7"}) {
+        EXPECT_EQ(ValueOf(name).vt, VT_ERROR) << name;
+    }
 }
 
 TEST_F(object_model_test, single_cell_values_keep_their_variant_types) {
