@@ -12,14 +12,28 @@ bool FitsLatin1(const std::u16string& s) {
 
 void Chars(Bytes& out, const char16_t* s, size_t n, bool compressed) {
     if (compressed) {
+        uint8_t* p = out.grow(n);
         for (size_t i = 0; i < n; ++i) {
-            out.u8(static_cast<uint8_t>(s[i]));
+            p[i] = static_cast<uint8_t>(s[i]);
         }
     } else {
+        uint8_t* p = out.grow(2 * n);
         for (size_t i = 0; i < n; ++i) {
-            out.u16(static_cast<uint16_t>(s[i]));
+            Bytes::Put16(p + 2 * i, static_cast<uint16_t>(s[i]));
         }
     }
+}
+
+// A cell record's header and its row, column and XF, the fields every cell
+// record opens with; returns where the rest of the body goes.
+uint8_t* CellHeader(Bytes& out, uint16_t id, uint16_t bodySize, uint16_t row, uint16_t col, uint16_t xf) {
+    uint8_t* p = out.grow(4 + static_cast<size_t>(bodySize));
+    Bytes::Put16(p, id);
+    Bytes::Put16(p + 2, bodySize);
+    Bytes::Put16(p + 4, row);
+    Bytes::Put16(p + 6, col);
+    Bytes::Put16(p + 8, xf);
+    return p + 10;
 }
 
 uint8_t AlignBits(HAlign a) {
@@ -182,49 +196,30 @@ void WriteStyleXf(Bytes& out, uint16_t font, bool normal) {
 }
 
 void WriteLabelSst(Bytes& out, uint16_t row, uint16_t col, uint16_t xf, uint32_t sstIndex) {
-    size_t b = out.begin(rec::kLabelsst);
-    out.u16(row);
-    out.u16(col);
-    out.u16(xf);
-    out.u32(sstIndex);
-    out.end(b);
+    Bytes::Put32(CellHeader(out, rec::kLabelsst, 10, row, col, xf), sstIndex);
 }
 
 void WriteNumber(Bytes& out, uint16_t row, uint16_t col, uint16_t xf, double value) {
     uint32_t rk;
     if (EncodeRk(value, &rk)) {
-        size_t b = out.begin(rec::kRk);
-        out.u16(row);
-        out.u16(col);
-        out.u16(xf);
-        out.u32(rk);
-        out.end(b);
+        Bytes::Put32(CellHeader(out, rec::kRk, 10, row, col, xf), rk);
         return;
     }
-    size_t b = out.begin(rec::kNumber);
-    out.u16(row);
-    out.u16(col);
-    out.u16(xf);
-    out.f64(value);
-    out.end(b);
+    uint64_t bits;
+    std::memcpy(&bits, &value, 8);
+    uint8_t* p = CellHeader(out, rec::kNumber, 14, row, col, xf);
+    Bytes::Put32(p, static_cast<uint32_t>(bits));
+    Bytes::Put32(p + 4, static_cast<uint32_t>(bits >> 32));
 }
 
 void WriteBoolErr(Bytes& out, uint16_t row, uint16_t col, uint16_t xf, uint8_t value, bool isError) {
-    size_t b = out.begin(rec::kBoolerr);
-    out.u16(row);
-    out.u16(col);
-    out.u16(xf);
-    out.u8(value);
-    out.u8(isError ? 1 : 0);
-    out.end(b);
+    uint8_t* p = CellHeader(out, rec::kBoolerr, 8, row, col, xf);
+    p[0] = value;
+    p[1] = isError ? 1 : 0;
 }
 
 void WriteBlank(Bytes& out, uint16_t row, uint16_t col, uint16_t xf) {
-    size_t b = out.begin(rec::kBlank);
-    out.u16(row);
-    out.u16(col);
-    out.u16(xf);
-    out.end(b);
+    CellHeader(out, rec::kBlank, 6, row, col, xf);
 }
 
 void WriteColInfo(Bytes& out, uint16_t first, uint16_t last, uint16_t width256, bool hidden) {
@@ -276,20 +271,68 @@ uint8_t ErrorCode(double code) {
     return 0x2A;
 }
 
-uint32_t SharedStrings::intern(const std::wstring& s) {
-    ++refs_;
-    auto it = index_.find(s);
-    if (it != index_.end()) {
-        return it->second;
+namespace {
+
+// Eight bytes (two characters) a step: texts are hashed once per cell.
+uint32_t HashText(std::wstring_view s) {
+    constexpr uint64_t kMul = 0x9E3779B97F4A7C15ULL;
+    uint64_t h = s.size() * kMul;
+    const char* p = reinterpret_cast<const char*>(s.data());
+    size_t n = s.size() * sizeof(wchar_t);
+    for (; n >= 8; p += 8, n -= 8) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        h = (h ^ w) * kMul;
+        h ^= h >> 29;
     }
-    auto id = static_cast<uint32_t>(order_.size());
-    auto ins = index_.emplace(s, id).first;
-    order_.push_back(&ins->first);
-    return id;
+    if (n > 0) {
+        uint64_t w = 0;
+        std::memcpy(&w, p, n);
+        h = (h ^ w) * kMul;
+        h ^= h >> 29;
+    }
+    h *= kMul;
+    return static_cast<uint32_t>(h >> 32);
+}
+
+}  // namespace
+
+uint32_t SharedStrings::intern(std::wstring_view s) {
+    ++refs_;
+    if ((strings_.size() + 1) * 2 > slots_.size()) {
+        rehash(std::max<size_t>(64, slots_.size() * 2));
+    }
+    const uint32_t hash = HashText(s);
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        const uint32_t slot = slots_[i];
+        if (slot == 0) {
+            const auto id = static_cast<uint32_t>(strings_.size());
+            strings_.emplace_back(s);
+            hashes_.push_back(hash);
+            slots_[i] = id + 1;
+            return id;
+        }
+        if (hashes_[slot - 1] == hash && strings_[slot - 1] == s) {
+            return slot - 1;
+        }
+    }
+}
+
+void SharedStrings::rehash(size_t slots) {
+    slots_.assign(slots, 0);
+    const size_t mask = slots - 1;
+    for (size_t id = 0; id < strings_.size(); ++id) {
+        size_t i = hashes_[id] & mask;
+        while (slots_[i] != 0) {
+            i = (i + 1) & mask;
+        }
+        slots_[i] = static_cast<uint32_t>(id + 1);
+    }
 }
 
 void SharedStrings::write(Bytes& out, size_t streamOffset) const {
-    const size_t unique = order_.size();
+    const size_t unique = strings_.size();
     const size_t perBucket = std::max<size_t>(8, (unique + 127) / 128);
     struct Bucket {
         uint32_t streamPos;
@@ -308,7 +351,7 @@ void SharedStrings::write(Bytes& out, size_t streamOffset) const {
         recordStart = body - 4;
     };
     for (size_t i = 0; i < unique; ++i) {
-        std::u16string s = ToUtf16(*order_[i]);
+        std::u16string s = ToUtf16(strings_[i]);
         bool compressed = FitsLatin1(s);
         size_t charSize = compressed ? 1 : 2;
         // The header and the first character never part.

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/calc/io/SheetView.h"
@@ -33,41 +32,47 @@ public:
     std::vector<uint8_t>& data() { return buf_; }
     const std::vector<uint8_t>& data() const { return buf_; }
     size_t size() const { return buf_.size(); }
+    // Room for n more bytes at the end, to be filled by the caller: a record of
+    // fixed size is then laid out with one size check rather than one per field.
+    uint8_t* grow(size_t n) {
+        const size_t at = buf_.size();
+        buf_.resize(at + n);
+        return buf_.data() + at;
+    }
     void u8(uint8_t v) { buf_.push_back(v); }
-    void u16(uint16_t v) {
-        uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
-        raw(b, 2);
-    }
-    void u32(uint32_t v) {
-        uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-                        static_cast<uint8_t>(v >> 24)};
-        raw(b, 4);
-    }
+    void u16(uint16_t v) { Put16(grow(2), v); }
+    void u32(uint32_t v) { Put32(grow(4), v); }
     void f64(double v) {
         uint64_t bits;
         std::memcpy(&bits, &v, 8);
-        u32(static_cast<uint32_t>(bits));
-        u32(static_cast<uint32_t>(bits >> 32));
+        uint8_t* p = grow(8);
+        Put32(p, static_cast<uint32_t>(bits));
+        Put32(p + 4, static_cast<uint32_t>(bits >> 32));
     }
     void raw(const void* p, size_t n) {
-        const auto* b = static_cast<const uint8_t*>(p);
-        buf_.insert(buf_.end(), b, b + n);
+        if (n > 0) {
+            std::memcpy(grow(n), p, n);
+        }
     }
     // Record header with a length patched by end().
     size_t begin(uint16_t id) {
-        u16(id);
-        u16(0);
+        Put32(grow(4), id);
         return buf_.size();
     }
     void end(size_t bodyStart) {
-        size_t len = buf_.size() - bodyStart;
-        buf_[bodyStart - 2] = static_cast<uint8_t>(len);
-        buf_[bodyStart - 1] = static_cast<uint8_t>(len >> 8);
+        Put16(buf_.data() + bodyStart - 2, static_cast<uint16_t>(buf_.size() - bodyStart));
     }
-    void patchU32(size_t at, uint32_t v) {
-        for (int k = 0; k < 4; ++k) {
-            buf_[at + k] = static_cast<uint8_t>(v >> (8 * k));
-        }
+    void patchU32(size_t at, uint32_t v) { Put32(buf_.data() + at, v); }
+
+    static void Put16(uint8_t* p, uint16_t v) {
+        p[0] = static_cast<uint8_t>(v);
+        p[1] = static_cast<uint8_t>(v >> 8);
+    }
+    static void Put32(uint8_t* p, uint32_t v) {
+        p[0] = static_cast<uint8_t>(v);
+        p[1] = static_cast<uint8_t>(v >> 8);
+        p[2] = static_cast<uint8_t>(v >> 16);
+        p[3] = static_cast<uint8_t>(v >> 24);
     }
 
 private:
@@ -110,16 +115,22 @@ uint8_t ErrorCode(double code);
 // The shared string table, deduplicated, in first-use order.
 class SharedStrings {
 public:
-    uint32_t intern(const std::wstring& s);
-    size_t unique() const { return order_.size(); }
+    uint32_t intern(std::wstring_view s);
+    size_t unique() const { return strings_.size(); }
     uint32_t references() const { return refs_; }
     // Appends SST (+ CONTINUE) and EXTSST. `streamOffset` is the Workbook stream
     // position of out's first byte, for EXTSST's absolute offsets.
     void write(Bytes& out, size_t streamOffset) const;
 
 private:
-    std::unordered_map<std::wstring, uint32_t> index_;
-    std::vector<const std::wstring*> order_;
+    void rehash(size_t slots);
+
+    std::vector<std::wstring> strings_;  // in first-use order
+    std::vector<uint32_t> hashes_;       // of each string
+    // Open addressing over the strings: index + 1, 0 for a free slot. Every
+    // cell's text is looked up here, so a probe compares a stored hash before
+    // any characters.
+    std::vector<uint32_t> slots_;
     uint32_t refs_ = 0;
 };
 

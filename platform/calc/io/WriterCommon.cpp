@@ -79,8 +79,13 @@ bool CheckSheets(const std::vector<const SheetView*>& sheets, std::string* error
 
 bool CheckExtent(const SheetView& sheet, int32_t maxRows, int32_t maxCols, const char* kind,
                  std::string* error) {
-    int32_t rows = sheet.lastRow() + 1;
-    int32_t cols = sheet.lastCol() + 1;
+    return CheckUsedRange(sheet, sheet.lastRow(), sheet.lastCol(), maxRows, maxCols, kind, error);
+}
+
+bool CheckUsedRange(const SheetView& sheet, int32_t lastRow, int32_t lastCol, int32_t maxRows,
+                    int32_t maxCols, const char* kind, std::string* error) {
+    int32_t rows = lastRow + 1;
+    int32_t cols = lastCol + 1;
     std::string name = Utf8(sheet.name());
     if (rows > maxRows) {
         *error = "The sheet \"" + name + "\" uses " + Thousands(static_cast<uint64_t>(rows)) + " rows, but " +

@@ -24,5 +24,9 @@ bool CheckSheets(const std::vector<const SheetView*>& sheets, std::string* error
 // Used range within maxRows x maxCols; `kind` names the file type in the message.
 bool CheckExtent(const SheetView& sheet, int32_t maxRows, int32_t maxCols, const char* kind,
                  std::string* error);
+// The same for the extent (lastRow, lastCol) already read from the sheet, which
+// a writer that needs it again reads once.
+bool CheckUsedRange(const SheetView& sheet, int32_t lastRow, int32_t lastCol, int32_t maxRows,
+                    int32_t maxCols, const char* kind, std::string* error);
 
 }  // namespace calc::io::detail

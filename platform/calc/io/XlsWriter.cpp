@@ -5,6 +5,7 @@
 #include <cwctype>
 #include <map>
 #include <tuple>
+#include <utility>
 
 #include "platform/calc/io/AtomicFile.h"
 #include "platform/calc/io/Biff8.h"
@@ -232,12 +233,13 @@ public:
                  const std::vector<double>& pointsOf, biff::SharedStrings& sst)
         : view_(view), xfOf_(xfOf), pointsOf_(pointsOf), sst_(sst) {}
 
-    bool build(Bytes& out, bool activeSheet, std::string* error) {
+    // `lastRow` and `lastCol`: the sheet's extent, as checked.
+    bool build(Bytes& out, int32_t lastRow, int32_t lastCol, bool activeSheet, std::string* error) {
         // Room for a dense used range (about 12 bytes a cell) so the buffer is not
         // copied as it grows; pages never written cost nothing.
         constexpr uint64_t kBytesPerCell = 12, kMaxReserve = uint64_t{64} << 20;
-        uint64_t range = static_cast<uint64_t>(std::max(view_.lastRow() + 1, 0)) *
-                         static_cast<uint64_t>(std::max(view_.lastCol() + 1, 0));
+        uint64_t range =
+            static_cast<uint64_t>(std::max(lastRow + 1, 0)) * static_cast<uint64_t>(std::max(lastCol + 1, 0));
         out.data().reserve(static_cast<size_t>(std::min(range * kBytesPerCell + 4096, kMaxReserve)));
         biff::WriteBof(out, 0x0010);
         size_t b = out.begin(biff::rec::kDefcolwidth);
@@ -468,12 +470,16 @@ WriteResult WriteXls(const std::vector<const SheetView*>& sheets, const std::str
         result.error = error;
         return result;
     }
+    // Finding a sheet's extent may scan its rows: it is read once.
+    std::vector<std::pair<int32_t, int32_t>> extents;
     for (const SheetView* sheet : sheets) {
-        if (!detail::CheckExtent(*sheet, biff::kMaxRows, biff::kMaxCols, "an Excel 97-2003 workbook (.xls)",
-                                 &error)) {
+        const int32_t lastRow = sheet->lastRow(), lastCol = sheet->lastCol();
+        if (!detail::CheckUsedRange(*sheet, lastRow, lastCol, biff::kMaxRows, biff::kMaxCols,
+                                    "an Excel 97-2003 workbook (.xls)", &error)) {
             result.error = error;
             return result;
         }
+        extents.emplace_back(lastRow, lastCol);
     }
 
     StyleTable styles;
@@ -493,7 +499,7 @@ WriteResult WriteXls(const std::vector<const SheetView*>& sheets, const std::str
             pointsOf[i] = viewStyles[i].font.size;
         }
         SheetBuilder builder(view, xfOf, pointsOf, sst);
-        if (!builder.build(bodies[s], s == 0, &error)) {
+        if (!builder.build(bodies[s], extents[s].first, extents[s].second, s == 0, &error)) {
             result.error = error;
             return result;
         }
