@@ -663,7 +663,11 @@ void WorksheetObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& 
                 throw StatusError{DISP_E_PARAMNOTFOUND, 0};
             }
             Rect rect = *RectOf(*args.at(0), 0);
-            if (!args.missing(1)) {
+            // A single cell is often named by one string passed twice.
+            const VARIANT& first = Deref(*args.at(0));
+            const bool twice = !args.missing(1) && first.vt == VT_BSTR && Deref(*args.at(1)).vt == VT_BSTR &&
+                               Deref(*args.at(1)).bstrVal == first.bstrVal;
+            if (!args.missing(1) && !twice) {
                 Rect second = *RectOf(*args.at(1), 1);
                 rect = Rect{std::min(rect.r1, second.r1), std::min(rect.c1, second.c1),
                             std::max(rect.r2, second.r2), std::max(rect.c2, second.c2)};
@@ -1000,10 +1004,17 @@ void RangeObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& resu
             if (kind == Kind::Put) {
                 std::wstring storage;
                 std::wstring_view format = Args::TextView(args.value(), storage);
-                if (auto problem = FormatCodeProblem(format)) {
-                    std::wstring shown(format.substr(0, 40));
-                    throw AppError{L"NumberFormat: the format \"" + shown +
-                                   (format.size() > 40 ? L"..." : L"") + L"\" " + *problem + L"."};
+                // Cells are formatted one by one with the same few codes: the
+                // last ones found usable are not checked again.
+                static thread_local std::array<std::wstring, 4> usable;
+                static thread_local size_t nextUsable = 0;
+                if (std::find(usable.begin(), usable.end(), format) == usable.end()) {
+                    if (auto problem = FormatCodeProblem(format)) {
+                        std::wstring shown(format.substr(0, 40));
+                        throw AppError{L"NumberFormat: the format \"" + shown +
+                                       (format.size() > 40 ? L"..." : L"") + L"\" " + *problem + L"."};
+                    }
+                    usable[nextUsable++ % usable.size()] = format;
                 }
                 sheet.setNumberFormat(rect_, format.empty() ? std::wstring_view(L"General") : format);
             } else {

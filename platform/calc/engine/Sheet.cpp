@@ -360,17 +360,20 @@ void Sheet::recountColumns() {
     }
 }
 
-void Sheet::trimRow(size_t index) {
+void Sheet::trimRow(size_t index, int32_t first, int32_t last) {
     Row& row = rowAt(index);
     const auto r = static_cast<int32_t>(index);
     // An empty cell goes when its position reads the same without it.
-    std::erase_if(row, [&](const Cell& c) {
+    const auto from = firstAtOrAfter(row, first);
+    const auto to = last >= kMaxCols - 1 ? row.end() : firstAtOrAfter(row, last + 1);
+    const auto kept = std::remove_if(from, to, [&](const Cell& c) {
         if (c.kind == io::CellKind::Empty && c.style == styleBeyond(r, c.col)) {
             uncount(c);
             return true;
         }
         return false;
     });
+    row.erase(kept, to);
     if (row.empty()) {
         Row().swap(row);  // give the memory back
     }

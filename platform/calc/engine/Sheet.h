@@ -240,8 +240,9 @@ private:
     }
     template <typename Fn>
     void restyle(const Rect& r, Fn&& newStyle);  // newStyle(uint32_t old) -> uint32_t
-    // Drops the empty cells of a row that read the same without being stored.
-    void trimRow(size_t row);
+    // Drops the empty cells of a row, from column first to last, that read
+    // the same without being stored.
+    void trimRow(size_t row, int32_t first = 0, int32_t last = kMaxCols - 1);
     void uncount(const Cell& c) { --colCells_[c.col]; }
     void uncount(Row::const_iterator first, Row::const_iterator last) {
         for (; first != last; ++first) {
@@ -355,7 +356,7 @@ void Sheet::restyle(const Rect& r, Fn&& newStyle) {
             c.style = changed(c.style);
         }
         if (!swallowsBlock) {
-            trimRow(static_cast<size_t>(row));
+            trimRow(static_cast<size_t>(row), clip.c1, clip.c2);
         }
     }
     if (swallowsBlock) {
