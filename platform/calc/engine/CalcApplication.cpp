@@ -880,28 +880,32 @@ void RangeObject::PutArray(SAFEARRAY* psa) {
     // columns, so its non-empty elements are first listed row by row, in
     // one pass down its columns: stepping along a row of the array would
     // cross to another page at every element, and most of its elements are
-    // empty.
+    // empty. The list holds a shallow copy of each, so that storing them
+    // reads it in order; the array keeps owning what they point to.
+    struct Pending {
+        VARIANT value;
+        int32_t col;
+    };
     std::vector<size_t> next(filled.size() + 1, 0);
     for (size_t i = 0; i < filled.size(); ++i) {
         next[i + 1] = next[i] + filled[i];
     }
-    std::vector<size_t> byRow(next.back());
-    untouched.forWrittenRuns(sizeof(VARIANT), static_cast<size_t>(arrRows * arrCols),
-                             [&](size_t first, size_t last) {
-                                 for (size_t k = first; k < last; ++k) {
-                                     const auto i = static_cast<size_t>(static_cast<int64_t>(k) % arrRows);
-                                     if (static_cast<int64_t>(i) < rows &&
-                                         static_cast<int64_t>(k) / arrRows < cols && all[k].vt != VT_EMPTY) {
-                                         byRow[next[i]++] = k;
-                                     }
-                                 }
-                             });
+    std::vector<Pending> byRow(next.back());
+    untouched.forWrittenRuns(
+        sizeof(VARIANT), static_cast<size_t>(arrRows * arrCols), [&](size_t first, size_t last) {
+            for (size_t k = first; k < last; ++k) {
+                const auto i = static_cast<size_t>(static_cast<int64_t>(k) % arrRows);
+                const int64_t j = static_cast<int64_t>(k) / arrRows;
+                if (static_cast<int64_t>(i) < rows && j < cols && all[k].vt != VT_EMPTY) {
+                    byRow[next[i]++] = Pending{all[k], static_cast<int32_t>(rect_.c1 + j)};
+                }
+            }
+        });
     size_t at = 0;
     for (size_t i = 0; i < filled.size(); ++i) {
         const auto r = static_cast<int32_t>(rect_.r1 + static_cast<int64_t>(i));
         for (const size_t end = at + filled[i]; at < end; ++at) {
-            const size_t k = byRow[at];
-            PutVariant(sheet, r, static_cast<int32_t>(rect_.c1 + static_cast<int64_t>(k) / arrRows), all[k]);
+            PutVariant(sheet, r, byRow[at].col, byRow[at].value);
         }
     }
     // The range is larger than the array.
