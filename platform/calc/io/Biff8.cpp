@@ -26,8 +26,7 @@ void Chars(Bytes& out, const char16_t* s, size_t n, bool compressed) {
 
 // A cell record's header and its row, column and XF, the fields every cell
 // record opens with; returns where the rest of the body goes.
-uint8_t* CellHeader(Bytes& out, uint16_t id, uint16_t bodySize, uint16_t row, uint16_t col, uint16_t xf) {
-    uint8_t* p = out.grow(4 + static_cast<size_t>(bodySize));
+uint8_t* CellHeader(uint8_t* p, uint16_t id, uint16_t bodySize, uint16_t row, uint16_t col, uint16_t xf) {
     Bytes::Put16(p, id);
     Bytes::Put16(p + 2, bodySize);
     Bytes::Put16(p + 4, row);
@@ -195,31 +194,55 @@ void WriteStyleXf(Bytes& out, uint16_t font, bool normal) {
     WriteXf(out, font, 0, 0xFFF5, kVerticalBottom, normal ? 0x00 : 0xF4);
 }
 
-void WriteLabelSst(Bytes& out, uint16_t row, uint16_t col, uint16_t xf, uint32_t sstIndex) {
-    Bytes::Put32(CellHeader(out, rec::kLabelsst, 10, row, col, xf), sstIndex);
+size_t PutLabelSst(uint8_t* p, uint16_t row, uint16_t col, uint16_t xf, uint32_t sstIndex) {
+    Bytes::Put32(CellHeader(p, rec::kLabelsst, 10, row, col, xf), sstIndex);
+    return 14;
 }
 
-void WriteNumber(Bytes& out, uint16_t row, uint16_t col, uint16_t xf, double value) {
+size_t PutNumber(uint8_t* p, uint16_t row, uint16_t col, uint16_t xf, double value) {
     uint32_t rk;
     if (EncodeRk(value, &rk)) {
-        Bytes::Put32(CellHeader(out, rec::kRk, 10, row, col, xf), rk);
-        return;
+        Bytes::Put32(CellHeader(p, rec::kRk, 10, row, col, xf), rk);
+        return 14;
     }
     uint64_t bits;
     std::memcpy(&bits, &value, 8);
-    uint8_t* p = CellHeader(out, rec::kNumber, 14, row, col, xf);
-    Bytes::Put32(p, static_cast<uint32_t>(bits));
-    Bytes::Put32(p + 4, static_cast<uint32_t>(bits >> 32));
+    uint8_t* body = CellHeader(p, rec::kNumber, 14, row, col, xf);
+    Bytes::Put32(body, static_cast<uint32_t>(bits));
+    Bytes::Put32(body + 4, static_cast<uint32_t>(bits >> 32));
+    return 18;
+}
+
+size_t PutBoolErr(uint8_t* p, uint16_t row, uint16_t col, uint16_t xf, uint8_t value, bool isError) {
+    uint8_t* body = CellHeader(p, rec::kBoolerr, 8, row, col, xf);
+    body[0] = value;
+    body[1] = isError ? 1 : 0;
+    return 12;
+}
+
+size_t PutBlank(uint8_t* p, uint16_t row, uint16_t col, uint16_t xf) {
+    CellHeader(p, rec::kBlank, 6, row, col, xf);
+    return 10;
+}
+
+void WriteLabelSst(Bytes& out, uint16_t row, uint16_t col, uint16_t xf, uint32_t sstIndex) {
+    uint8_t rec[kMaxCellRecord];
+    out.raw(rec, PutLabelSst(rec, row, col, xf, sstIndex));
+}
+
+void WriteNumber(Bytes& out, uint16_t row, uint16_t col, uint16_t xf, double value) {
+    uint8_t rec[kMaxCellRecord];
+    out.raw(rec, PutNumber(rec, row, col, xf, value));
 }
 
 void WriteBoolErr(Bytes& out, uint16_t row, uint16_t col, uint16_t xf, uint8_t value, bool isError) {
-    uint8_t* p = CellHeader(out, rec::kBoolerr, 8, row, col, xf);
-    p[0] = value;
-    p[1] = isError ? 1 : 0;
+    uint8_t rec[kMaxCellRecord];
+    out.raw(rec, PutBoolErr(rec, row, col, xf, value, isError));
 }
 
 void WriteBlank(Bytes& out, uint16_t row, uint16_t col, uint16_t xf) {
-    CellHeader(out, rec::kBlank, 6, row, col, xf);
+    uint8_t rec[kMaxCellRecord];
+    out.raw(rec, PutBlank(rec, row, col, xf));
 }
 
 void WriteColInfo(Bytes& out, uint16_t first, uint16_t last, uint16_t width256, bool hidden) {

@@ -50,9 +50,8 @@ public:
         Put32(p + 4, static_cast<uint32_t>(bits >> 32));
     }
     void raw(const void* p, size_t n) {
-        if (n > 0) {
-            std::memcpy(grow(n), p, n);
-        }
+        const auto* b = static_cast<const uint8_t*>(p);
+        buf_.insert(buf_.end(), b, b + n);
     }
     // Record header with a length patched by end().
     size_t begin(uint16_t id) {
@@ -95,6 +94,14 @@ void WriteCellXf(Bytes& out, uint16_t font, uint16_t format, HAlign align);
 // The default cell XF (15): Normal style throughout, nothing of its own.
 void WriteDefaultCellXf(Bytes& out);
 void WriteStyleXf(Bytes& out, uint16_t font, bool normal);
+// Cell records laid out at `p`, which has room for kMaxCellRecord bytes; each
+// returns the record's size. The Write forms below append the same bytes.
+inline constexpr size_t kMaxCellRecord = 18;
+size_t PutLabelSst(uint8_t* p, uint16_t row, uint16_t col, uint16_t xf, uint32_t sstIndex);
+size_t PutNumber(uint8_t* p, uint16_t row, uint16_t col, uint16_t xf, double value);
+size_t PutBoolErr(uint8_t* p, uint16_t row, uint16_t col, uint16_t xf, uint8_t value, bool isError);
+size_t PutBlank(uint8_t* p, uint16_t row, uint16_t col, uint16_t xf);
+
 void WriteLabelSst(Bytes& out, uint16_t row, uint16_t col, uint16_t xf, uint32_t sstIndex);
 // NUMBER, or RK when the value has an exact RK form.
 void WriteNumber(Bytes& out, uint16_t row, uint16_t col, uint16_t xf, double value);
@@ -116,6 +123,11 @@ uint8_t ErrorCode(double code);
 class SharedStrings {
 public:
     uint32_t intern(std::wstring_view s);
+    // Counts one more use of a string interned before, by its index.
+    uint32_t reuse(uint32_t index) {
+        ++refs_;
+        return index;
+    }
     size_t unique() const { return strings_.size(); }
     uint32_t references() const { return refs_; }
     // Appends SST (+ CONTINUE) and EXTSST. `streamOffset` is the Workbook stream

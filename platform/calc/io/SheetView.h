@@ -45,9 +45,11 @@ struct CellRef {
     int32_t row = 0;  // zero-based
     int32_t col = 0;  // zero-based
     CellKind kind = CellKind::Empty;
-    double number = 0.0;                 // Number, Boolean (0/1), Error (code)
-    const std::wstring* text = nullptr;  // Text only; valid during the callback
-    uint32_t style = 0;                  // index into SheetView::styles()
+    double number = 0.0;  // Number, Boolean (0/1), Error (code)
+    // Text only. Stays valid, at the same address, for the whole visit, and an
+    // address stands for one text: writers remember a text by its address.
+    const std::wstring* text = nullptr;
+    uint32_t style = 0;  // index into SheetView::styles()
 };
 
 class SheetView {

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cwctype>
 #include <map>
 #include <tuple>
@@ -220,6 +221,60 @@ uint16_t RowHeightTwips(double maxPoints) {
     return static_cast<uint16_t>(std::min(px * 15.0, 8180.0));  // 1 px = 15 twips at 96 DPI
 }
 
+// The shared-string index of each text a sheet has handed over, by the text's
+// address: a sheet keeps each text once, so a repeated text costs one probe
+// and its characters are not read again.
+class TextIndexByAddress {
+public:
+    // False when the address is new.
+    bool find(const std::wstring* text, uint32_t* index) const {
+        if (slots_.empty()) {
+            return false;
+        }
+        for (size_t i = slotOf(text);; i = (i + 1) & (slots_.size() - 1)) {
+            if (slots_[i].text == text) {
+                *index = slots_[i].index;
+                return true;
+            }
+            if (!slots_[i].text) {
+                return false;
+            }
+        }
+    }
+    void add(const std::wstring* text, uint32_t index) {
+        if ((used_ + 1) * 2 > slots_.size()) {
+            std::vector<Slot> old = std::move(slots_);
+            slots_.assign(std::max<size_t>(1024, old.size() * 2), Slot{});
+            for (const Slot& s : old) {
+                if (s.text) {
+                    place(s);
+                }
+            }
+        }
+        place(Slot{text, index});
+        ++used_;
+    }
+
+private:
+    struct Slot {
+        const std::wstring* text = nullptr;
+        uint32_t index = 0;
+    };
+    size_t slotOf(const std::wstring* text) const {
+        const auto bits = reinterpret_cast<uintptr_t>(text);
+        return static_cast<size_t>((bits * 0x9E3779B97F4A7C15ULL) >> 32) & (slots_.size() - 1);
+    }
+    void place(const Slot& s) {
+        size_t i = slotOf(s.text);
+        while (slots_[i].text) {
+            i = (i + 1) & (slots_.size() - 1);
+        }
+        slots_[i] = s;
+    }
+    std::vector<Slot> slots_;
+    size_t used_ = 0;
+};
+
 struct RowInfo {
     uint16_t row;
     uint16_t firstCol;
@@ -344,35 +399,48 @@ private:
         minCol_ = std::min(minCol_, cell.col);
         maxCol_ = std::max(maxCol_, cell.col);
 
+        if (cells_.size() - staged_ < biff::kMaxCellRecord) {
+            cells_.resize(std::max<size_t>(4096, 2 * cells_.size()));
+        }
+        uint8_t* at = cells_.data() + staged_;
         switch (cell.kind) {
             case CellKind::Text: {
-                static const std::wstring kEmpty;
-                const std::wstring& text = cell.text ? *cell.text : kEmpty;
-                if (text.size() > biff::kMaxTextLength / 2 &&
-                    biff::ToUtf16(text).size() > biff::kMaxTextLength) {
-                    *error = "Cell " + CellName(cell.row, cell.col) + " of the sheet \"" +
-                             Utf8(view_.name()) + "\" holds " + Thousands(text.size()) +
-                             " characters; a cell holds at most 32,767, so nothing was saved.";
-                    return false;
+                uint32_t index = 0;
+                if (cell.text && texts_.find(cell.text, &index)) {
+                    index = sst_.reuse(index);
+                } else {
+                    static const std::wstring kEmpty;
+                    const std::wstring& text = cell.text ? *cell.text : kEmpty;
+                    if (text.size() > biff::kMaxTextLength / 2 &&
+                        biff::ToUtf16(text).size() > biff::kMaxTextLength) {
+                        *error = "Cell " + CellName(cell.row, cell.col) + " of the sheet \"" +
+                                 Utf8(view_.name()) + "\" holds " + Thousands(text.size()) +
+                                 " characters; a cell holds at most 32,767, so nothing was saved.";
+                        return false;
+                    }
+                    index = sst_.intern(text);
+                    if (cell.text) {
+                        texts_.add(cell.text, index);
+                    }
                 }
-                biff::WriteLabelSst(cells_, row, col, xf, sst_.intern(text));
+                staged_ += biff::PutLabelSst(at, row, col, xf, index);
                 break;
             }
             case CellKind::Number:
                 if (std::isfinite(cell.number)) {
-                    biff::WriteNumber(cells_, row, col, xf, cell.number);
+                    staged_ += biff::PutNumber(at, row, col, xf, cell.number);
                 } else {
-                    biff::WriteBoolErr(cells_, row, col, xf, 0x24, true);  // #NUM!
+                    staged_ += biff::PutBoolErr(at, row, col, xf, 0x24, true);  // #NUM!
                 }
                 break;
             case CellKind::Boolean:
-                biff::WriteBoolErr(cells_, row, col, xf, cell.number != 0 ? 1 : 0, false);
+                staged_ += biff::PutBoolErr(at, row, col, xf, cell.number != 0 ? 1 : 0, false);
                 break;
             case CellKind::Error:
-                biff::WriteBoolErr(cells_, row, col, xf, biff::ErrorCode(cell.number), true);
+                staged_ += biff::PutBoolErr(at, row, col, xf, biff::ErrorCode(cell.number), true);
                 break;
             case CellKind::Empty:
-                biff::WriteBlank(cells_, row, col, xf);
+                staged_ += biff::PutBlank(at, row, col, xf);
                 break;
         }
         return true;
@@ -380,26 +448,30 @@ private:
 
     void flushBlock(Bytes& out) {
         for (const RowInfo& ri : rows_) {
-            size_t b = out.begin(biff::rec::kRow);
-            out.u16(ri.row);
-            out.u16(ri.firstCol);
-            out.u16(static_cast<uint16_t>(ri.lastCol + 1));
-            out.u16(RowHeightTwips(ri.maxPoints));
-            out.u16(0);
-            out.u16(0);
-            out.u32(0x000F0100);  // default XF 15, reserved bit set
-            out.end(b);
+            uint8_t rec[20];
+            Bytes::Put16(rec, biff::rec::kRow);
+            Bytes::Put16(rec + 2, 16);
+            Bytes::Put16(rec + 4, ri.row);
+            Bytes::Put16(rec + 6, ri.firstCol);
+            Bytes::Put16(rec + 8, static_cast<uint16_t>(ri.lastCol + 1));
+            Bytes::Put16(rec + 10, RowHeightTwips(ri.maxPoints));
+            Bytes::Put32(rec + 12, 0);
+            Bytes::Put32(rec + 16, 0x000F0100);  // default XF 15, reserved bit set
+            out.raw(rec, sizeof rec);
         }
         rows_.clear();
-        out.raw(cells_.data().data(), cells_.size());
-        cells_.data().clear();
+        out.raw(cells_.data(), staged_);
+        staged_ = 0;
     }
 
     const SheetView& view_;
     const std::vector<uint16_t>& xfOf_;
     const std::vector<double>& pointsOf_;
     biff::SharedStrings& sst_;
-    Bytes cells_;
+    TextIndexByAddress texts_;
+    // The cell records of the current block of rows, which follow its ROW records.
+    std::vector<uint8_t> cells_;
+    size_t staged_ = 0;
     std::vector<RowInfo> rows_;
     int32_t block_ = -1;
     int32_t minRow_ = INT32_MAX, maxRow_ = -1, minCol_ = INT32_MAX, maxCol_ = -1;

@@ -98,11 +98,48 @@ private:
     int32_t forcedRow_ = -1, forcedCol_ = -1;
 };
 
+// One row per entry of `uses`, whose text is pool[uses[i]]: cells that show one
+// text share its address, as a sheet keeping each text once hands them over.
+class PooledSheet : public SheetView {
+public:
+    PooledSheet(std::wstring name, std::vector<std::wstring> pool, std::vector<size_t> uses)
+        : name_(std::move(name)), pool_(std::move(pool)), uses_(std::move(uses)) {
+        styles_.emplace_back();
+    }
+    std::wstring name() const override { return name_; }
+    const std::vector<CellStyle>& styles() const override { return styles_; }
+    int32_t lastRow() const override { return static_cast<int32_t>(uses_.size()) - 1; }
+    int32_t lastCol() const override { return uses_.empty() ? -1 : 0; }
+    void forEachCell(const std::function<void(const CellRef&)>& visit) const override {
+        for (size_t r = 0; r < uses_.size(); ++r) {
+            CellRef ref;
+            ref.row = static_cast<int32_t>(r);
+            ref.kind = CellKind::Text;
+            ref.text = &pool_[uses_[r]];
+            visit(ref);
+        }
+    }
+    double columnWidth(int32_t) const override { return defaultColumnWidth(); }
+    bool hasColumnWidth(int32_t) const override { return false; }
+    int32_t activeRow() const override { return 0; }
+    int32_t activeCol() const override { return 0; }
+
+private:
+    std::wstring name_;
+    std::vector<std::wstring> pool_;
+    std::vector<size_t> uses_;
+    std::vector<CellStyle> styles_;
+};
+
 // A large generated sheet: `rows` x `cols` of mixed text, numbers and dates,
-// produced on the fly so the test holds no per-cell storage.
+// produced on the fly so the test holds no per-cell storage (its few texts are
+// pooled, as a view keeps them).
 class GeneratedSheet : public SheetView {
 public:
     GeneratedSheet(int32_t rows, int32_t cols) : rows_(rows), cols_(cols) {
+        for (int32_t k = 0; k < kTexts; ++k) {
+            texts_.push_back(L"Item " + std::to_wstring(k));
+        }
         styles_.emplace_back();
         CellStyle date;
         date.numberFormat = L"m/d/yyyy";
@@ -117,7 +154,6 @@ public:
     int32_t lastRow() const override { return rows_ - 1; }
     int32_t lastCol() const override { return cols_ - 1; }
     void forEachCell(const std::function<void(const CellRef&)>& visit) const override {
-        std::wstring text;
         for (int32_t r = 0; r < rows_; ++r) {
             for (int32_t c = 0; c < cols_; ++c) {
                 CellRef ref;
@@ -125,9 +161,8 @@ public:
                 ref.col = c;
                 switch (c % 4) {
                     case 0:
-                        text = L"Item " + std::to_wstring(r % 5000);
                         ref.kind = CellKind::Text;
-                        ref.text = &text;
+                        ref.text = &texts_[static_cast<size_t>(r % kTexts)];
                         break;
                     case 1:
                         ref.kind = CellKind::Number;
@@ -154,7 +189,9 @@ public:
     int32_t activeCol() const override { return 0; }
 
 private:
+    static constexpr int32_t kTexts = 5000;
     int32_t rows_, cols_;
+    std::vector<std::wstring> texts_;
     std::vector<CellStyle> styles_;
 };
 

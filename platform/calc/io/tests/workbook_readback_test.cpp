@@ -313,6 +313,52 @@ TEST_F(WorkbookFiles, xls_shared_strings_survive_continue_records) {
     EXPECT_EQ(textCells, static_cast<size_t>(kDistinct + 3));
 }
 
+TEST_F(WorkbookFiles, xls_labels_of_pooled_texts_name_their_own_string_across_sheets) {
+    // Each sheet pools its texts; equal texts of the two pools sit at different
+    // addresses, and so does the one text that a plain sheet keeps per cell.
+    test::PooledSheet first(L"First", {L"north", L"south", L"east", L"north "},
+                            {0, 1, 0, 2, 1, 1, 3, 0, 2, 3});
+    test::PooledSheet second(L"Second", {L"east", L"west", L"north"}, {1, 0, 1, 2, 2, 0});
+    TestSheet third(L"Third");
+    third.text(0, 0, L"west");
+    third.text(1, 0, L"west");
+    third.text(2, 0, L"centre");
+    std::string file = path("pooled.xls");
+    WriteResult r = WriteXls({&first, &second, &third}, file);
+    ASSERT_TRUE(r.ok) << r.error;
+
+    auto records = test::Records(test::WorkbookStream(test::ReadFileBytes(file)));
+    size_t sst = 0;
+    while (sst < records.size() && records[sst].id != 0x00FC) {
+        ++sst;
+    }
+    ASSERT_LT(sst, records.size());
+    const auto strings = test::DecodeSst(records, sst);
+    EXPECT_EQ(strings,
+              (std::vector<std::u16string>{u"north", u"south", u"east", u"north ", u"west", u"centre"}));
+    EXPECT_EQ(test::Le32(records[sst].body, 0), 19u);  // every label counts, repeated or not
+    EXPECT_EQ(test::Le32(records[sst].body, 4), 6u);
+
+    const std::vector<std::vector<std::u16string>> expected = {
+        {u"north", u"south", u"north", u"east", u"south", u"south", u"north ", u"north", u"east", u"north "},
+        {u"west", u"east", u"west", u"north", u"north", u"east"},
+        {u"west", u"west", u"centre"}};
+    std::vector<std::vector<std::u16string>> shown(3);
+    int sheet = -1;
+    for (const auto& rec : records) {
+        if (rec.id == 0x0809 && test::Le16(rec.body, 2) == 0x0010) {
+            ++sheet;
+        } else if (rec.id == 0x00FD) {
+            ASSERT_GE(sheet, 0);
+            ASSERT_EQ(test::Le16(rec.body, 0), shown[static_cast<size_t>(sheet)].size());
+            const uint32_t index = test::Le32(rec.body, 6);
+            ASSERT_LT(index, strings.size());
+            shown[static_cast<size_t>(sheet)].push_back(strings[index]);
+        }
+    }
+    EXPECT_EQ(shown, expected);
+}
+
 TEST_F(WorkbookFiles, xls_fills_the_whole_grid_up_to_its_limits) {
     TestSheet s(L"Edge");
     s.text(0, 0, L"first");
