@@ -42,6 +42,14 @@ struct BlockDeleter {
 };
 using BlockPtr = std::unique_ptr<KVValueBlock, BlockDeleter>;
 
+// Whether a text holds one of "PMAM:", which marks a time of day; a plain
+// loop, since a search for any of a set of characters looked each character
+// up in the set through a library call.
+bool HasTimeCharacter(const std::wstring& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](wchar_t c) { return c == L'P' || c == L'M' || c == L'A' || c == L':'; });
+}
+
 std::uint64_t CellKey(long nRow, long nColumn) {
     return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(nRow)) << 32) |
            static_cast<std::uint32_t>(nColumn);
@@ -178,7 +186,7 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
             if (block) {
                 m_pSpreadSheet->SetBlockText(text, i, j, block.get());
             }
-            if (text.find_first_of(L"PMAM:") != std::wstring::npos) {
+            if (HasTimeCharacter(text)) {
                 facts.timeLike.push_back(CellKey(i, j));
             }
             upper.clear();
