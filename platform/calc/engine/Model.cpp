@@ -5,8 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -131,23 +134,111 @@ std::wstring DisplayText(const Sheet& sheet, const Cell& cell) {
 
 namespace {
 
+// The width of what cells show, remembered where a sheet repeats itself: a
+// text by its index in the sheet's pool, a date or time by its value and
+// style (a report's dates and times take a few hundred values over many rows,
+// where its amounts mostly differ and are formatted each).
+class ShownWidths {
+public:
+    ShownWidths(const Sheet& sheet, TextMeasure& measure)
+        : sheet_(sheet), measure_(measure), texts_(sheet.pooledTexts()), numbers_(kNumberSlots) {}
+
+    double of(const Cell& c) {
+        const io::FontSpec& font = sheet_.style(c).font;
+        if (c.kind == io::CellKind::Text && sheet_.generalFormat(c.style)) {
+            TextWidth& t = texts_[c.text];
+            const uint32_t face = faceOf(c.style);
+            if (t.face != face) {
+                t.px = measure_.width(sheet_.text(c), font);
+                t.face = face;
+            }
+            return t.px;
+        }
+        if (c.kind != io::CellKind::Number) {
+            return measure_.width(DisplayText(sheet_, c), font);
+        }
+        if (!sheet_.dateTimeFormat(c.style)) {
+            formatterOf(c.style).format(c.number, shown_);
+            return measure_.width(shown_, font);
+        }
+        uint64_t bits;
+        std::memcpy(&bits, &c.number, sizeof bits);
+        NumberWidth& n = numbers_[static_cast<size_t>(((bits ^ c.style) * 0x9E3779B97F4A7C15ULL) >> 52)];
+        if (n.style != c.style || n.bits != bits) {
+            formatterOf(c.style).format(c.number, shown_);
+            n = NumberWidth{bits, c.style, measure_.width(shown_, font)};
+        }
+        return n.px;
+    }
+
+private:
+    static constexpr size_t kNumberSlots = size_t{1} << 12;  // direct-mapped by the top 12 bits
+    struct TextWidth {
+        double px = 0.0;
+        uint32_t face = UINT32_MAX;  // the font measured in, by faceOf()
+    };
+    struct NumberWidth {
+        uint64_t bits = 0;
+        uint32_t style = UINT32_MAX;
+        double px = 0.0;
+    };
+
+    const format::ValueFormatter& formatterOf(uint32_t style) {
+        if (style >= formatters_.size()) {
+            formatters_.resize(static_cast<size_t>(style) + 1);
+        }
+        std::optional<format::ValueFormatter>& f = formatters_[style];
+        if (!f) {
+            f.emplace(sheet_.styleAt(style).numberFormat);
+        }
+        return *f;
+    }
+
+    // Styles that differ only in what does not change widths share a number.
+    uint32_t faceOf(uint32_t style) {
+        if (style >= faceOfStyle_.size()) {
+            faceOfStyle_.resize(static_cast<size_t>(style) + 1, UINT32_MAX);
+        }
+        uint32_t& face = faceOfStyle_[style];
+        if (face == UINT32_MAX) {
+            const io::FontSpec& font = sheet_.styleAt(style).font;
+            auto same = [&](const io::FontSpec* f) {
+                return f->name == font.name && f->size == font.size && f->bold == font.bold &&
+                       f->italic == font.italic;
+            };
+            auto it = std::find_if(faces_.begin(), faces_.end(), same);
+            face = static_cast<uint32_t>(it - faces_.begin());
+            if (it == faces_.end()) {
+                faces_.push_back(&font);
+            }
+        }
+        return face;
+    }
+
+    const Sheet& sheet_;
+    TextMeasure& measure_;
+    std::vector<TextWidth> texts_;
+    std::vector<NumberWidth> numbers_;
+    std::vector<std::optional<format::ValueFormatter>> formatters_;  // by style
+    std::vector<uint32_t> faceOfStyle_;
+    std::vector<const io::FontSpec*> faces_;
+    std::wstring shown_;
+};
+
 // The widest displayed value of each column from c1 to c2 over rows r1 to r2,
 // in pixels (< 0: nothing shown).
 std::vector<double> MeasureColumns(const Sheet& sheet, TextMeasure& measure, const Rect& area) {
     const int32_t lastRow = std::min(area.r2, static_cast<int32_t>(sheet.storedRows()) - 1);
     std::vector<double> widths(static_cast<size_t>(area.cols()), -1.0);
+    ShownWidths shown(sheet, measure);
     // Row by row, as the cells are stored.
     for (int32_t row = area.r1; row <= lastRow; ++row) {
         for (const Cell& c : sheet.rowCells(row, area.c1, area.c2)) {
             if (c.kind == io::CellKind::Empty) {
                 continue;
             }
-            const io::FontSpec& font = sheet.style(c).font;
-            double px = c.kind == io::CellKind::Text && sheet.generalFormat(c.style)
-                            ? measure.width(sheet.text(c), font)
-                            : measure.width(DisplayText(sheet, c), font);
             double& widest = widths[static_cast<size_t>(c.col - area.c1)];
-            widest = std::max(widest, px);
+            widest = std::max(widest, shown.of(c));
         }
     }
     return widths;

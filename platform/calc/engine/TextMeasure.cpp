@@ -6,6 +6,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <map>
@@ -33,6 +34,15 @@ struct SizedFace {
     std::unordered_map<char32_t, float> other;
     int mdw = 0;
 };
+
+// Width of a text of Latin characters, each measured before.
+double SumLatin(const SizedFace& f, std::wstring_view text) {
+    double sum = 0.0;
+    for (wchar_t ch : text) {
+        sum += f.latin[static_cast<char32_t>(ch)];
+    }
+    return sum;
+}
 
 }  // namespace
 
@@ -113,6 +123,9 @@ struct TextMeasure::Impl {
         return f;
     }
 
+    // Width of any text, measuring the characters not met before.
+    double measure(SizedFace& f, std::wstring_view text);
+
     float advance(SizedFace& f, char32_t ch) {
         if (ch < 256 && f.latin[ch] >= 0.0f) {
             return f.latin[ch];
@@ -139,16 +152,26 @@ struct TextMeasure::Impl {
     }
 };
 
+[[gnu::noinline]] double TextMeasure::Impl::measure(SizedFace& f, std::wstring_view text) {
+    double sum = 0.0;
+    for (wchar_t ch : text) {
+        sum += advance(f, static_cast<char32_t>(ch));
+    }
+    return sum;
+}
+
 TextMeasure::TextMeasure() : impl_(std::make_unique<Impl>()) {}
 TextMeasure::~TextMeasure() = default;
 
 double TextMeasure::width(std::wstring_view text, const io::FontSpec& font) {
     SizedFace& f = impl_->faceFor(font);
-    double sum = 0.0;
-    for (wchar_t ch : text) {
-        sum += impl_->advance(f, static_cast<char32_t>(ch));
-    }
-    return sum;
+    auto known = [&f](wchar_t ch) {
+        const auto c = static_cast<char32_t>(ch);
+        return c < 256 && f.latin[c] >= 0.0f;
+    };
+    // The usual text, all of whose characters were measured before, is summed
+    // apart: with no call in that loop the sum stays in a register.
+    return std::all_of(text.begin(), text.end(), known) ? SumLatin(f, text) : impl_->measure(f, text);
 }
 
 int TextMeasure::maxDigitWidth(const io::FontSpec& font) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -86,12 +87,19 @@ struct Section {
     bool empty() const { return toks.empty(); }
 };
 
-struct Parsed {
+}  // namespace
+
+// Named so that a ValueFormatter can hold one; the sections stay private here.
+struct ParsedFormat {
     bool general = false;
     std::vector<Section> sections;
     int textSection = -1;
     std::vector<int> numSections;  // indices of the sections that show numbers
 };
+
+namespace {
+
+using Parsed = ParsedFormat;
 
 wchar_t Lower(wchar_t c) {
     return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
@@ -538,18 +546,13 @@ std::unique_ptr<Parsed> Parse(const std::wstring& code) {
 
 // Parsed codes are kept for the life of the process (bounded); the engine asks for
 // the same few codes once per cell.
-const Parsed& Lookup(const std::wstring& code) {
+std::shared_ptr<const Parsed> LookupShared(const std::wstring& code) {
     constexpr size_t kMaxCached = 4096;
     struct Cache {
         std::mutex mu;
         std::unordered_map<std::wstring, std::shared_ptr<const Parsed>> map;
     };
     static Cache cache;
-    thread_local std::wstring lastCode;
-    thread_local std::shared_ptr<const Parsed> last;
-    if (last && lastCode == code) {
-        return *last;
-    }
     std::shared_ptr<const Parsed> found;
     {
         std::lock_guard<std::mutex> lock(cache.mu);
@@ -566,8 +569,17 @@ const Parsed& Lookup(const std::wstring& code) {
         }
         cache.map.emplace(code, found);
     }
+    return found;
+}
+
+const Parsed& Lookup(const std::wstring& code) {
+    thread_local std::wstring lastCode;
+    thread_local std::shared_ptr<const Parsed> last;
+    if (last && lastCode == code) {
+        return *last;
+    }
+    last = LookupShared(code);
     lastCode = code;
-    last = std::move(found);
     return *last;
 }
 
@@ -591,62 +603,94 @@ Digits15 ToDigits(double a) {
     *res.ptr = '\0';
     r.d[0] = buf[0];
     std::copy(buf + 2, buf + 16, r.d + 1);
-    r.exp10 = std::atoi(buf + 17);
+    // "d.dddddddddddddde+XX": the exponent's sign, then two or three digits.
+    int exp10 = 0;
+    for (const char* e = buf + 18; e < res.ptr; ++e) {
+        exp10 = exp10 * 10 + (*e - '0');
+    }
+    r.exp10 = buf[17] == '-' ? -exp10 : exp10;
     r.zero = false;
     return r;
 }
 
 // Keeps `keep` significant digits rounding half away from zero; may bump exp10.
-std::string RoundSig(const Digits15& x, int keep, int& exp10) {
+// Writes them to `sig` (room for 15) and returns how many.
+int RoundSigInto(const Digits15& x, int keep, int& exp10, char* sig) {
     exp10 = x.exp10;
     if (x.zero || keep <= 0) {
         if (!x.zero && keep == 0 && x.d[0] >= '5') {
             exp10 += 1;
-            return "1";
+            sig[0] = '1';
+            return 1;
         }
-        return "";
+        return 0;
     }
-    std::string s(x.d, x.d + std::min(keep, 15));
+    const int n = std::min(keep, 15);
+    std::copy(x.d, x.d + n, sig);
     if (keep < 15 && x.d[keep] >= '5') {
-        int k = static_cast<int>(s.size()) - 1;
-        while (k >= 0 && s[k] == '9') {
-            s[k--] = '0';
+        int k = n - 1;
+        while (k >= 0 && sig[k] == '9') {
+            sig[k--] = '0';
         }
         if (k < 0) {
-            s.insert(s.begin(), '1');
-            s.pop_back();
+            // All nines carried: one digit more in front, the last one dropped.
+            std::copy_backward(sig, sig + n - 1, sig + n);
+            sig[0] = '1';
             exp10 += 1;
         } else {
-            ++s[k];
+            ++sig[k];
         }
     }
-    return s;
+    return n;
 }
 
-// Fixed notation with exactly `decimals` fraction digits; integer part without
-// leading zeros ("" for zero).
-void FixedDigits(const Digits15& x, int decimals, std::string& intPart, std::string& frac) {
+std::string RoundSig(const Digits15& x, int keep, int& exp10) {
+    char sig[15];
+    return std::string(sig, static_cast<size_t>(RoundSigInto(x, keep, exp10, sig)));
+}
+
+// Room FixedInto needs for the integer digits of x.
+size_t FixedIntRoom(const Digits15& x) {
+    return static_cast<size_t>(std::max(x.exp10 + 2, 1));
+}
+
+// Fixed notation with exactly `decimals` fraction digits, written to `frac`;
+// the integer part, without leading zeros (none for zero), goes to `intPart`
+// (room for FixedIntRoom(x)) and its length is returned.
+size_t FixedInto(const Digits15& x, int decimals, char* intPart, char* frac) {
+    char sig[15];
     int exp10 = 0;
-    std::string sig = RoundSig(x, x.exp10 + 1 + decimals, exp10);
-    intPart.clear();
-    frac.assign(static_cast<size_t>(std::max(decimals, 0)), '0');
-    if (sig.empty()) {
-        return;
+    const int n = RoundSigInto(x, x.exp10 + 1 + decimals, exp10, sig);
+    std::fill(frac, frac + std::max(decimals, 0), '0');
+    if (n == 0) {
+        return 0;
     }
     // Digit k of sig has weight 10^(exp10 - k).
-    for (int k = 0; k < static_cast<int>(sig.size()); ++k) {
-        int w = exp10 - k;
+    size_t len = 0;
+    for (int k = 0; k < n; ++k) {
+        const int w = exp10 - k;
         if (w >= 0) {
-            intPart += sig[k];
+            intPart[len++] = sig[k];
         } else if (-w <= decimals) {
             frac[-w - 1] = sig[k];
         }
     }
-    if (exp10 >= static_cast<int>(sig.size())) {
-        intPart.append(exp10 + 1 - sig.size(), '0');
+    if (exp10 >= n) {
+        std::fill(intPart + len, intPart + len + (exp10 + 1 - n), '0');
+        len += static_cast<size_t>(exp10 + 1 - n);
     }
-    size_t nz = intPart.find_first_not_of('0');
-    intPart = nz == std::string::npos ? std::string() : intPart.substr(nz);
+    size_t nz = 0;
+    while (nz < len && intPart[nz] == '0') {
+        ++nz;
+    }
+    std::copy(intPart + nz, intPart + len, intPart);
+    return len - nz;
+}
+
+void FixedDigits(const Digits15& x, int decimals, std::string& intPart, std::string& frac) {
+    intPart.resize(FixedIntRoom(x));
+    frac.resize(static_cast<size_t>(std::max(decimals, 0)));
+    intPart.resize(FixedInto(x, decimals, intPart.data(), frac.data()));
 }
 
 void Fixed(double a, int decimals, std::string& intPart, std::string& frac) {
@@ -812,11 +856,23 @@ void BestFraction(double f, int denDigits, long fixedDen, long& num, long& den) 
     }
 }
 
-std::wstring RenderSimple(const Section& sec, double a) {
-    std::string ip, fr;
-    Fixed(a, sec.nFrac, ip, fr);
-    std::wstring out;
-    out.reserve(sec.prefix.size() + sec.suffix.size() + ip.size() + fr.size() + sec.intPh.size() + 8);
+// Appends the value to `out`. The digits are laid out in place: this is the
+// shape of nearly every number a sheet shows, formatted cell after cell.
+void RenderSimple(const Section& sec, double a, std::wstring& out) {
+    const Digits15 x = ToDigits(a);
+    const size_t intRoom = FixedIntRoom(x);
+    const auto nFrac = static_cast<size_t>(sec.nFrac);
+    char local[128];
+    std::string heap;
+    char* buf = local;
+    if (intRoom + nFrac > sizeof local) {
+        heap.resize(intRoom + nFrac);
+        buf = heap.data();
+    }
+    char* fr = buf + intRoom;
+    const size_t ipLen = FixedInto(x, sec.nFrac, buf, fr);
+    const std::string_view ip(buf, ipLen);
+    out.reserve(out.size() + sec.prefix.size() + sec.suffix.size() + ipLen + nFrac + sec.intPh.size() + 8);
     out += sec.prefix;
     // Unfilled integer placeholders on the left: '0' pads with zeros, '?' with spaces;
     // grouping counts the padding zeros as digits.
@@ -851,18 +907,18 @@ std::wstring RenderSimple(const Section& sec, double a) {
     if (sec.hasPoint) {
         out += L'.';
     }
-    size_t lastNonZero = fr.find_last_not_of('0');
+    const std::string_view frac(fr, nFrac);
+    size_t lastNonZero = frac.find_last_not_of('0');
     for (size_t pos = 0; pos < sec.fracPh.size(); ++pos) {
-        bool trailing = lastNonZero == std::string::npos || pos > lastNonZero;
+        bool trailing = lastNonZero == std::string_view::npos || pos > lastNonZero;
         wchar_t ph = sec.fracPh[pos];
         if (!trailing || ph == L'0') {
-            out += static_cast<wchar_t>(fr[pos]);
+            out += static_cast<wchar_t>(frac[pos]);
         } else if (ph == L'?') {
             out += L' ';
         }
     }
     out += sec.suffix;
-    return out;
 }
 
 std::wstring RenderNumber(const Section& sec, double a, bool& anyNonZero) {
@@ -1283,13 +1339,17 @@ bool IsDateTimeFormat(const std::wstring& formatCode) {
     return false;
 }
 
-std::wstring FormatValue(double value, const std::wstring& formatCode) {
-    const Parsed& p = Lookup(formatCode);
+namespace {
+
+void FormatParsed(double value, const Parsed& p, std::wstring& out) {
+    out.clear();
     if (p.general || p.numSections.empty()) {
-        return GeneralNumber(value);
+        out += GeneralNumber(value);
+        return;
     }
     if (std::isnan(value) || std::isinf(value)) {
-        return L"#NUM!";
+        out += L"#NUM!";
+        return;
     }
     const auto& ns = p.numSections;
     const Section* sec = &p.sections[ns[0]];
@@ -1302,19 +1362,19 @@ std::wstring FormatValue(double value, const std::wstring& formatCode) {
         sec = &p.sections[ns[2]];
     }
     if (sec->empty()) {
-        return std::wstring();
+        return;
     }
     if (sec->isDate) {
-        if (autoMinus) {
-            return L"########";
-        }
-        return RenderDate(*sec, std::fabs(value));
+        out += autoMinus ? std::wstring(L"########") : RenderDate(*sec, std::fabs(value));
+        return;
+    }
+    if (autoMinus) {
+        out += L'-';
     }
     if (sec->hasGeneral && sec->toks.size() == 1) {
-        std::wstring g = GeneralNumber(std::fabs(value));
-        return autoMinus ? L"-" + g : g;
+        out += GeneralNumber(std::fabs(value));
+        return;
     }
-    bool anyNonZero = false;
     double a = std::fabs(value);
     if (sec->simple) {
         for (int k = 0; k < sec->percent; ++k) {
@@ -1323,9 +1383,25 @@ std::wstring FormatValue(double value, const std::wstring& formatCode) {
         for (int k = 0; k < sec->scale; ++k) {
             a /= 1000;
         }
+        RenderSimple(*sec, a, out);
+        return;
     }
-    std::wstring body = sec->simple ? RenderSimple(*sec, a) : RenderNumber(*sec, a, anyNonZero);
-    return autoMinus ? L"-" + body : body;
+    bool anyNonZero = false;
+    out += RenderNumber(*sec, a, anyNonZero);
+}
+
+}  // namespace
+
+std::wstring FormatValue(double value, const std::wstring& formatCode) {
+    std::wstring out;
+    FormatParsed(value, Lookup(formatCode), out);
+    return out;
+}
+
+ValueFormatter::ValueFormatter(const std::wstring& formatCode) : parsed_(LookupShared(formatCode)) {}
+
+void ValueFormatter::format(double value, std::wstring& out) const {
+    FormatParsed(value, *parsed_, out);
 }
 
 std::wstring FormatText(const std::wstring& text, const std::wstring& formatCode) {

@@ -1,6 +1,7 @@
 // Number format codes: classification and rendering to the text a cell shows.
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace calc::format {
@@ -20,6 +21,19 @@ bool IsDateTimeFormat(const std::wstring& formatCode);
 // system with its leap-year bug. "General" follows the application's rules for
 // a standard-width column (up to 11 characters, then scientific).
 std::wstring FormatValue(double value, const std::wstring& formatCode);
+
+struct ParsedFormat;
+
+// A format code looked up once, for showing many values under it.
+class ValueFormatter {
+public:
+    explicit ValueFormatter(const std::wstring& formatCode);
+    // FormatValue's text in `out`, replacing what it held (and reusing its storage).
+    void format(double value, std::wstring& out) const;
+
+private:
+    std::shared_ptr<const ParsedFormat> parsed_;
+};
 
 // The text a cell holding a string shows (the "@" section, or the text as is).
 std::wstring FormatText(const std::wstring& text, const std::wstring& formatCode);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/calc/engine/CellAddress.h"
+#include "platform/calc/engine/Model.h"
 #include "platform/calc/engine/Sheet.h"
 #include "platform/calc/engine/TextMeasure.h"
 #include "platform/calc/engine/Utf8.h"
@@ -877,6 +878,74 @@ TEST(text_measure_test, widths_follow_the_font) {
     // Column widths in characters of the standard font's digits, capped at 255.
     EXPECT_NEAR(ColumnWidthForPixels(140.0, 7), 20.29, 0.01);
     EXPECT_DOUBLE_EQ(ColumnWidthForPixels(5000.0, 7), 255.0);
+}
+
+TEST(text_measure_test, a_text_measures_the_sum_of_its_characters_in_order) {
+    TextMeasure m;
+    io::FontSpec arial;
+    for (const wchar_t* text : {L"Invoice 4711", L"Caf\u00e9 \u00e0 la carte", L"\u03a9mega \u65e5\u672c x",
+                                L"\U0001F600 and more", L"\u00ff\u0100\u00fe"}) {
+        const std::wstring_view t(text);
+        double sum = 0.0;
+        for (size_t i = 0; i < t.size(); ++i) {
+            sum += m.width(t.substr(i, 1), arial);
+        }
+        // Once with every character measured before, once with none (a fresh measure).
+        EXPECT_EQ(m.width(t, arial), sum) << ToUtf8(std::wstring(t));
+        TextMeasure fresh;
+        EXPECT_EQ(fresh.width(t, arial), sum) << ToUtf8(std::wstring(t));
+    }
+}
+
+// AutoFit of whole columns against each cell's displayed text measured on its own.
+TEST(autofit_test, whole_columns_fit_the_widest_displayed_text_of_each_cell) {
+    Sheet s(L"Sheet1", kYear);
+    std::mt19937 rng(7);
+    const std::vector<std::wstring> names = {
+        L"Quarterly total", L"North", L"South-east region", L"\u00c5rhus", L"\u65e5\u672c\u8a9e", L"W"};
+    const int32_t kRows = 3000;
+    for (int32_t r = 0; r < kRows; ++r) {
+        s.putText(r, 0, names[rng() % names.size()]);
+        s.putNumber(r, 1, 38000 + static_cast<double>(rng() % 400), L"m/d/yyyy");
+        s.putNumber(r, 2, static_cast<double>(rng() % 86400) / 86400.0, L"h:mm:ss AM/PM");
+        s.putNumber(r, 3, (static_cast<double>(rng() % 2000000) - 1000000.0) / 100.0, L"#,##0.00");
+        s.putText(r, 4, names[rng() % names.size()]);
+        s.putNumber(r, 5, static_cast<double>(rng() % 50), L"General");
+    }
+    // The same texts and values again in the last rows, styled otherwise: a width
+    // remembered for a text or value must not serve another font or format.
+    s.changeFont(Rect{kRows - 5, 0, kRows - 1, 0}, [](io::FontSpec& f) { f.bold = true; });
+    s.changeFont(Rect{kRows - 3, 5, kRows - 1, 5}, [](io::FontSpec& f) { f.size = 14; });
+    s.setNumberFormat(Rect{kRows - 2, 1, kRows - 1, 1}, L"dddd, mmmm dd, yyyy");
+    s.setNumberFormat(Rect{kRows - 2, 4, kRows - 1, 4}, L"\"Ref: \"@");
+    s.putBoolean(kRows, 5, true);
+    s.putError(kRows + 1, 5, CellError::Div0);
+
+    TextMeasure m;
+    const int32_t lastCol = s.lastCol();
+    std::vector<double> widest(static_cast<size_t>(lastCol) + 1, -1.0);
+    for (int32_t r = 0; r <= s.lastRow(); ++r) {
+        for (const Cell& c : s.rowCells(r)) {
+            if (c.kind != io::CellKind::Empty) {
+                double& w = widest[c.col];
+                w = std::max(w, m.width(DisplayText(s, c), s.style(c).font));
+            }
+        }
+    }
+    AutoFitColumns(s, m, Rect{0, 0, kMaxRows - 1, lastCol});
+    const int mdw = m.maxDigitWidth(io::FontSpec{});
+    for (int32_t c = 0; c <= lastCol; ++c) {
+        EXPECT_EQ(s.columnWidth(c), ColumnWidthForPixels(widest[static_cast<size_t>(c)], mdw))
+            << "column " << c;
+    }
+    // The styled last rows are the widest of their columns.
+    const std::vector<double> before = widest;
+    s.clear(Rect{kRows - 5, 0, kRows + 1, lastCol});
+    AutoFitColumns(s, m, Rect{0, 0, kMaxRows - 1, lastCol});
+    for (int32_t c : {0, 1, 4, 5}) {
+        EXPECT_LT(s.columnWidth(c), ColumnWidthForPixels(before[static_cast<size_t>(c)], mdw))
+            << "column " << c;
+    }
 }
 
 }  // namespace

@@ -71,6 +71,52 @@ TEST(number_format_test, fixed_decimals_round_half_away_from_zero) {
     });
 }
 
+TEST(number_format_test, fixed_digits_past_fifteen_places_and_carries_through_nines) {
+    ExpectAll({
+        {999999.995, L"#,##0.00", L"1,000,000.00"},
+        {-99.95, L"0.0", L"-100.0"},
+        {0.006, L"0.00", L"0.01"},
+        {0.004, L"0.00", L"0.00"},
+        {0.05, L"0.0", L"0.1"},
+        {0.0049, L"0.0", L"0.0"},
+        {123456789012345678.0, L"0", L"123456789012346000"},
+        {1e20, L"#,##0", L"100,000,000,000,000,000,000"},
+        {1.0 / 3.0, L"0.00000000000000000000", L"0.33333333333333300000"},
+        {2.5, L"0.##########", L"2.5"},
+        {-7.25, L"$#,##0.00;($#,##0.00)", L"($7.25)"},
+    });
+    // More digits than fit a small buffer: 301 integer digits, 150 decimals.
+    const std::wstring huge = FormatValue(1e300, L"0.00");
+    EXPECT_EQ(huge, L"1" + std::wstring(300, L'0') + L".00");
+    const std::wstring tiny = FormatValue(0.125, L"0." + std::wstring(150, L'0'));
+    EXPECT_EQ(tiny, L"0.125" + std::wstring(147, L'0'));
+}
+
+TEST(number_format_test, a_formatter_shows_what_format_value_shows_and_replaces_its_output) {
+    std::wstring out = L"a much longer text held before";
+    const calc::format::ValueFormatter money(L"#,##0.00");
+    money.format(1234.5, out);
+    EXPECT_EQ(out, L"1,234.50");
+    money.format(-0.004, out);
+    EXPECT_EQ(out, FormatValue(-0.004, L"#,##0.00"));
+    calc::format::ValueFormatter(L"0.0").format(-3, out);
+    EXPECT_EQ(out, L"-3.0");
+    calc::format::ValueFormatter(L"m/d/yyyy").format(38383, out);
+    EXPECT_EQ(out, L"1/31/2005");
+    calc::format::ValueFormatter(L"General").format(0.5, out);
+    EXPECT_EQ(out, L"0.5");
+    calc::format::ValueFormatter(L"0;-0;").format(0, out);
+    EXPECT_EQ(out, L"");
+    // A formatter outlives the cache's eviction of its code.
+    const calc::format::ValueFormatter early(L"0.000");
+    for (int i = 0; i < 5000; ++i) {
+        FormatValue(
+            1, L"0." + std::wstring(static_cast<size_t>(i % 40) + 1, L'0') + std::to_wstring(i) + L"\"x\"");
+    }
+    early.format(2.5, out);
+    EXPECT_EQ(out, L"2.500");
+}
+
 TEST(number_format_test, thousands_grouping_and_scaling) {
     ExpectAll({
         {1234.5, L"#,##0.00", L"1,234.50"},
