@@ -1,4 +1,6 @@
 // Excel 97-2003 workbook: a BIFF8 Workbook stream inside a compound file.
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -226,6 +228,12 @@ uint16_t RowHeightTwips(double maxPoints) {
 // and its characters are not read again.
 class TextIndexByAddress {
 public:
+    // Starts fetching the memory a look-up of the address reads.
+    void prefetch(const std::wstring* text) const {
+        if (!slots_.empty()) {
+            __builtin_prefetch(&slots_[slotOf(text)]);
+        }
+    }
     // False when the address is new.
     bool find(const std::wstring* text, uint32_t* index) const {
         if (slots_.empty()) {
@@ -275,6 +283,23 @@ private:
     size_t used_ = 0;
 };
 
+// A buffer of many megabytes is written once, front to back: in pages of 2 MB
+// its first writes fault a few times rather than once every 4 KB.
+void PreferLargePages(std::vector<uint8_t>& buffer) {
+#ifdef MADV_HUGEPAGE
+    constexpr uintptr_t kLarge = uintptr_t{2} << 20;
+    const auto start = reinterpret_cast<uintptr_t>(buffer.data());
+    const uintptr_t first = (start + kLarge - 1) & ~(kLarge - 1);
+    const uintptr_t last = (start + buffer.capacity()) & ~(kLarge - 1);
+    if (last > first) {
+        ::madvise(reinterpret_cast<void*>(first), last - first,
+                  MADV_HUGEPAGE);  // advice: failure costs nothing
+    }
+#else
+    (void)buffer;
+#endif
+}
+
 struct RowInfo {
     uint16_t row;
     uint16_t firstCol;
@@ -296,6 +321,7 @@ public:
         uint64_t range =
             static_cast<uint64_t>(std::max(lastRow + 1, 0)) * static_cast<uint64_t>(std::max(lastCol + 1, 0));
         out.data().reserve(static_cast<size_t>(std::min(range * kBytesPerCell + 4096, kMaxReserve)));
+        PreferLargePages(out.data());
         biff::WriteBof(out, 0x0010);
         size_t b = out.begin(biff::rec::kDefcolwidth);
         out.u16(8);
@@ -316,10 +342,9 @@ public:
                 ok = addCell(out, cell, error);
             }
         });
-        if (!ok) {
+        if (!ok || !flushBlock(out, error)) {
             return false;
         }
-        flushBlock(out);
         if (minRow_ <= maxRow_) {
             std::vector<uint8_t>& d = out.data();
             Bytes patch;
@@ -373,6 +398,10 @@ private:
 
     bool addCell(Bytes& out, const CellRef& cell, std::string* error) {
         if (cell.row < 0 || cell.col < 0 || cell.row >= biff::kMaxRows || cell.col >= biff::kMaxCols) {
+            // The labels before this cell are judged first, as they come first.
+            if (!resolveTexts(error)) {
+                return false;
+            }
             *error = "The sheet \"" + Utf8(view_.name()) + "\" has a cell at " +
                      CellName(cell.row, cell.col) +
                      ", beyond the 65,536 rows and 256 columns an Excel 97-2003 workbook holds; nothing was "
@@ -384,7 +413,9 @@ private:
         auto row = static_cast<uint16_t>(cell.row);
         auto col = static_cast<uint16_t>(cell.col);
         if (cell.row / kRowBlock != block_) {
-            flushBlock(out);
+            if (!flushBlock(out, error)) {
+                return false;
+            }
             block_ = cell.row / kRowBlock;
         }
         if (rows_.empty() || rows_.back().row != row) {
@@ -404,28 +435,13 @@ private:
         }
         uint8_t* at = cells_.data() + staged_;
         switch (cell.kind) {
-            case CellKind::Text: {
-                uint32_t index = 0;
-                if (cell.text && texts_.find(cell.text, &index)) {
-                    index = sst_.reuse(index);
-                } else {
-                    static const std::wstring kEmpty;
-                    const std::wstring& text = cell.text ? *cell.text : kEmpty;
-                    if (text.size() > biff::kMaxTextLength / 2 &&
-                        biff::ToUtf16(text).size() > biff::kMaxTextLength) {
-                        *error = "Cell " + CellName(cell.row, cell.col) + " of the sheet \"" +
-                                 Utf8(view_.name()) + "\" holds " + Thousands(text.size()) +
-                                 " characters; a cell holds at most 32,767, so nothing was saved.";
-                        return false;
-                    }
-                    index = sst_.intern(text);
-                    if (cell.text) {
-                        texts_.add(cell.text, index);
-                    }
-                }
-                staged_ += biff::PutLabelSst(at, row, col, xf, index);
+            case CellKind::Text:
+                // The string's index is filled in once the block is complete: by
+                // then the memory its look-up reads has been fetched.
+                texts_.prefetch(cell.text);
+                pending_.push_back({staged_ + kSstIndexInLabel, cell.text, cell.row, cell.col});
+                staged_ += biff::PutLabelSst(at, row, col, xf, 0);
                 break;
-            }
             case CellKind::Number:
                 if (std::isfinite(cell.number)) {
                     staged_ += biff::PutNumber(at, row, col, xf, cell.number);
@@ -446,7 +462,37 @@ private:
         return true;
     }
 
-    void flushBlock(Bytes& out) {
+    // The shared-string index of each label of the block, in the order of its cells.
+    bool resolveTexts(std::string* error) {
+        for (const PendingText& p : pending_) {
+            uint32_t index = 0;
+            if (p.text && texts_.find(p.text, &index)) {
+                index = sst_.reuse(index);
+            } else {
+                static const std::wstring kEmpty;
+                const std::wstring& text = p.text ? *p.text : kEmpty;
+                if (text.size() > biff::kMaxTextLength / 2 &&
+                    biff::ToUtf16(text).size() > biff::kMaxTextLength) {
+                    *error = "Cell " + CellName(p.row, p.col) + " of the sheet \"" + Utf8(view_.name()) +
+                             "\" holds " + Thousands(text.size()) +
+                             " characters; a cell holds at most 32,767, so nothing was saved.";
+                    return false;
+                }
+                index = sst_.intern(text);
+                if (p.text) {
+                    texts_.add(p.text, index);
+                }
+            }
+            Bytes::Put32(cells_.data() + p.at, index);
+        }
+        pending_.clear();
+        return true;
+    }
+
+    bool flushBlock(Bytes& out, std::string* error) {
+        if (!resolveTexts(error)) {
+            return false;
+        }
         for (const RowInfo& ri : rows_) {
             uint8_t rec[20];
             Bytes::Put16(rec, biff::rec::kRow);
@@ -462,6 +508,7 @@ private:
         rows_.clear();
         out.raw(cells_.data(), staged_);
         staged_ = 0;
+        return true;
     }
 
     const SheetView& view_;
@@ -472,6 +519,14 @@ private:
     // The cell records of the current block of rows, which follow its ROW records.
     std::vector<uint8_t> cells_;
     size_t staged_ = 0;
+    // The block's labels whose string index is not yet known.
+    struct PendingText {
+        size_t at;  // of the index in cells_
+        const std::wstring* text;
+        int32_t row, col;
+    };
+    static constexpr size_t kSstIndexInLabel = 10;  // after the header, row, column and XF
+    std::vector<PendingText> pending_;
     std::vector<RowInfo> rows_;
     int32_t block_ = -1;
     int32_t minRow_ = INT32_MAX, maxRow_ = -1, minCol_ = INT32_MAX, maxCol_ = -1;

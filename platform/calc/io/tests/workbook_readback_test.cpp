@@ -417,6 +417,9 @@ TEST_F(WorkbookFiles, sheets_beyond_the_file_limits_are_refused_and_nothing_is_w
 
     TestSheet tooLong;
     tooLong.text(3, 1, std::wstring(32768, L'x'));
+    // Later ones, in the same block of rows and in another, are not the one named.
+    tooLong.text(3, 4, std::wstring(40000, L'x'));
+    tooLong.text(90, 0, std::wstring(40000, L'x'));
     for (auto* write : {&WriteXls, &WriteXlsx}) {
         r = write({&tooLong}, xls);
         EXPECT_FALSE(r.ok);
