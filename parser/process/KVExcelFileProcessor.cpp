@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cwctype>
+#include <utility>
 #include <vector>
 
 #include "lib/options/KVDriverOptions.h"
@@ -294,25 +295,29 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
         byRow[rowStart[static_cast<std::size_t>(cell >> 32)]++] = cell;
     }
     typed.swap(byRow);
+    // The cells of each format are named together, many to a call: one
+    // call per cell was a good part of a large conversion.
+    std::vector<std::pair<long, long>> times;
+    std::vector<std::pair<long, long>> dates;
+    std::vector<std::pair<long, long>> numbers;
     for (const std::uint64_t cell : typed) {
         const auto r = static_cast<long>(cell >> 32);
         const auto c = static_cast<long>((cell & 0xFFFFFFFFu) >> 2);
         switch (cell & 3u) {
             case kTimeOfDay:
-                m_pSpreadSheet->SetCellDateFormat(r, c, msc_sTimeFormat);
+                times.emplace_back(r, c);
                 break;
             case kDate:
-                m_pSpreadSheet->SetCellDateFormat(r, c, dateFormat);
+                dates.emplace_back(r, c);
                 break;
             default:
-                if (facts.IsTimeLike(r - 1, c - 1)) {
-                    m_pSpreadSheet->SetCellDateFormat(r, c, msc_sTimeFormat);
-                } else {
-                    m_pSpreadSheet->SetCellNumberFormat(r, c, numberFormat);
-                }
+                (facts.IsTimeLike(r - 1, c - 1) ? times : numbers).emplace_back(r, c);
                 break;
         }
     }
+    m_pSpreadSheet->SetCellsFormat(dates, dateFormat);
+    m_pSpreadSheet->SetCellsFormat(times, msc_sTimeFormat);
+    m_pSpreadSheet->SetCellsFormat(numbers, numberFormat);
 }
 
 void KVExcelFileProcessor::ApplyProperties(const GridFacts& facts, int nRows, int nColumns) {

@@ -515,6 +515,41 @@ void KVSpreadSheet::SetRangeNumberFormat(xl::Range& range, const std::wstring& s
     }
 }
 
+void KVSpreadSheet::SetCellsFormat(const std::vector<std::pair<long, long>>& cells,
+                                   const std::wstring& strFormat) {
+    // The longest list of cells the application takes as one range name.
+    constexpr std::size_t kMaxNames = 255;
+    std::wstring names;
+    auto format = [&]() {
+        try {
+            ScopedBstrVariant list(names);
+            xl::Range range(m_worksheet.GetRange(*list, m_varMissing));
+            if (range.IsAttached()) {
+                range.SetNumberFormat(FormatArgument(strFormat));
+            }
+        } catch (...) {
+            NoteFailure("SetCellsFormat");
+        }
+        names.clear();
+    };
+    if (!m_worksheet.IsAttached()) {
+        return;
+    }
+    for (const auto& [nRow, nColumn] : cells) {
+        const CellName name(nRow, nColumn);
+        if (!names.empty() && names.size() + 1 + name.length > kMaxNames) {
+            format();
+        }
+        if (!names.empty()) {
+            names += L',';
+        }
+        names.append(name.text, name.length);
+    }
+    if (!names.empty()) {
+        format();
+    }
+}
+
 void KVSpreadSheet::SetCellNumberFormat(long nRow, long nColumn, const std::wstring& strFormat) {
     OnCell(nRow, nColumn, "SetCellNumberFormat",
            [&](xl::Range& range) { SetRangeNumberFormat(range, strFormat, 1); });

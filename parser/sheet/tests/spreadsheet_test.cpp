@@ -273,6 +273,29 @@ TEST_F(SheetTest, cells_formatted_one_after_another_each_get_the_format_asked_fo
     EXPECT_EQ(Format(1, 5), L"0.0%");
 }
 
+// A list of cells longer than one range name takes is formatted in parts;
+// the cells between those listed keep their format.
+TEST_F(SheetTest, cells_formatted_as_a_list_each_get_the_format_and_no_other_cell_does) {
+    const std::vector<std::vector<const wchar_t*>> rows(120, std::vector<const wchar_t*>(30, L"7"));
+    WriteRows(rows);
+    std::vector<std::pair<long, long>> listed;
+    for (long r = 1; r <= 120; r += 3) {
+        for (long c = 1; c <= 30; c += 2) {
+            listed.emplace_back(r, c);  // names up to "AC118", 600 cells
+        }
+    }
+    sheet_->SetCellsFormat(listed, L"0.000");
+    sheet_->SetCellsFormat({}, L"0.0");
+    sheet_->SetCellsFormat({{2, 2}}, L"0.0");
+    for (long r = 1; r <= 120; ++r) {
+        for (long c = 1; c <= 30; ++c) {
+            const bool inList = (r - 1) % 3 == 0 && (c - 1) % 2 == 0;
+            const std::wstring want = inList ? L"0.000" : (r == 2 && c == 2 ? L"0.0" : L"General");
+            ASSERT_EQ(Format(r, c), want) << r << "," << c;
+        }
+    }
+}
+
 TEST_F(SheetTest, delete_row_if_empty_examines_all_but_the_last_cell_of_the_span) {
     WriteRows({{L"a", nullptr, nullptr},
                {nullptr, L"b", nullptr},

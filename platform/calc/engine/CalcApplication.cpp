@@ -417,6 +417,8 @@ protected:
 
 private:
     std::optional<Rect> RectOf(const VARIANT& v, UINT argIndex) const;
+    // The range of the areas a list such as "B5,D7:D9" names.
+    RangeObject* AreasRange(std::wstring_view names) const;
     SheetHandle h_;
 };
 
@@ -424,6 +426,9 @@ class RangeObject final : public AutomationObject {
 public:
     RangeObject(SheetHandle handle, Rect rect, RangeMode mode)
         : h_(std::move(handle)), rect_(rect), mode_(mode) {}
+    // A range of several areas, named "B5,D7,F2:F9"; rect is their bounds.
+    RangeObject(SheetHandle handle, Rect rect, std::vector<Rect> areas)
+        : h_(std::move(handle)), rect_(rect), mode_(RangeMode::Cells), areas_(std::move(areas)) {}
     const Rect& rect() const { return rect_; }
     const Sheet* sheet() const { return h_.sheet; }
 
@@ -442,6 +447,7 @@ private:
     SheetHandle h_;
     Rect rect_;
     RangeMode mode_;
+    std::vector<Rect> areas_;  // empty: the one area rect_
 };
 
 class FontObject final : public AutomationObject {
@@ -636,6 +642,33 @@ void SheetsObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& res
 
 // ---- Worksheet -------------------------------------------------------------
 
+RangeObject* WorksheetObject::AreasRange(std::wstring_view names) const {
+    constexpr size_t kMaxNamesLength = 255;
+    if (names.size() > kMaxNamesLength) {
+        throw AppError{L"Range: a list of areas may have at most 255 characters; this one has " +
+                       std::to_wstring(names.size()) + L"."};
+    }
+    std::vector<Rect> areas;
+    Rect bounds{kMaxRows, kMaxCols, -1, -1};
+    for (size_t from = 0; from <= names.size();) {
+        size_t comma = names.find(L',', from);
+        if (comma == std::wstring_view::npos) {
+            comma = names.size();
+        }
+        const std::wstring_view name = names.substr(from, comma - from);
+        const auto area = ParseRangeName(name);
+        if (!area) {
+            throw AppError{L"Range: \"" + std::wstring(name) +
+                           L"\" is not a cell reference (A1 to XFD1048576)."};
+        }
+        areas.push_back(*area);
+        bounds = Rect{std::min(bounds.r1, area->r1), std::min(bounds.c1, area->c1),
+                      std::max(bounds.r2, area->r2), std::max(bounds.c2, area->c2)};
+        from = comma + 1;
+    }
+    return new RangeObject(h_, bounds, std::move(areas));
+}
+
 std::optional<Rect> WorksheetObject::RectOf(const VARIANT& raw, UINT argIndex) const {
     const VARIANT& v = Deref(raw);
     if (v.vt == VT_DISPATCH) {
@@ -661,6 +694,14 @@ void WorksheetObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& 
             args.atMost(2);
             if (args.missing(0)) {
                 throw StatusError{DISP_E_PARAMNOTFOUND, 0};
+            }
+            if (args.missing(1) && Deref(*args.at(0)).vt == VT_BSTR) {
+                std::wstring storage;
+                const std::wstring_view names = Args::TextView(*args.at(0), storage, 0);
+                if (names.find(L',') != std::wstring_view::npos) {
+                    ReturnObject(result, AreasRange(names));
+                    return;
+                }
             }
             Rect rect = *RectOf(*args.at(0), 0);
             // A single cell is often named by one string passed twice.
@@ -995,6 +1036,11 @@ void RangeObject::AutoFit() {
 
 void RangeObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& result) {
     Sheet& sheet = *h_.sheet;
+    // A range of several areas takes a number format, which formats many
+    // cells in one call; nothing else is offered on it.
+    if (!areas_.empty() && (member != id::kNumberFormat || kind != Kind::Put)) {
+        throw AppError{L"This member cannot be used on a range of several areas."};
+    }
     switch (member) {
         case DISPID_VALUE:
         case id::kValue:
@@ -1020,7 +1066,13 @@ void RangeObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& resu
                     }
                     usable[nextUsable++ % usable.size()] = format;
                 }
-                sheet.setNumberFormat(rect_, format.empty() ? std::wstring_view(L"General") : format);
+                const std::wstring_view code = format.empty() ? std::wstring_view(L"General") : format;
+                if (areas_.empty()) {
+                    sheet.setNumberFormat(rect_, code);
+                }
+                for (const Rect& area : areas_) {
+                    sheet.setNumberFormat(area, code);
+                }
             } else {
                 auto format = Uniform<std::wstring>([](const io::CellStyle& s) { return s.numberFormat; });
                 if (format) {

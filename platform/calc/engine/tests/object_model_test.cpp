@@ -526,6 +526,32 @@ TEST_F(object_model_test, number_formats_read_back_as_written) {
     EXPECT_EQ(ValueOf(L"B1").vt, VT_DATE);
 }
 
+TEST_F(object_model_test, a_list_of_areas_takes_a_number_format_and_nothing_else) {
+    Obj areas = GetObj(sheet_.get(), kRange, {Bstr(L"B2,D4:E5,$A$9")});
+    Put(areas.get(), kNumberFormat, Bstr(L"0.0%"));
+    for (const wchar_t* name : {L"B2", L"D4", L"E4", L"D5", L"E5", L"A9"}) {
+        EXPECT_EQ(FormatOf(name), L"0.0%") << Narrow(name);
+    }
+    for (const wchar_t* name : {L"A1", L"C3", L"B4", L"F5", L"A8", L"B9"}) {
+        EXPECT_EQ(FormatOf(name), L"General") << Narrow(name);
+    }
+    // Only the number format is offered on several areas.
+    EXPECT_EQ(TryGet(areas.get(), kValue).scode, kAppError);
+    EXPECT_EQ(TryGet(areas.get(), kNumberFormat).scode, kAppError);
+    EXPECT_EQ(TryPut(areas.get(), kValue, Bstr(L"x")).scode, kAppError);
+    EXPECT_EQ(ValueOf(L"B2").vt, VT_EMPTY);
+    // A bad name anywhere in the list, or a list longer than 255 characters,
+    // names no range.
+    EXPECT_EQ(TryGet(sheet_.get(), kRange, {Bstr(L"B2,,C3")}).scode, kAppError);
+    EXPECT_EQ(TryGet(sheet_.get(), kRange, {Bstr(L"B2,C3,")}).scode, kAppError);
+    EXPECT_EQ(TryGet(sheet_.get(), kRange, {Bstr(L"B2,ZZZZ1")}).scode, kAppError);
+    std::wstring longList = L"A1";
+    while (longList.size() <= 255) {
+        longList += L",A1";
+    }
+    EXPECT_EQ(TryGet(sheet_.get(), kRange, {Bstr(longList)}).scode, kAppError);
+}
+
 TEST_F(object_model_test, unusable_number_formats_are_refused_and_change_nothing) {
     Put(Cell(L"A1").get(), kNumberFormat, Bstr(L"0.00"));
     for (const std::wstring& bad :
