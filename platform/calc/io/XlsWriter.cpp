@@ -1,6 +1,4 @@
 // Excel 97-2003 workbook: a BIFF8 Workbook stream inside a compound file.
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -283,23 +281,6 @@ private:
     size_t used_ = 0;
 };
 
-// A buffer of many megabytes is written once, front to back: in pages of 2 MB
-// its first writes fault a few times rather than once every 4 KB.
-void PreferLargePages(std::vector<uint8_t>& buffer) {
-#ifdef MADV_HUGEPAGE
-    constexpr uintptr_t kLarge = uintptr_t{2} << 20;
-    const auto start = reinterpret_cast<uintptr_t>(buffer.data());
-    const uintptr_t first = (start + kLarge - 1) & ~(kLarge - 1);
-    const uintptr_t last = (start + buffer.capacity()) & ~(kLarge - 1);
-    if (last > first) {
-        ::madvise(reinterpret_cast<void*>(first), last - first,
-                  MADV_HUGEPAGE);  // advice: failure costs nothing
-    }
-#else
-    (void)buffer;
-#endif
-}
-
 struct RowInfo {
     uint16_t row;
     uint16_t firstCol;
@@ -321,7 +302,6 @@ public:
         uint64_t range =
             static_cast<uint64_t>(std::max(lastRow + 1, 0)) * static_cast<uint64_t>(std::max(lastCol + 1, 0));
         out.data().reserve(static_cast<size_t>(std::min(range * kBytesPerCell + 4096, kMaxReserve)));
-        PreferLargePages(out.data());
         biff::WriteBof(out, 0x0010);
         size_t b = out.begin(biff::rec::kDefcolwidth);
         out.u16(8);
