@@ -8,7 +8,7 @@
 #include <cstring>
 #include <cwchar>
 #include <limits>
-#include <mutex>
+#include <thread>
 
 // Under the address sanitizer (either compiler's spelling) strings stay
 // heap blocks of their own.
@@ -88,26 +88,33 @@ private:
         std::size_t emptySlabs = 0;
     };
 
-    // Locks only once the process has a second thread.
+    // Locks only once the process has a second thread. The hold is a few
+    // instructions, so a spin on one flag, which costs one atomic exchange
+    // when nobody else holds it, serves better than a mutex: a conversion
+    // makes and frees millions of strings.
     class Guard {
     public:
         Guard() : locked_(!__libc_single_threaded) {
             if (locked_) {
-                Mutex().lock();
+                while (Flag().exchange(true, std::memory_order_acquire)) {
+                    while (Flag().load(std::memory_order_relaxed)) {
+                        std::this_thread::yield();
+                    }
+                }
             }
         }
         ~Guard() {
             if (locked_) {
-                Mutex().unlock();
+                Flag().store(false, std::memory_order_release);
             }
         }
         Guard(const Guard&) = delete;
         Guard& operator=(const Guard&) = delete;
 
     private:
-        static std::mutex& Mutex() {
-            static std::mutex m;
-            return m;
+        static std::atomic<bool>& Flag() {
+            static std::atomic<bool> held{false};
+            return held;
         }
         bool locked_;
     };
