@@ -200,7 +200,68 @@ std::wstring RandomLine(std::mt19937& rng) {
     return line;
 }
 
+// Headers as the driver writes them, each part now and then a little off:
+// numbers at and past nine digits, signs and blanks, a style or name holding
+// brackets, a header cut short, text before the first header.
+std::wstring RandomDriverLine(std::mt19937& rng) {
+    static const wchar_t* const numbers[] = {
+        L"0",          L"7",           L"-7",         L"-0",  L"123456789", L"-123456789", L"999999999",
+        L"1234567890", L"-1234567890", L"2147483648", L"+5",  L" 5",        L"5 ",         L"",
+        L"-",          L"000000012",   L"0000000012", L"12x", L"\u0663"};
+    static const wchar_t* const styles[] = {L"NNN", L"BUI", L"bui", L"BU",  L"B",    L"",        L"[[[",
+                                            L"a]b", L"NN]", L"N][", L"][N", L"NNNN", L"\u00E9UI"};
+    static const wchar_t* const names[] = {L"Arial", L"", L"Courier New", L"a[b", L"a]b", L"[[", L"x]", L"]"};
+    static const wchar_t* const closers[] = {L"]]", L"]]", L"]]", L"]", L"", L"]]]"};
+    static const wchar_t* const texts[] = {L"",  L"Total", L"  1,234.50  ", L"a]]b",
+                                           L"[", L"]",     L"x [",          L"	"};
+    static const wchar_t* const before[] = {L"", L"", L"", L"Page 1 ", L"x]] ", L"]", L"[ "};
+    const auto pick = [&rng](const auto& list) { return std::wstring(list[rng() % std::size(list)]); };
+    // Mostly the separator the driver writes, sometimes another one.
+    const auto separator = [&rng](const wchar_t* usual) {
+        static const wchar_t* const others[] = {L"", L",,", L"]", L"][", L"[", L" ,", L"]]"};
+        return rng() % 8 != 0 ? std::wstring(usual) : std::wstring(others[rng() % std::size(others)]);
+    };
+    std::wstring line = pick(before);
+    const int count = std::uniform_int_distribution<int>(1, 5)(rng);
+    for (int i = 0; i < count; ++i) {
+        line += rng() % 16 != 0 ? L"[[" : L"[";
+        line += pick(numbers) + separator(L",") + pick(numbers) + separator(L",") + pick(numbers) +
+                separator(L",") + pick(numbers) + separator(L"][") + pick(numbers) + separator(L"][");
+        line += pick(styles) + separator(L"][") + pick(names) + pick(closers) + pick(texts);
+    }
+    return line;
+}
+
 }  // namespace
+
+TEST(field_info_parser_test, driver_headers_read_as_the_plain_reading_does) {
+    std::mt19937 rng(20261208);
+    std::size_t runs = 0;
+    for (int round = 0; round < 3000; ++round) {
+        const std::vector<std::wstring> lines = {RandomDriverLine(rng), RandomDriverLine(rng)};
+        const auto expected = plain::Parse(lines);
+        KVExcelFileFieldInfoParser parser;
+        ASSERT_TRUE(parser.Parse(lines));
+        for (const auto& [key, group] : expected) {
+            const auto* tokens = parser.GetTokenArray(key);
+            ASSERT_NE(tokens, nullptr) << "round " << round << " key " << key;
+            ASSERT_EQ(tokens->size(), group.size()) << "round " << round << " key " << key;
+            for (std::size_t i = 0; i < group.size(); ++i) {
+                const auto& t = (*tokens)[i];
+                const auto& r = group[i];
+                const bool same = t.m_nLineIndex == r.line && t.m_nN2 == r.n2 && t.m_nN3 == r.n3 &&
+                                  t.m_nN4 == r.n4 && t.m_nN5 == r.n5 && t.m_bBold == r.bold &&
+                                  t.m_bUnderline == r.underline && t.m_bItalic == r.italic &&
+                                  t.m_strName == r.name && t.m_strText == r.text;
+                ASSERT_TRUE(same) << "round " << round << " line " << r.line << ": " << lines[r.line];
+            }
+            runs += group.size();
+        }
+        ASSERT_EQ(parser.GetKeyList().size(), expected.size()) << "round " << round;
+    }
+    // Most headers are well formed, so most lines give runs.
+    EXPECT_GT(runs, 3000U);
+}
 
 TEST(field_info_parser_test, random_lines_tokenize_as_the_plain_reading_does) {
     std::mt19937 rng(20261207);
