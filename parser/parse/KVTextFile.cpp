@@ -8,14 +8,54 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
 constexpr std::size_t kReadChunk = 256 * 1024;
 constexpr std::size_t kMinReadChunk = 4096;
+
+// Widens the ASCII bytes at the start of `p`, a block at a time; returns how
+// many it took. A block with any byte of 0x80 or above is left to the caller.
+std::size_t WidenAscii(const unsigned char* p, std::size_t n, wchar_t* dst) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    if constexpr (sizeof(wchar_t) == 4) {
+        const __m128i zero = _mm_setzero_si128();
+        for (; i + 16 <= n; i += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            if (_mm_movemask_epi8(bytes) != 0) {
+                break;
+            }
+            const __m128i low = _mm_unpacklo_epi8(bytes, zero);
+            const __m128i high = _mm_unpackhi_epi8(bytes, zero);
+            auto* out = reinterpret_cast<__m128i*>(dst + i);
+            _mm_storeu_si128(out, _mm_unpacklo_epi16(low, zero));
+            _mm_storeu_si128(out + 1, _mm_unpackhi_epi16(low, zero));
+            _mm_storeu_si128(out + 2, _mm_unpacklo_epi16(high, zero));
+            _mm_storeu_si128(out + 3, _mm_unpackhi_epi16(high, zero));
+        }
+    }
+#endif
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, p + i, sizeof word);
+        if ((word & 0x8080808080808080ULL) != 0) {
+            break;
+        }
+        for (std::size_t k = 0; k < 8; ++k) {
+            dst[i + k] = static_cast<wchar_t>(p[i + k]);
+        }
+    }
+    return i;
+}
 
 void DecodeUtf8(std::string_view bytes, std::wstring& out) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -28,8 +68,15 @@ void DecodeUtf8(std::string_view bytes, std::wstring& out) {
     while (i < n) {
         const unsigned c = p[i];
         if (c < 0x80) {
-            *dst++ = static_cast<wchar_t>(c);
-            ++i;
+            // Reports are mostly ASCII: widen whole blocks while none of
+            // their bytes starts a sequence.
+            const std::size_t ascii = WidenAscii(p + i, n - i, dst);
+            dst += ascii;
+            i += ascii;
+            while (i < n && p[i] < 0x80) {
+                *dst++ = static_cast<wchar_t>(p[i]);
+                ++i;
+            }
             continue;
         }
         std::size_t len = 0;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,48 @@ TEST(text_file_test, bytes_invalid_in_utf8_decode_as_windows_1252) {
     KVDecodeText(std::string_view("\xF0\x9F\x98\x80\x81\x8D\x8F\x90\x9D\0z", 11), enTextDecoding::enTextUtf8,
                  out);
     EXPECT_EQ(out, std::wstring(L"\U0001F600\u0081\u008D\u008F\u0090\u009D\0z", 8));
+}
+
+TEST(text_file_test, utf8_decoding_is_the_same_wherever_ascii_stretches_start_and_end) {
+    // Pieces whose wide form does not depend on their neighbours: ASCII of
+    // every length around the block sizes, valid sequences and lone bytes
+    // that can only fall back.
+    struct Piece {
+        std::string bytes;
+        std::wstring wide;
+    };
+    std::vector<Piece> pieces = {{"\xC3\xA9", L"\u00E9"},
+                                 {"\xE2\x82\xAC", L"\u20AC"},
+                                 {"\xF0\x9F\x98\x80", L"\U0001F600"},
+                                 {"\x80", L"\u20AC"},
+                                 {"\xA9", L"\u00A9"},
+                                 {"\x9D", L"\u009D"},
+                                 {std::string(1, '\0'), std::wstring(1, L'\0')},
+                                 {"\x7F", L"\x7F"}};
+    for (std::size_t length = 1; length <= 40; ++length) {
+        std::string bytes;
+        std::wstring wide;
+        for (std::size_t i = 0; i < length; ++i) {
+            const auto c = static_cast<char>('!' + (i * 7 + length) % 90);
+            bytes += c;
+            wide += static_cast<wchar_t>(c);
+        }
+        pieces.push_back({bytes, wide});
+    }
+    std::mt19937 rng(7);
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes;
+        std::wstring expected;
+        const int count = std::uniform_int_distribution<int>(0, 12)(rng);
+        for (int i = 0; i < count; ++i) {
+            const Piece& piece = pieces[rng() % pieces.size()];
+            bytes += piece.bytes;
+            expected += piece.wide;
+        }
+        std::wstring out = L"kept";
+        KVDecodeText(bytes, enTextDecoding::enTextUtf8, out);
+        ASSERT_EQ(out, L"kept" + expected) << "round " << round;
+    }
 }
 
 TEST(text_file_test, locale_decoding_falls_back_to_windows_1252_too) {
