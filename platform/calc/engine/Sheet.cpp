@@ -37,19 +37,51 @@ const std::vector<Cell> kNoCells;  // a row beyond the stored ones
 
 // ---- StringPool ------------------------------------------------------------
 
+namespace {
+
+uint64_t SlotTag(size_t hash) {
+    return static_cast<uint64_t>(hash >> 32) << 32;
+}
+
+}  // namespace
+
 uint32_t StringPool::intern(std::wstring_view text) {
-    auto it = index_.find(text);
-    if (it != index_.end()) {
-        return it->second;
+    if ((strings_.size() + 1) * 2 > slots_.size()) {
+        grow();
     }
-    auto id = static_cast<uint32_t>(strings_.size());
-    strings_.emplace_back(text);
-    index_.emplace(std::wstring_view(strings_.back()), id);
-    return id;
+    const size_t hash = std::hash<std::wstring_view>{}(text);
+    const uint64_t tag = SlotTag(hash);
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        const uint64_t slot = slots_[i];
+        if (slot == 0) {
+            const auto id = static_cast<uint32_t>(strings_.size());
+            strings_.emplace_back(text);
+            slots_[i] = tag | (uint64_t{id} + 1);
+            return id;
+        }
+        const auto id = static_cast<uint32_t>((slot & 0xFFFFFFFFu) - 1);
+        if ((slot & ~uint64_t{0xFFFFFFFFu}) == tag && strings_[id] == text) {
+            return id;
+        }
+    }
+}
+
+void StringPool::grow() {
+    slots_.assign(std::max<size_t>(1024, slots_.size() * 2), 0);
+    const size_t mask = slots_.size() - 1;
+    for (size_t id = 0; id < strings_.size(); ++id) {
+        const size_t hash = std::hash<std::wstring_view>{}(strings_[id]);
+        size_t i = hash & mask;
+        while (slots_[i] != 0) {
+            i = (i + 1) & mask;
+        }
+        slots_[i] = SlotTag(hash) | (uint64_t{id} + 1);
+    }
 }
 
 void StringPool::clear() {
-    index_.clear();
+    slots_.clear();
     strings_.clear();
 }
 
@@ -381,13 +413,24 @@ void Sheet::trimRow(size_t index, int32_t first, int32_t last) {
 
 void Sheet::putTyped(int32_t row, int32_t col, std::wstring_view typed) {
     Cell& c = slot(row, col);
-    if (styles_.isText(c.style)) {
-        putText(row, col, typed);
-        return;
+    std::wstring_view text = typed;
+    TypedValue v;
+    if (!styles_.isText(c.style)) {
+        v = ConvertTypedInput(typed, currentYear_);
+        text = v.text;
     }
-    TypedValue v = ConvertTypedInput(typed, currentYear_);
-    if (v.kind == InputKind::Text) {
-        putText(row, col, v.text);
+    if (styles_.isText(c.style) || v.kind == InputKind::Text) {
+        // The cell is at hand: storing the text through putText would look
+        // it up again.
+        if (text.empty()) {
+            clearContents(row, col);
+            return;
+        }
+        c.kind = io::CellKind::Text;
+        c.text = strings_.intern(text);
+        if (strings_.size() >= nextCompaction_) {
+            compactStringsIfWasteful();
+        }
         return;
     }
     c.kind = io::CellKind::Number;

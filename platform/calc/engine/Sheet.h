@@ -57,8 +57,14 @@ public:
     void clear();
 
 private:
-    std::deque<std::wstring> strings_;  // stable addresses for the index keys
-    std::unordered_map<std::wstring_view, uint32_t> index_;
+    void grow();
+
+    std::deque<std::wstring> strings_;  // stable addresses for at()
+    // Open addressing, at most half full: a slot holds the text's id + 1
+    // (0: free) under the top half of its hash, which settles most probes
+    // without comparing texts. A node per text, as a general map keeps,
+    // cost an allocation and a cache miss for each of a sheet's texts.
+    std::vector<uint64_t> slots_;
 };
 
 struct CellStyleHash {
