@@ -144,29 +144,30 @@ public:
         : sheet_(sheet), measure_(measure), texts_(sheet.pooledTexts()), numbers_(kNumberSlots) {}
 
     double of(const Cell& c) {
-        const io::FontSpec& font = sheet_.style(c).font;
+        Style& style = styleOf(c.style);
         if (c.kind == io::CellKind::Text && sheet_.generalFormat(c.style)) {
             TextWidth& t = texts_[c.text];
-            const uint32_t face = faceOf(c.style);
-            if (t.face != face) {
-                t.px = measure_.width(sheet_.text(c), font);
-                t.face = face;
+            if (!t.measured || t.face != style.face) {
+                t = TextWidth{measure_.width(sheet_.text(c), style.face), style.face, true};
             }
             return t.px;
         }
         if (c.kind != io::CellKind::Number) {
-            return measure_.width(DisplayText(sheet_, c), font);
+            return measure_.width(DisplayText(sheet_, c), style.face);
+        }
+        if (!style.formatter) {
+            style.formatter.emplace(sheet_.styleAt(c.style).numberFormat);
         }
         if (!sheet_.dateTimeFormat(c.style)) {
-            formatterOf(c.style).format(c.number, shown_);
-            return measure_.width(shown_, font);
+            style.formatter->format(c.number, shown_);
+            return measure_.width(shown_, style.face);
         }
         uint64_t bits;
         std::memcpy(&bits, &c.number, sizeof bits);
         NumberWidth& n = numbers_[static_cast<size_t>(((bits ^ c.style) * 0x9E3779B97F4A7C15ULL) >> 52)];
         if (n.style != c.style || n.bits != bits) {
-            formatterOf(c.style).format(c.number, shown_);
-            n = NumberWidth{bits, c.style, measure_.width(shown_, font)};
+            style.formatter->format(c.number, shown_);
+            n = NumberWidth{bits, c.style, measure_.width(shown_, style.face)};
         }
         return n.px;
     }
@@ -175,53 +176,38 @@ private:
     static constexpr size_t kNumberSlots = size_t{1} << 12;  // direct-mapped by the top 12 bits
     struct TextWidth {
         double px = 0.0;
-        uint32_t face = UINT32_MAX;  // the font measured in, by faceOf()
+        TextMeasure::Face face;  // measured in
+        bool measured = false;
     };
     struct NumberWidth {
         uint64_t bits = 0;
         uint32_t style = UINT32_MAX;
         double px = 0.0;
     };
+    // What a style's cells are measured and formatted with, found once.
+    struct Style {
+        bool found = false;
+        TextMeasure::Face face;
+        std::optional<format::ValueFormatter> formatter;  // for its numbers
+    };
 
-    const format::ValueFormatter& formatterOf(uint32_t style) {
-        if (style >= formatters_.size()) {
-            formatters_.resize(static_cast<size_t>(style) + 1);
+    Style& styleOf(uint32_t id) {
+        if (id >= styles_.size()) {
+            styles_.resize(static_cast<size_t>(id) + 1);
         }
-        std::optional<format::ValueFormatter>& f = formatters_[style];
-        if (!f) {
-            f.emplace(sheet_.styleAt(style).numberFormat);
+        Style& style = styles_[id];
+        if (!style.found) {
+            style.face = measure_.face(sheet_.styleAt(id).font);
+            style.found = true;
         }
-        return *f;
-    }
-
-    // Styles that differ only in what does not change widths share a number.
-    uint32_t faceOf(uint32_t style) {
-        if (style >= faceOfStyle_.size()) {
-            faceOfStyle_.resize(static_cast<size_t>(style) + 1, UINT32_MAX);
-        }
-        uint32_t& face = faceOfStyle_[style];
-        if (face == UINT32_MAX) {
-            const io::FontSpec& font = sheet_.styleAt(style).font;
-            auto same = [&](const io::FontSpec* f) {
-                return f->name == font.name && f->size == font.size && f->bold == font.bold &&
-                       f->italic == font.italic;
-            };
-            auto it = std::find_if(faces_.begin(), faces_.end(), same);
-            face = static_cast<uint32_t>(it - faces_.begin());
-            if (it == faces_.end()) {
-                faces_.push_back(&font);
-            }
-        }
-        return face;
+        return style;
     }
 
     const Sheet& sheet_;
     TextMeasure& measure_;
     std::vector<TextWidth> texts_;
     std::vector<NumberWidth> numbers_;
-    std::vector<std::optional<format::ValueFormatter>> formatters_;  // by style
-    std::vector<uint32_t> faceOfStyle_;
-    std::vector<const io::FontSpec*> faces_;
+    std::vector<Style> styles_;  // by style id
     std::wstring shown_;
 };
 

@@ -26,25 +26,25 @@ constexpr double kAutoFitSlackPx = 2.0;
 // 10 points is about 6 pixels wide.
 constexpr double kFallbackCharPx = 6.0;
 
+}  // namespace
+
 // One face at one size, with its advances in pixels.
-struct SizedFace {
+struct TextMeasure::SizedFace {
     FT_Face face = nullptr;
     double scale = 1.0;              // pixels per unit of linearHoriAdvance
     std::array<float, 256> latin{};  // < 0: not yet measured
     std::unordered_map<char32_t, float> other;
     int mdw = 0;
-};
 
-// Width of a text of Latin characters, each measured before.
-double SumLatin(const SizedFace& f, std::wstring_view text) {
-    double sum = 0.0;
-    for (wchar_t ch : text) {
-        sum += f.latin[static_cast<char32_t>(ch)];
+    // Width of a text of Latin characters, each measured before.
+    double sumLatin(std::wstring_view text) const {
+        double sum = 0.0;
+        for (wchar_t ch : text) {
+            sum += latin[static_cast<char32_t>(ch)];
+        }
+        return sum;
     }
-    return sum;
-}
-
-}  // namespace
+};
 
 struct TextMeasure::Impl {
     FT_Library library = nullptr;
@@ -164,14 +164,22 @@ TextMeasure::TextMeasure() : impl_(std::make_unique<Impl>()) {}
 TextMeasure::~TextMeasure() = default;
 
 double TextMeasure::width(std::wstring_view text, const io::FontSpec& font) {
-    SizedFace& f = impl_->faceFor(font);
+    return width(text, face(font));
+}
+
+TextMeasure::Face TextMeasure::face(const io::FontSpec& font) {
+    return Face(&impl_->faceFor(font));
+}
+
+double TextMeasure::width(std::wstring_view text, Face face) {
+    SizedFace& f = *face.f_;
     auto known = [&f](wchar_t ch) {
         const auto c = static_cast<char32_t>(ch);
         return c < 256 && f.latin[c] >= 0.0f;
     };
     // The usual text, all of whose characters were measured before, is summed
     // apart: with no call in that loop the sum stays in a register.
-    return std::all_of(text.begin(), text.end(), known) ? SumLatin(f, text) : impl_->measure(f, text);
+    return std::all_of(text.begin(), text.end(), known) ? f.sumLatin(text) : impl_->measure(f, text);
 }
 
 int TextMeasure::maxDigitWidth(const io::FontSpec& font) {

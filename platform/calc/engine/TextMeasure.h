@@ -12,6 +12,8 @@
 namespace calc {
 
 class TextMeasure {
+    struct SizedFace;
+
 public:
     TextMeasure();
     ~TextMeasure();
@@ -20,6 +22,23 @@ public:
 
     // Width of the text in pixels (unhinted advances, summed, no kerning).
     double width(std::wstring_view text, const io::FontSpec& font);
+
+    // A font found once, for measuring many texts in it while this TextMeasure
+    // lives. Fonts that give the same widths (they differ only in underline)
+    // give equal faces.
+    class Face {
+    public:
+        Face() = default;
+        bool operator==(const Face&) const = default;
+
+    private:
+        friend class TextMeasure;
+        explicit Face(SizedFace* f) : f_(f) {}
+        SizedFace* f_ = nullptr;
+    };
+    Face face(const io::FontSpec& font);
+    // As width(text, font) for the font of the face.
+    double width(std::wstring_view text, Face face);
 
     // Maximum digit width of the font in whole pixels: the unit of column widths.
     int maxDigitWidth(const io::FontSpec& font);

@@ -897,6 +897,26 @@ TEST(text_measure_test, a_text_measures_the_sum_of_its_characters_in_order) {
     }
 }
 
+TEST(text_measure_test, a_face_measures_as_its_font_and_is_shared_by_fonts_of_equal_widths) {
+    TextMeasure m;
+    io::FontSpec arial;
+    io::FontSpec underlined = arial;
+    underlined.underline = true;
+    io::FontSpec bold = arial;
+    bold.bold = true;
+    io::FontSpec larger = arial;
+    larger.size = 11;
+    const TextMeasure::Face face = m.face(arial);
+    EXPECT_TRUE(m.face(underlined) == face);
+    EXPECT_FALSE(m.face(bold) == face);
+    EXPECT_FALSE(m.face(larger) == face);
+    EXPECT_TRUE(m.face(arial) == face);  // after other fonts were looked up
+    for (const io::FontSpec& font : {arial, bold, larger}) {
+        EXPECT_EQ(m.width(L"Quarterly \u00e9t\u00e9 \u03a9", m.face(font)),
+                  m.width(L"Quarterly \u00e9t\u00e9 \u03a9", font));
+    }
+}
+
 // AutoFit of whole columns against each cell's displayed text measured on its own.
 TEST(autofit_test, whole_columns_fit_the_widest_displayed_text_of_each_cell) {
     Sheet s(L"Sheet1", kYear);
