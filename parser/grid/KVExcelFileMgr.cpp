@@ -1,11 +1,15 @@
 #include "parser/grid/KVExcelFileMgr.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
+#include <condition_variable>
 #include <exception>
 #include <iterator>
+#include <mutex>
 #include <string_view>
-#include <unordered_set>
+#include <system_error>
+#include <thread>
 
 #include "parser/parse/KVExcelFileFieldInfoParser.h"
 #include "parser/parse/KVTextFile.h"
@@ -25,6 +29,305 @@ std::uint64_t FarKey(int nRow, int nColumn) {
 bool ColumnBefore(const auto& slot, int nColumn) {
     return slot.nColumn < nColumn;
 }
+
+// The distinct column keys of a file. Every run asks about its key, and a
+// file has few distinct keys: an open-addressed table answers from one cache
+// line where a node-based set would allocate per key.
+class KeySet {
+public:
+    // True when `key` was not met before.
+    bool Insert(int key) {
+        if (2 * (m_keys.size() + 1) > m_slots.size()) {
+            Grow();
+        }
+        Entry& entry = Find(key);
+        if (entry.used) {
+            return false;
+        }
+        m_keys.push_back(key);
+        entry = Entry{key, 0, true};
+        return true;
+    }
+    std::size_t Size() const { return m_keys.size(); }
+    // Orders the keys; from then on RankOf tells a key's place among them.
+    void Sort() {
+        std::sort(m_keys.begin(), m_keys.end());
+        for (std::size_t i = 0; i < m_keys.size(); ++i) {
+            Find(m_keys[i]).rank = static_cast<int>(i);
+        }
+    }
+    // For a key met before, after Sort.
+    int RankOf(int key) { return Find(key).rank; }
+
+private:
+    struct Entry {
+        int key = 0;
+        int rank = 0;
+        bool used = false;
+    };
+
+    // The entry holding `key`, or the free one where it would go.
+    Entry& Find(int key) {
+        const std::size_t mask = m_slots.size() - 1;
+        // Fibonacci hashing spreads keys that differ in their low bits only.
+        std::size_t i = static_cast<std::size_t>(static_cast<std::uint32_t>(key) * 0x9E3779B9U) & mask;
+        while (m_slots[i].used && m_slots[i].key != key) {
+            i = (i + 1) & mask;
+        }
+        return m_slots[i];
+    }
+
+    void Grow() {
+        std::vector<Entry> slots(m_slots.empty() ? 64 : 2 * m_slots.size());
+        m_slots.swap(slots);
+        for (const int key : m_keys) {
+            Find(key) = Entry{key, 0, true};
+        }
+    }
+
+    std::vector<Entry> m_slots;
+    std::vector<int> m_keys;
+};
+
+// The runs of a stretch of lines, as the tokenizer leaves them: for each line
+// with runs the first run of every key, in key order. The texts are made here,
+// by the thread that reads, so that the two threads share the allocating.
+struct RunBatch {
+    struct Run {
+        int nKey;
+        int nN2;
+        int nN3;
+        int nN4;
+        int nN5;
+        bool bBold;
+        bool bUnderline;
+        bool bItalic;
+        std::wstring strText;
+    };
+    struct Line {
+        int nIndex;
+        std::size_t nRunEnd;  // one past its last run in `runs`
+    };
+    enum class enState { enMore, enEnd, enError };
+
+    std::vector<Line> lines;
+    std::vector<Run> runs;
+    enState state = enState::enMore;
+
+    void Clear() {
+        lines.clear();
+        runs.clear();
+        state = enState::enMore;
+    }
+};
+
+std::unique_ptr<KVExcelFileFieldValue> MakeCell(int nRow, RunBatch::Run& run) {
+    auto cell = std::make_unique<KVExcelFileFieldValue>(nRow, 0, std::move(run.strText));
+    cell->m_nColumnKey = run.nKey;
+    cell->m_nN2 = run.nN2;
+    cell->m_nN3 = run.nN3;
+    cell->m_nN4 = run.nN4;
+    cell->m_nN5 = run.nN5;
+    cell->m_bBold = run.bBold;
+    cell->m_bUnderline = run.bUnderline;
+    cell->m_bItalic = run.bItalic;
+    return cell;
+}
+
+// Reads a printer text file batch by batch and keeps the distinct keys.
+class RunSource {
+public:
+    explicit RunSource(KVTextFileReader& reader) : m_reader(reader) {}
+
+    // Fills an empty batch with the lines that follow. The state tells
+    // whether more lines follow, the file ended, or reading failed.
+    void Fill(RunBatch& batch) {
+        // Big enough that handing a batch over costs nothing next to its
+        // lines, small enough that both threads start working early.
+        constexpr std::size_t kBatchRuns = 4096;
+        constexpr std::size_t kBatchLines = 4096;
+        for (std::size_t lines = 0; lines < kBatchLines && batch.runs.size() < kBatchRuns; ++lines) {
+            const auto status = m_reader.ReadLine(m_line);
+            if (status == KVTextFileReader::enRead::enEnd) {
+                batch.state = RunBatch::enState::enEnd;
+                return;
+            }
+            if (status == KVTextFileReader::enRead::enError || m_nIndex == INT_MAX) {
+                batch.state = RunBatch::enState::enError;
+                return;
+            }
+            AddLine(batch);
+            ++m_nIndex;
+        }
+        batch.state = RunBatch::enState::enMore;
+    }
+
+    KeySet& Keys() { return m_keys; }
+
+private:
+    void AddLine(RunBatch& batch) {
+        const std::size_t first = batch.runs.size();
+        KVExcelFileFieldInfoParser::TokenizeLine(
+            m_nIndex, m_line, m_token, [&](KVExcelFileFieldInfoToken& token) {
+                const int key = token.m_nColumnKey;
+                auto at = batch.runs.end();
+                if (batch.runs.size() > first && batch.runs.back().nKey >= key) {
+                    at = std::lower_bound(batch.runs.begin() + static_cast<std::ptrdiff_t>(first),
+                                          batch.runs.end(), key,
+                                          [](const RunBatch::Run& run, int k) { return run.nKey < k; });
+                    if (at->nKey == key) {
+                        return;  // a later run of a position already taken
+                    }
+                }
+                batch.runs.insert(
+                    at, RunBatch::Run{key, token.m_nN2, token.m_nN3, token.m_nN4, token.m_nN5, token.m_bBold,
+                                      token.m_bUnderline, token.m_bItalic, std::move(token.m_strText)});
+                m_keys.Insert(key);
+            });
+        if (batch.runs.size() > first) {
+            batch.lines.push_back(RunBatch::Line{m_nIndex, batch.runs.size()});
+        }
+    }
+
+    KVTextFileReader& m_reader;
+    KVExcelFileFieldInfoToken m_token;
+    std::wstring m_line;
+    int m_nIndex = 0;
+    KeySet m_keys;
+};
+
+// Hands batches from a thread that fills them to the caller, which stores
+// them. A few batches go round between the two, so memory stays bounded
+// whatever the size of the file.
+class RunPipe {
+public:
+    // Feeds every batch of `source` to `store` in file order. False when
+    // reading failed, memory running out while reading included; an
+    // exception from `store` reaches the caller once the thread has stopped.
+    template <typename Store>
+    static bool Run(RunSource& source, Store&& store) {
+        RunPipe pipe(source);
+        try {
+            pipe.m_thread = std::thread([&pipe] { pipe.Produce(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: fill and store in turn.
+            RunBatch& batch = pipe.m_batches[0];
+            do {
+                batch.Clear();
+                source.Fill(batch);
+                if (batch.state == RunBatch::enState::enError) {
+                    return false;
+                }
+                store(batch);
+            } while (batch.state == RunBatch::enState::enMore);
+            return true;
+        }
+        for (;;) {
+            RunBatch* batch = pipe.Take(pipe.m_full);
+            if (batch->state == RunBatch::enState::enError) {
+                // The producer has stopped: an error is its last batch.
+                return false;
+            }
+            store(*batch);
+            const bool more = batch->state == RunBatch::enState::enMore;
+            if (!more) {
+                return true;
+            }
+            batch->Clear();
+            pipe.Give(pipe.m_free, batch);
+        }
+    }
+
+    ~RunPipe() {
+        if (m_thread.joinable()) {
+            {
+                const std::lock_guard lock(m_mutex);
+                m_bStop = true;
+            }
+            m_changed.notify_all();
+            m_thread.join();
+        }
+    }
+
+private:
+    static constexpr std::size_t kBatches = 4;
+
+    // Batches waiting for one side. Never more than there are batches, so
+    // handing one over allocates nothing and cannot fail.
+    class Queue {
+    public:
+        bool Empty() const { return m_nCount == 0; }
+        void Push(RunBatch* batch) {
+            m_items[(m_nHead + m_nCount) % kBatches] = batch;
+            ++m_nCount;
+        }
+        RunBatch* Pop() {
+            RunBatch* batch = m_items[m_nHead];
+            m_nHead = (m_nHead + 1) % kBatches;
+            --m_nCount;
+            return batch;
+        }
+
+    private:
+        std::array<RunBatch*, kBatches> m_items{};
+        std::size_t m_nHead = 0;
+        std::size_t m_nCount = 0;
+    };
+
+    explicit RunPipe(RunSource& source) : m_source(source) {
+        for (RunBatch& batch : m_batches) {
+            m_free.Push(&batch);
+        }
+    }
+
+    void Produce() {
+        for (;;) {
+            RunBatch* batch = nullptr;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [this] { return m_bStop || !m_free.Empty(); });
+                if (m_bStop) {
+                    return;
+                }
+                batch = m_free.Pop();
+            }
+            try {
+                m_source.Fill(*batch);
+            } catch (...) {
+                // The caller sees a failed read and reports it as one.
+                batch->state = RunBatch::enState::enError;
+            }
+            const bool more = batch->state == RunBatch::enState::enMore;
+            Give(m_full, batch);
+            if (!more) {
+                return;
+            }
+        }
+    }
+
+    RunBatch* Take(Queue& queue) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&queue] { return !queue.Empty(); });
+        return queue.Pop();
+    }
+
+    void Give(Queue& queue, RunBatch* batch) {
+        {
+            const std::lock_guard lock(m_mutex);
+            queue.Push(batch);
+        }
+        m_changed.notify_all();
+    }
+
+    RunSource& m_source;
+    std::array<RunBatch, kBatches> m_batches;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    Queue m_free;
+    Queue m_full;
+    bool m_bStop = false;
+    std::thread m_thread;  // last: stopped before anything it uses goes
+};
 
 }  // namespace
 
@@ -155,60 +458,46 @@ bool KVExcelFileMgr::LoadTokens(const std::wstring& strPath) {
     // every line is read. Each run becomes its cell at once, filed under its
     // key; the keys turn into columns at the end. Ranks keep the order of the
     // keys, so every row stays sorted and no run is ever held twice.
-    std::vector<int> keys;
-    std::unordered_set<int> seenKeys;
+    //
+    // Reading, decoding and cutting lines into runs is about half the work,
+    // making the cells the other half: a second thread does the first part
+    // a batch ahead (see RunPipe).
+    RunSource source(reader);
     std::vector<std::unique_ptr<KVExcelFileFieldValue>> farCells;
-    try {
-        KVExcelFileFieldInfoToken token;
-        std::wstring line;
-        Row lineCells;
-        int index = 0;
-        for (;;) {
-            const auto status = reader.ReadLine(line);
-            if (status == KVTextFileReader::enRead::enEnd) {
-                break;
+    const auto store = [&](RunBatch& batch) {
+        std::size_t run = 0;
+        for (const RunBatch::Line& line : batch.lines) {
+            const std::size_t count = line.nRunEnd - run;
+            m_nRowLimit = line.nIndex + 1;
+            Row* row = DenseRow(line.nIndex);
+            if (row != nullptr) {
+                row->reserve(count);
             }
-            if (status == KVTextFileReader::enRead::enError || index == INT_MAX) {
-                Clear();
-                return false;
-            }
-            lineCells.clear();
-            KVExcelFileFieldInfoParser::TokenizeLine(
-                index, line, token, [&](const KVExcelFileFieldInfoToken& run) {
-                    const int key = run.m_nColumnKey;
-                    const auto at =
-                        std::lower_bound(lineCells.begin(), lineCells.end(), key, ColumnBefore<Slot>);
-                    if (at != lineCells.end() && at->nColumn == key) {
-                        return;  // a later run of a position already taken
-                    }
-                    lineCells.insert(at, Slot{key, std::make_unique<KVExcelFileFieldValue>(index, 0, run)});
-                    if (seenKeys.insert(key).second) {
-                        keys.push_back(key);
-                    }
-                });
-            if (!lineCells.empty()) {
-                m_nRowLimit = index + 1;
-                if (Row* row = DenseRow(index)) {
-                    row->reserve(lineCells.size());
-                    std::move(lineCells.begin(), lineCells.end(), std::back_inserter(*row));
-                    m_nCellCount += lineCells.size();
+            for (; run < line.nRunEnd; ++run) {
+                auto cell = MakeCell(line.nIndex, batch.runs[run]);
+                if (row != nullptr) {
+                    const int key = cell->m_nColumnKey;
+                    row->push_back(Slot{key, std::move(cell)});
+                    ++m_nCellCount;
                 } else {
-                    for (Slot& slot : lineCells) {
-                        farCells.push_back(std::move(slot.pValue));
-                    }
+                    farCells.push_back(std::move(cell));
                 }
             }
-            ++index;
+        }
+    };
+    try {
+        if (!RunPipe::Run(source, store)) {
+            Clear();
+            return false;
         }
     } catch (const std::exception&) {
         Clear();
         return false;
     }
 
-    std::sort(keys.begin(), keys.end());
-    const auto columnOf = [&keys](int key) {
-        return static_cast<int>(2 * (std::lower_bound(keys.begin(), keys.end(), key) - keys.begin()));
-    };
+    KeySet& keys = source.Keys();
+    keys.Sort();
+    const auto columnOf = [&keys](int key) { return 2 * keys.RankOf(key); };
     for (Row& row : m_rows) {
         for (Slot& slot : row) {
             slot.nColumn = columnOf(slot.nColumn);
@@ -221,7 +510,7 @@ bool KVExcelFileMgr::LoadTokens(const std::wstring& strPath) {
             static_cast<void>(cell.release());
         }
     }
-    const auto counter = static_cast<long long>(2 * keys.size());
+    const auto counter = static_cast<long long>(2 * keys.Size());
     if (counter > m_nColumnLimit) {
         m_nColumnLimit = static_cast<int>(std::min<long long>(counter + 1, INT_MAX));
     }

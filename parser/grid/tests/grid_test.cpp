@@ -60,6 +60,67 @@ std::string RandomPrinterText(std::mt19937& rng) {
     return bytes;
 }
 
+// Loads a printer text file and checks every position of the grid against
+// the column walk over the parser's sorted keys: the k-th key in column 2k,
+// the first run of a position kept.
+void ExpectTheKeyWalkPlacement(const std::wstring& path) {
+    KVExcelFileFieldInfoParser parser;
+    ASSERT_TRUE(parser.ReadFile(path));
+    std::map<std::pair<int, int>, const KVExcelFileFieldInfoToken*> expected;
+    int column = 0;
+    int rowLimit = 0;
+    int columnLimit = 0;
+    for (int key : parser.GetKeyList()) {
+        const auto& tokens = *parser.GetTokenArray(key);
+        for (const auto& token : tokens) {
+            expected.try_emplace({token.m_nLineIndex, column}, &token);
+        }
+        rowLimit = std::max(rowLimit, tokens.back().m_nLineIndex + 1);
+        column += 2;
+    }
+    if (column > columnLimit) {
+        columnLimit = column + 1;
+    }
+
+    KVExcelFileMgr grid;
+    ASSERT_TRUE(grid.Load(path));
+    ASSERT_EQ(grid.GetRowLimit(), rowLimit);
+    ASSERT_EQ(grid.GetColumnLimit(), columnLimit);
+    for (const auto& [position, token] : expected) {
+        const auto [row, c] = position;
+        const auto* cell = grid.GetValue(row, c);
+        ASSERT_NE(cell, nullptr) << row << "," << c;
+        EXPECT_EQ(cell->GetRow(), row);
+        EXPECT_EQ(cell->GetColumn(), c);
+        EXPECT_EQ(cell->GetText(), token->m_strText);
+        EXPECT_EQ(cell->m_nColumnKey, token->m_nColumnKey);
+        EXPECT_EQ(cell->m_nN2, token->m_nN2);
+        EXPECT_EQ(cell->m_nN3, token->m_nN3);
+        EXPECT_EQ(cell->m_nN4, token->m_nN4);
+        EXPECT_EQ(cell->m_nN5, token->m_nN5);
+        EXPECT_EQ(cell->m_bBold, token->m_bBold);
+        EXPECT_EQ(cell->m_bUnderline, token->m_bUnderline);
+        EXPECT_EQ(cell->m_bItalic, token->m_bItalic);
+        if (::testing::Test::HasFailure()) {
+            return;
+        }
+    }
+    // Every expected cell is there; no other cell may be.
+    std::size_t visited = 0;
+    for (int row = 0; row < rowLimit; ++row) {
+        int last = -1;
+        grid.ForEachInRow(row, [&](int c, const KVExcelFileFieldValue& cell) {
+            EXPECT_GT(c, last) << row;
+            EXPECT_EQ(expected.count({row, c}), 1U) << row << "," << c;
+            EXPECT_EQ(&cell, grid.GetValue(row, c));
+            last = c;
+            ++visited;
+        });
+    }
+    EXPECT_EQ(visited, expected.size());
+    EXPECT_EQ(grid.GetCellCount(), expected.size());
+}
+
 }  // namespace
 
 TEST(grid_test, token_mode_matches_the_key_walk_over_the_parsed_runs) {
@@ -67,64 +128,33 @@ TEST(grid_test, token_mode_matches_the_key_walk_over_the_parsed_runs) {
     std::mt19937 rng(73);
     for (int round = 0; round < 300; ++round) {
         const std::string bytes = RandomPrinterText(rng);
-        const auto path = dir.Write("job" + std::to_string(round) + ".txt", bytes);
         SCOPED_TRACE("round " + std::to_string(round) + ":\n" + bytes);
-
-        // The cells as the column walk over the parser's sorted keys places
-        // them: the k-th key in column 2k, the first run of a position kept.
-        KVExcelFileFieldInfoParser parser;
-        ASSERT_TRUE(parser.ReadFile(path));
-        std::map<std::pair<int, int>, const KVExcelFileFieldInfoToken*> expected;
-        int column = 0;
-        int rowLimit = 0;
-        int columnLimit = 0;
-        for (int key : parser.GetKeyList()) {
-            const auto& tokens = *parser.GetTokenArray(key);
-            for (const auto& token : tokens) {
-                expected.try_emplace({token.m_nLineIndex, column}, &token);
-            }
-            rowLimit = std::max(rowLimit, tokens.back().m_nLineIndex + 1);
-            column += 2;
-        }
-        if (column > columnLimit) {
-            columnLimit = column + 1;
-        }
-
-        KVExcelFileMgr grid;
-        ASSERT_TRUE(grid.Load(path));
-        ASSERT_EQ(grid.GetRowLimit(), rowLimit);
-        ASSERT_EQ(grid.GetColumnLimit(), columnLimit);
-        std::size_t found = 0;
-        for (int row = 0; row < rowLimit; ++row) {
-            for (int c = 0; c < columnLimit; ++c) {
-                const auto* cell = grid.GetValue(row, c);
-                const auto it = expected.find({row, c});
-                if (it == expected.end()) {
-                    EXPECT_EQ(cell, nullptr) << row << "," << c;
-                    continue;
-                }
-                ASSERT_NE(cell, nullptr) << row << "," << c;
-                ++found;
-                const auto& token = *it->second;
-                EXPECT_EQ(cell->GetRow(), row);
-                EXPECT_EQ(cell->GetColumn(), c);
-                EXPECT_EQ(cell->GetText(), token.m_strText);
-                EXPECT_EQ(cell->m_nColumnKey, token.m_nColumnKey);
-                EXPECT_EQ(cell->m_nN2, token.m_nN2);
-                EXPECT_EQ(cell->m_nN3, token.m_nN3);
-                EXPECT_EQ(cell->m_nN4, token.m_nN4);
-                EXPECT_EQ(cell->m_nN5, token.m_nN5);
-                EXPECT_EQ(cell->m_bBold, token.m_bBold);
-                EXPECT_EQ(cell->m_bUnderline, token.m_bUnderline);
-                EXPECT_EQ(cell->m_bItalic, token.m_bItalic);
-            }
-        }
-        EXPECT_EQ(found, expected.size());
-        EXPECT_EQ(grid.GetCellCount(), expected.size());
+        ExpectTheKeyWalkPlacement(dir.Write("job" + std::to_string(round) + ".txt", bytes));
         if (HasFailure()) {
             return;
         }
     }
+}
+
+TEST(grid_test, a_long_file_places_its_runs_as_the_key_walk_does) {
+    // Far more lines and runs than the loader takes in one go, so that lines
+    // and their runs are handed on many times; the smallest key comes last
+    // and moves every column, and each line repeats a key now and then.
+    ScratchDir dir;
+    std::mt19937 rng(74);
+    std::string bytes;
+    for (int chunk = 0; chunk < 1500; ++chunk) {
+        std::string text = RandomPrinterText(rng);
+        if (!text.empty() && text.back() != '\n') {
+            text += "\r\n";
+        }
+        bytes += text;
+        if (chunk % 7 == 0) {
+            bytes += Header(chunk % 50, "x" + std::to_string(chunk)) + Header(700, "wide") + "\n\n";
+        }
+    }
+    bytes += Header(-1000, "smallest key, last line") + "\r\n";
+    ExpectTheKeyWalkPlacement(dir.Write("long.txt", bytes));
 }
 
 TEST(grid_test, column_keys_become_even_columns_by_rank) {
