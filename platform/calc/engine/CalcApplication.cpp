@@ -768,17 +768,20 @@ void RangeObject::GetValue(VARIANT& result) const {
         const int32_t lastRow = std::min(rect_.r2, static_cast<int32_t>(sheet.storedRows()) - 1);
         if (rect_.c1 == rect_.c2 && rect_.rows() > 64) {
             // A tall column: only the rows that store something in it (none
-            // at all for a column that stores nothing).
-            const std::span<const uint32_t> holding = sheet.columnStoresCells(rect_.c1)
-                                                          ? sheet.rowsWithCells(rect_.c1)
-                                                          : std::span<const uint32_t>();
-            for (const uint32_t row : holding) {
+            // at all for a column that stores nothing), read from the
+            // column's copies of their cells.
+            const bool stores = sheet.columnStoresCells(rect_.c1);
+            const std::span<const uint32_t> holding =
+                stores ? sheet.rowsWithCells(rect_.c1) : std::span<const uint32_t>();
+            const std::span<const Cell> held =
+                stores ? sheet.cellsWithRows(rect_.c1) : std::span<const Cell>();
+            for (size_t n = 0; n < holding.size() && n < held.size(); ++n) {
+                const uint32_t row = holding[n];
                 if (static_cast<int32_t>(row) < rect_.r1 || static_cast<int32_t>(row) > lastRow) {
                     continue;
                 }
-                const Cell& c = sheet.cell(static_cast<int32_t>(row), rect_.c1);
-                if (c.kind != io::CellKind::Empty) {
-                    CellToVariant(sheet, c, cells[row - static_cast<uint32_t>(rect_.r1)]);
+                if (held[n].kind != io::CellKind::Empty) {
+                    CellToVariant(sheet, held[n], cells[row - static_cast<uint32_t>(rect_.r1)]);
                 }
             }
         } else {

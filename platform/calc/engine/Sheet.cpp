@@ -653,23 +653,39 @@ void Sheet::fitWidthToCounts() {
     maxCols_ = std::min(maxCols_, width);
 }
 
-std::span<const uint32_t> Sheet::rowsWithCells(int32_t col) const {
-    if (byColumn_.generation != generation_) {
-        byColumn_.rows.clear();
-        for (size_t r = 0; r < rows_.size(); ++r) {
-            for (const Cell& c : rowAt(r)) {
-                if (byColumn_.rows.size() <= c.col) {
-                    byColumn_.rows.resize(static_cast<size_t>(c.col) + 1);
-                }
-                byColumn_.rows[c.col].push_back(static_cast<uint32_t>(r));
-            }
-        }
-        byColumn_.generation = generation_;
+void Sheet::indexColumns() const {
+    if (byColumn_.generation == generation_) {
+        return;
     }
+    byColumn_.rows.clear();
+    byColumn_.cells.clear();
+    for (size_t r = 0; r < rows_.size(); ++r) {
+        for (const Cell& c : rowAt(r)) {
+            if (byColumn_.rows.size() <= c.col) {
+                byColumn_.rows.resize(static_cast<size_t>(c.col) + 1);
+                byColumn_.cells.resize(static_cast<size_t>(c.col) + 1);
+            }
+            byColumn_.rows[c.col].push_back(static_cast<uint32_t>(r));
+            byColumn_.cells[c.col].push_back(c);
+        }
+    }
+    byColumn_.generation = generation_;
+}
+
+std::span<const uint32_t> Sheet::rowsWithCells(int32_t col) const {
+    indexColumns();
     if (col < 0 || static_cast<size_t>(col) >= byColumn_.rows.size()) {
         return {};
     }
     return byColumn_.rows[static_cast<size_t>(col)];
+}
+
+std::span<const Cell> Sheet::cellsWithRows(int32_t col) const {
+    indexColumns();
+    if (col < 0 || static_cast<size_t>(col) >= byColumn_.cells.size()) {
+        return {};
+    }
+    return byColumn_.cells[static_cast<size_t>(col)];
 }
 
 void Sheet::deleteShiftLeft(const Rect& r) {
@@ -714,12 +730,15 @@ void Sheet::deleteShiftLeft(const Rect& r) {
     // Every stored row lost the columns: their counts go too. Otherwise the
     // columns right of the range hold other cells than before.
     if (everyRow && indexed) {
-        auto& index = byColumn_.rows;
-        if (static_cast<size_t>(r.c1) < index.size()) {
-            index.erase(index.begin() + r.c1,
-                        index.begin() +
-                            static_cast<ptrdiff_t>(std::min(static_cast<size_t>(r.c2) + 1, index.size())));
-        }
+        auto cut = [&r](auto& index) {
+            if (static_cast<size_t>(r.c1) < index.size()) {
+                index.erase(index.begin() + r.c1,
+                            index.begin() + static_cast<ptrdiff_t>(
+                                                std::min(static_cast<size_t>(r.c2) + 1, index.size())));
+            }
+        };
+        cut(byColumn_.rows);
+        cut(byColumn_.cells);
         byColumn_.generation = generation_;
     }
     if (everyRow) {

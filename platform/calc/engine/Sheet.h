@@ -149,6 +149,10 @@ public:
     // row. Kept across deletions of whole columns, rebuilt after any other
     // change.
     std::span<const uint32_t> rowsWithCells(int32_t col) const;
+    // Copies of those rows' cells in the column, one for each: a tall
+    // column is then read without visiting its rows, each a wait on memory.
+    // Their col fields are not kept up to date.
+    std::span<const Cell> cellsWithRows(int32_t col) const;
     // False when no row stores a cell in the column, which spares a scan of
     // every row for a column that holds nothing.
     bool columnStoresCells(int32_t col) const {
@@ -286,7 +290,9 @@ private:
     struct ColumnIndex {
         uint64_t generation = UINT64_MAX;
         std::vector<std::vector<uint32_t>> rows;  // per column
+        std::vector<std::vector<Cell>> cells;     // per column, beside rows
     };
+    void indexColumns() const;
     mutable ColumnIndex byColumn_;
     std::vector<uint32_t> colCells_;  // stored cells per column
     StringPool strings_;

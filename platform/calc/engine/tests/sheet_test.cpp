@@ -309,6 +309,17 @@ TEST(sheet_test, sparse_rows_agree_with_a_plain_grid_under_random_edits) {
                 std::span<const uint32_t> got = s.rowsWithCells(col);
                 ASSERT_EQ(std::vector<uint32_t>(got.begin(), got.end()), want)
                     << "round " << round << " step " << step << " column " << col;
+                // The column's copies read as the cells themselves.
+                std::span<const Cell> copies = s.cellsWithRows(col);
+                ASSERT_EQ(copies.size(), want.size());
+                for (size_t n = 0; n < want.size(); ++n) {
+                    const Cell& cell = s.cell(static_cast<int32_t>(want[n]), col);
+                    ASSERT_EQ(copies[n].kind, cell.kind) << "column " << col << " row " << want[n];
+                    ASSERT_EQ(copies[n].style, cell.style) << "column " << col << " row " << want[n];
+                    if (cell.kind == io::CellKind::Text) {
+                        ASSERT_EQ(s.text(copies[n]), s.text(cell)) << "column " << col << " row " << want[n];
+                    }
+                }
             }
         };
         for (int step = 0; step < 200; ++step) {
