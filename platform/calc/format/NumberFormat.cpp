@@ -592,46 +592,24 @@ struct Digits15 {
     bool zero = true;
 };
 
-// The exponent after "e" in to_chars' scientific form: a sign, then digits.
-int ExponentOf(const char* e, const char* end) {
-    int exp10 = 0;
-    for (const char* p = e + 1; p < end; ++p) {
-        exp10 = exp10 * 10 + (*p - '0');
-    }
-    return *e == '-' ? -exp10 : exp10;
-}
-
 Digits15 ToDigits(double a) {
     Digits15 r;
     if (!(a > 0) || !std::isfinite(a)) {
         std::fill(r.d, r.d + 15, '0');
         return r;
     }
-    r.zero = false;
     char buf[40];
-    // The shortest form that reads back as `a` is cheaper to find, and when it
-    // has at most 15 digits it is the 15-digit rounding too: `a` is within half
-    // an ulp of it, far less than half a unit in the 15th digit.
-    auto shortest = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific);
-    const char* e = std::find(buf, shortest.ptr, 'e');
-    int n = 0;
-    for (const char* p = buf; p < e; ++p) {
-        if (*p != '.' && n < 16) {
-            r.d[n++] = *p;
-        }
-    }
-    if (n <= 15) {
-        std::fill(r.d + n, r.d + 15, '0');
-        r.d[15] = '\0';
-        r.exp10 = ExponentOf(e + 1, shortest.ptr);
-        return r;
-    }
-    // "d.dddddddddddddde+XX"
-    auto res = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific, 14);
+    auto res = std::to_chars(buf, buf + sizeof buf - 1, a, std::chars_format::scientific, 14);
+    *res.ptr = '\0';
     r.d[0] = buf[0];
     std::copy(buf + 2, buf + 16, r.d + 1);
-    r.d[15] = '\0';
-    r.exp10 = ExponentOf(buf + 17, res.ptr);
+    // "d.dddddddddddddde+XX": the exponent's sign, then two or three digits.
+    int exp10 = 0;
+    for (const char* e = buf + 18; e < res.ptr; ++e) {
+        exp10 = exp10 * 10 + (*e - '0');
+    }
+    r.exp10 = buf[17] == '-' ? -exp10 : exp10;
+    r.zero = false;
     return r;
 }
 
