@@ -18,6 +18,30 @@
 #include "platform/ui/MessageBox.h"
 
 KVDriverOptions* g_pActiveProfile = nullptr;
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+namespace {  // TIMING-TEMP
+struct PhaseTimer {
+    std::chrono::steady_clock::time_point t = std::chrono::steady_clock::now();
+    bool on = std::getenv("SW_PHASE_TIMES") != nullptr;
+    void mark(const char* what) {
+        auto n = std::chrono::steady_clock::now();
+        if (on) {
+            long pages = 0, rss = 0;
+            if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+                if (std::fscanf(f, "%ld %ld", &pages, &rss) != 2)
+                    rss = 0;
+                std::fclose(f);
+            }
+            std::fprintf(stderr, "%-22s %7.1f ms rss %ld MB\n", what,
+                         std::chrono::duration<double, std::milli>(n - t).count(), rss * 4096 / 1000000);
+        }
+        t = n;
+    }
+};
+PhaseTimer g_timer;
+}  // namespace
 
 const wchar_t* const KVExcelFileProcessor::msc_sTimeFormat = L"h:mm:ss AM/PM";
 const wchar_t* const KVExcelFileProcessor::msc_sLoadFailed = L"Could not load printer output file.";
@@ -31,6 +55,20 @@ std::wstring Upper(const std::wstring& text) {
         c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
     }
     return out;
+}
+
+// Whether text, upper-cased, is `upper`; without making the upper-cased
+// copy, since most cells differ from an anchor at their first character.
+bool MatchesUpper(const std::wstring& text, const std::wstring& upper) {
+    if (text.size() != upper.size()) {
+        return false;
+    }
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        if (static_cast<wchar_t>(std::towupper(static_cast<wint_t>(text[k]))) != upper[k]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool EndsWithNoCase(const std::wstring& text, const std::wstring& suffix) {
@@ -125,6 +163,7 @@ bool KVExcelFileProcessor::Process() {
         bOk = false;
         AfxMessageBox(msc_sLoadFailed);
     }
+    g_timer.mark("load");
     const int nRows = grid->GetRowLimit();
     const int nColumns = grid->GetColumnLimit();
 
@@ -175,7 +214,6 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
     // Without a block the anchors still act on the sheet, so the facts are
     // gathered either way.
     BlockPtr block(m_pSpreadSheet->CreateBlock(nRows + 1, nColumns + 1));
-    std::wstring upper;
     for (int i = 0; i < nRows; ++i) {
         // The cells that exist, left to right: a report's rows hold a few of
         // its hundred-odd columns.
@@ -190,15 +228,8 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
             if (HasTimeCharacter(text)) {
                 facts.timeLike.push_back(CellKey(i, j));
             }
-            upper.clear();
             for (const Anchor& a : anchors) {
-                if (a.upper.size() != text.size()) {
-                    continue;
-                }
-                if (upper.empty()) {
-                    upper = Upper(text);
-                }
-                if (a.upper == upper) {
+                if (MatchesUpper(text, a.upper)) {
                     facts.anchorHits.push_back({i, j, a.anchor});
                 }
             }
@@ -208,10 +239,12 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
         grid->ReleaseRow(i);
     }
     grid.reset();
+    g_timer.mark("block text");
     if (!block) {
         return;
     }
     m_pSpreadSheet->WriteBlock(block.get(), nRows + 1, nColumns + 1);
+    g_timer.mark("write block");
 
     if (m_pProfile->GetRemoveFormattingOfCells()) {
         m_pSpreadSheet->SetBlockFont(nRows + 1, nColumns + 1, m_pProfile->GetFontName(),
@@ -221,11 +254,14 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
     } else {
         m_pSpreadSheet->SetBlockFont(nRows + 1, nColumns + 1, L"Arial", 12, false, false, false);
     }
+    g_timer.mark("block font");
     block.reset();
+    g_timer.mark("block free");
 
     KVValueBlock* pRead = nullptr;
     m_pSpreadSheet->ReadBlock(1, 1, nRows + 1, nColumns + 1, &pRead);
     BlockPtr readBack(pRead);
+    g_timer.mark("read block");
     if (!readBack) {
         return;
     }
@@ -278,7 +314,9 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
                                 kind);
             }
         });
+    g_timer.mark("scan");
     readBack.reset();
+    g_timer.mark("read free");
     // The cells are formatted row by row, each row's cells left to right
     // (column by column took twice as long, a row fetched at every cell).
     // The scan found them column by column, each column top down, so
@@ -321,6 +359,7 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
 }
 
 void KVExcelFileProcessor::ApplyProperties(const GridFacts& facts, int nRows, int nColumns) {
+    g_timer.mark("formats");
     std::vector<bool> rowMarks(static_cast<size_t>(nRows) + 1, false);
     std::vector<bool> columnMarks(static_cast<size_t>(nColumns) + 1, false);
 
@@ -368,6 +407,7 @@ void KVExcelFileProcessor::ApplyProperties(const GridFacts& facts, int nRows, in
         }
     }
 
+    g_timer.mark("anchors");
     if (m_pProfile->GetRemoveRowsWithSpace()) {
         long n = 0;
         for (int k = 0; k <= nRows; ++k) {
@@ -377,6 +417,7 @@ void KVExcelFileProcessor::ApplyProperties(const GridFacts& facts, int nRows, in
             }
         }
     }
+    g_timer.mark("row spans");
     if (m_pProfile->GetRemoveColumnsWithSpace()) {
         long n = 0;
         for (int k = 0; k <= nColumns; ++k) {
@@ -386,11 +427,13 @@ void KVExcelFileProcessor::ApplyProperties(const GridFacts& facts, int nRows, in
             }
         }
     }
+    g_timer.mark("column spans");
     if (m_pProfile->GetResizeCells()) {
         for (long c = 1; c <= nColumns + 1; ++c) {
             m_pSpreadSheet->AutoFitColumn(c, nRows + 1);
         }
     }
+    g_timer.mark("autofit");
     if (m_bPdfSource) {
         for (long c = 1; c <= nColumns + 1; ++c) {
             m_pSpreadSheet->AlignColumnLeft(c, nRows + 1);
@@ -399,7 +442,9 @@ void KVExcelFileProcessor::ApplyProperties(const GridFacts& facts, int nRows, in
 }
 
 bool KVExcelFileProcessor::SaveOutput() {
+    g_timer.mark("select etc");
     if (m_pSpreadSheet->Save()) {
+        g_timer.mark("save");
         return true;
     }
     if (m_pSpreadSheet->IsAbandoned()) {
