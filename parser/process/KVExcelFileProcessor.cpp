@@ -18,30 +18,6 @@
 #include "platform/ui/MessageBox.h"
 
 KVDriverOptions* g_pActiveProfile = nullptr;
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-namespace {  // TIMING-TEMP
-struct PhaseTimer {
-    std::chrono::steady_clock::time_point t = std::chrono::steady_clock::now();
-    bool on = std::getenv("SW_PHASE_TIMES") != nullptr;
-    void mark(const char* what) {
-        auto n = std::chrono::steady_clock::now();
-        if (on) {
-            long pages = 0, rss = 0;
-            if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-                if (std::fscanf(f, "%ld %ld", &pages, &rss) != 2)
-                    rss = 0;
-                std::fclose(f);
-            }
-            std::fprintf(stderr, "%-22s %7.1f ms rss %ld MB\n", what,
-                         std::chrono::duration<double, std::milli>(n - t).count(), rss * 4096 / 1000000);
-        }
-        t = n;
-    }
-};
-PhaseTimer g_timer;
-}  // namespace
 
 const wchar_t* const KVExcelFileProcessor::msc_sTimeFormat = L"h:mm:ss AM/PM";
 const wchar_t* const KVExcelFileProcessor::msc_sLoadFailed = L"Could not load printer output file.";
@@ -163,7 +139,6 @@ bool KVExcelFileProcessor::Process() {
         bOk = false;
         AfxMessageBox(msc_sLoadFailed);
     }
-    g_timer.mark("load");
     const int nRows = grid->GetRowLimit();
     const int nColumns = grid->GetColumnLimit();
 
@@ -239,12 +214,10 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
         grid->ReleaseRow(i);
     }
     grid.reset();
-    g_timer.mark("block text");
     if (!block) {
         return;
     }
     m_pSpreadSheet->WriteBlock(block.get(), nRows + 1, nColumns + 1);
-    g_timer.mark("write block");
 
     if (m_pProfile->GetRemoveFormattingOfCells()) {
         m_pSpreadSheet->SetBlockFont(nRows + 1, nColumns + 1, m_pProfile->GetFontName(),
@@ -254,14 +227,11 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
     } else {
         m_pSpreadSheet->SetBlockFont(nRows + 1, nColumns + 1, L"Arial", 12, false, false, false);
     }
-    g_timer.mark("block font");
     block.reset();
-    g_timer.mark("block free");
 
     KVValueBlock* pRead = nullptr;
     m_pSpreadSheet->ReadBlock(1, 1, nRows + 1, nColumns + 1, &pRead);
     BlockPtr readBack(pRead);
-    g_timer.mark("read block");
     if (!readBack) {
         return;
     }
@@ -314,9 +284,7 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
                                 kind);
             }
         });
-    g_timer.mark("scan");
     readBack.reset();
-    g_timer.mark("read free");
     // The cells are formatted row by row, each row's cells left to right
     // (column by column took twice as long, a row fetched at every cell).
     // The scan found them column by column, each column top down, so
@@ -359,7 +327,6 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
 }
 
 void KVExcelFileProcessor::ApplyProperties(const GridFacts& facts, int nRows, int nColumns) {
-    g_timer.mark("formats");
     std::vector<bool> rowMarks(static_cast<size_t>(nRows) + 1, false);
     std::vector<bool> columnMarks(static_cast<size_t>(nColumns) + 1, false);
 
@@ -407,7 +374,6 @@ void KVExcelFileProcessor::ApplyProperties(const GridFacts& facts, int nRows, in
         }
     }
 
-    g_timer.mark("anchors");
     if (m_pProfile->GetRemoveRowsWithSpace()) {
         long n = 0;
         for (int k = 0; k <= nRows; ++k) {
@@ -417,7 +383,6 @@ void KVExcelFileProcessor::ApplyProperties(const GridFacts& facts, int nRows, in
             }
         }
     }
-    g_timer.mark("row spans");
     if (m_pProfile->GetRemoveColumnsWithSpace()) {
         long n = 0;
         for (int k = 0; k <= nColumns; ++k) {
@@ -427,13 +392,11 @@ void KVExcelFileProcessor::ApplyProperties(const GridFacts& facts, int nRows, in
             }
         }
     }
-    g_timer.mark("column spans");
     if (m_pProfile->GetResizeCells()) {
         for (long c = 1; c <= nColumns + 1; ++c) {
             m_pSpreadSheet->AutoFitColumn(c, nRows + 1);
         }
     }
-    g_timer.mark("autofit");
     if (m_bPdfSource) {
         for (long c = 1; c <= nColumns + 1; ++c) {
             m_pSpreadSheet->AlignColumnLeft(c, nRows + 1);
@@ -442,9 +405,7 @@ void KVExcelFileProcessor::ApplyProperties(const GridFacts& facts, int nRows, in
 }
 
 bool KVExcelFileProcessor::SaveOutput() {
-    g_timer.mark("select etc");
     if (m_pSpreadSheet->Save()) {
-        g_timer.mark("save");
         return true;
     }
     if (m_pSpreadSheet->IsAbandoned()) {
