@@ -90,8 +90,10 @@ private:
 };
 
 // The runs of a stretch of lines, as the tokenizer leaves them: for each line
-// with runs the first run of every key, in key order. The texts are made here,
-// by the thread that reads, so that the two threads share the allocating.
+// with runs the first run of every key, in key order, their texts side by
+// side. The cells and their texts are made by the loading thread alone: what
+// one thread allocates is reused after it by that thread only, and the cells
+// are freed while the job's output grows.
 struct RunBatch {
     struct Run {
         int nKey;
@@ -102,7 +104,8 @@ struct RunBatch {
         bool bBold;
         bool bUnderline;
         bool bItalic;
-        std::wstring strText;
+        std::size_t nTextBegin;
+        std::size_t nTextLength;
     };
     struct Line {
         int nIndex;
@@ -112,17 +115,20 @@ struct RunBatch {
 
     std::vector<Line> lines;
     std::vector<Run> runs;
+    std::wstring text;
     enState state = enState::enMore;
 
     void Clear() {
         lines.clear();
         runs.clear();
+        text.clear();
         state = enState::enMore;
     }
 };
 
-std::unique_ptr<KVExcelFileFieldValue> MakeCell(int nRow, RunBatch::Run& run) {
-    auto cell = std::make_unique<KVExcelFileFieldValue>(nRow, 0, std::move(run.strText));
+std::unique_ptr<KVExcelFileFieldValue> MakeCell(int nRow, const RunBatch::Run& run, std::wstring_view text) {
+    auto cell = std::make_unique<KVExcelFileFieldValue>(
+        nRow, 0, std::wstring(text.substr(run.nTextBegin, run.nTextLength)));
     cell->m_nColumnKey = run.nKey;
     cell->m_nN2 = run.nN2;
     cell->m_nN3 = run.nN3;
@@ -168,7 +174,7 @@ private:
     void AddLine(RunBatch& batch) {
         const std::size_t first = batch.runs.size();
         KVExcelFileFieldInfoParser::TokenizeLine(
-            m_nIndex, m_line, m_token, [&](KVExcelFileFieldInfoToken& token) {
+            m_nIndex, m_line, m_token, [&](const KVExcelFileFieldInfoToken& token) {
                 const int key = token.m_nColumnKey;
                 auto at = batch.runs.end();
                 if (batch.runs.size() > first && batch.runs.back().nKey >= key) {
@@ -179,9 +185,10 @@ private:
                         return;  // a later run of a position already taken
                     }
                 }
-                batch.runs.insert(
-                    at, RunBatch::Run{key, token.m_nN2, token.m_nN3, token.m_nN4, token.m_nN5, token.m_bBold,
-                                      token.m_bUnderline, token.m_bItalic, std::move(token.m_strText)});
+                batch.runs.insert(at, RunBatch::Run{key, token.m_nN2, token.m_nN3, token.m_nN4, token.m_nN5,
+                                                    token.m_bBold, token.m_bUnderline, token.m_bItalic,
+                                                    batch.text.size(), token.m_strText.size()});
+                batch.text.append(token.m_strText);
                 m_keys.Insert(key);
             });
         if (batch.runs.size() > first) {
@@ -474,7 +481,7 @@ bool KVExcelFileMgr::LoadTokens(const std::wstring& strPath) {
                 row->reserve(count);
             }
             for (; run < line.nRunEnd; ++run) {
-                auto cell = MakeCell(line.nIndex, batch.runs[run]);
+                auto cell = MakeCell(line.nIndex, batch.runs[run], batch.text);
                 if (row != nullptr) {
                     const int key = cell->m_nColumnKey;
                     row->push_back(Slot{key, std::move(cell)});
