@@ -687,6 +687,42 @@ size_t FixedInto(const Digits15& x, int decimals, char* intPart, char* frac) {
     return len - nz;
 }
 
+// FixedInto's digits for a value shown with few decimals, in integer
+// arithmetic, where they are sure to be the same: the value scaled to whole
+// units of its last decimal is below 2.5e13, so its 15 significant digits hold
+// every digit shown and one more, and it is not so near a half unit that the
+// rounding to 15 digits or the scaling could carry it across. False otherwise.
+constexpr size_t kMaxQuickDecimals = 9;
+bool FixedQuick(double a, int decimals, char* intPart, char* frac, size_t* intLen) {
+    static constexpr double kScale[kMaxQuickDecimals + 1] = {1e0, 1e1, 1e2, 1e3, 1e4,
+                                                             1e5, 1e6, 1e7, 1e8, 1e9};
+    const double q = a * kScale[decimals];
+    if (!(q >= 0.0 && q < 2.5e13)) {
+        return false;
+    }
+    const double whole = std::floor(q);
+    const double part = q - whole;
+    // Both roundings move the value by under 1e-14 of it in these units.
+    if (std::fabs(part - 0.5) <= q * 2e-14 + 1e-300) {
+        return false;
+    }
+    auto units = static_cast<uint64_t>(whole) + (part > 0.5 ? 1 : 0);
+    for (int k = decimals - 1; k >= 0; --k) {
+        frac[k] = static_cast<char>('0' + units % 10);
+        units /= 10;
+    }
+    char digits[20];
+    size_t n = 0;
+    for (; units > 0; units /= 10) {
+        digits[n++] = static_cast<char>('0' + units % 10);
+    }
+    for (size_t k = 0; k < n; ++k) {
+        intPart[k] = digits[n - 1 - k];
+    }
+    *intLen = n;
+    return true;
+}
+
 void FixedDigits(const Digits15& x, int decimals, std::string& intPart, std::string& frac) {
     intPart.resize(FixedIntRoom(x));
     frac.resize(static_cast<size_t>(std::max(decimals, 0)));
@@ -859,18 +895,24 @@ void BestFraction(double f, int denDigits, long fixedDen, long& num, long& den) 
 // Appends the value to `out`. The digits are laid out in place: this is the
 // shape of nearly every number a sheet shows, formatted cell after cell.
 void RenderSimple(const Section& sec, double a, std::wstring& out) {
-    const Digits15 x = ToDigits(a);
-    const size_t intRoom = FixedIntRoom(x);
     const auto nFrac = static_cast<size_t>(sec.nFrac);
     char local[128];
     std::string heap;
     char* buf = local;
-    if (intRoom + nFrac > sizeof local) {
-        heap.resize(intRoom + nFrac);
-        buf = heap.data();
+    char* fr = nullptr;
+    size_t ipLen = 0;
+    if (nFrac <= kMaxQuickDecimals && FixedQuick(a, sec.nFrac, local, local + 32, &ipLen)) {
+        fr = local + 32;
+    } else {
+        const Digits15 x = ToDigits(a);
+        const size_t intRoom = FixedIntRoom(x);
+        if (intRoom + nFrac > sizeof local) {
+            heap.resize(intRoom + nFrac);
+            buf = heap.data();
+        }
+        fr = buf + intRoom;
+        ipLen = FixedInto(x, sec.nFrac, buf, fr);
     }
-    char* fr = buf + intRoom;
-    const size_t ipLen = FixedInto(x, sec.nFrac, buf, fr);
     const std::string_view ip(buf, ipLen);
     out.reserve(out.size() + sec.prefix.size() + sec.suffix.size() + ipLen + nFrac + sec.intPh.size() + 8);
     out += sec.prefix;

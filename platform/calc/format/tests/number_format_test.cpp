@@ -84,6 +84,15 @@ TEST(number_format_test, fixed_digits_past_fifteen_places_and_carries_through_ni
         {1.0 / 3.0, L"0.00000000000000000000", L"0.33333333333333300000"},
         {2.5, L"0.##########", L"2.5"},
         {-7.25, L"$#,##0.00;($#,##0.00)", L"($7.25)"},
+        // Stored just below a half unit, shown from 15 digits that end in the half.
+        {0.285, L"0.00", L"0.29"},
+        {4.35, L"0.0", L"4.4"},
+        {-8.345, L"#,##0.00", L"-8.35"},
+        {1e12 + 0.005, L"0.00", L"1000000000000.01"},
+        {249999999999.995, L"#,##0.00", L"250,000,000,000.00"},
+        {99999999999999.5, L"0", L"100000000000000"},
+        {0.0000000005, L"0.000000000", L"0.000000001"},
+        {1234.5678905, L"0.0000000", L"1234.5678905"},
     });
     // More digits than fit a small buffer: 301 integer digits, 150 decimals.
     const std::wstring huge = FormatValue(1e300, L"0.00");
