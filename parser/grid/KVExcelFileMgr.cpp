@@ -56,8 +56,15 @@ public:
             Find(m_keys[i]).rank = static_cast<int>(i);
         }
     }
-    // For a key met before, after Sort.
-    int RankOf(int key) { return Find(key).rank; }
+    // For a key met before, after Sort. Safe from several threads at once.
+    int RankOf(int key) const {
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t i = Home(key, mask);
+        while (m_slots[i].key != key) {
+            i = (i + 1) & mask;
+        }
+        return m_slots[i].rank;
+    }
 
 private:
     struct Entry {
@@ -66,11 +73,15 @@ private:
         bool used = false;
     };
 
+    static std::size_t Home(int key, std::size_t mask) {
+        // Fibonacci hashing spreads keys that differ in their low bits only.
+        return static_cast<std::size_t>(static_cast<std::uint32_t>(key) * 0x9E3779B9U) & mask;
+    }
+
     // The entry holding `key`, or the free one where it would go.
     Entry& Find(int key) {
         const std::size_t mask = m_slots.size() - 1;
-        // Fibonacci hashing spreads keys that differ in their low bits only.
-        std::size_t i = static_cast<std::size_t>(static_cast<std::uint32_t>(key) * 0x9E3779B9U) & mask;
+        std::size_t i = Home(key, mask);
         while (m_slots[i].used && m_slots[i].key != key) {
             i = (i + 1) & mask;
         }
@@ -505,11 +516,26 @@ bool KVExcelFileMgr::LoadTokens(const std::wstring& strPath) {
     KeySet& keys = source.Keys();
     keys.Sort();
     const auto columnOf = [&keys](int key) { return 2 * keys.RankOf(key); };
-    for (Row& row : m_rows) {
-        for (Slot& slot : row) {
-            slot.nColumn = columnOf(slot.nColumn);
-            slot.pValue->m_nColumn = slot.nColumn;
+    const auto placeRows = [this, &columnOf](std::size_t first, std::size_t last) {
+        for (std::size_t i = first; i < last; ++i) {
+            for (Slot& slot : m_rows[i]) {
+                slot.nColumn = columnOf(slot.nColumn);
+                slot.pValue->m_nColumn = slot.nColumn;
+            }
         }
+    };
+    // Every cell is written once more here, which waits on memory more than
+    // it computes: the two halves of the rows go at the same time.
+    const std::size_t half = m_rows.size() / 2;
+    std::thread other;
+    try {
+        other = std::thread(placeRows, half, m_rows.size());
+    } catch (const std::system_error&) {
+        placeRows(half, m_rows.size());
+    }
+    placeRows(0, half);
+    if (other.joinable()) {
+        other.join();
     }
     for (auto& cell : farCells) {
         cell->m_nColumn = columnOf(cell->m_nColumnKey);
