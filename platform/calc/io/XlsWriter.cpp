@@ -226,12 +226,6 @@ uint16_t RowHeightTwips(double maxPoints) {
 // and its characters are not read again.
 class TextIndexByAddress {
 public:
-    // Starts fetching the memory a look-up of the address reads.
-    void prefetch(const std::wstring* text) const {
-        if (!slots_.empty()) {
-            __builtin_prefetch(&slots_[slotOf(text)]);
-        }
-    }
     // False when the address is new.
     bool find(const std::wstring* text, uint32_t* index) const {
         if (slots_.empty()) {
@@ -322,9 +316,10 @@ public:
                 ok = addCell(out, cell, error);
             }
         });
-        if (!ok || !flushBlock(out, error)) {
+        if (!ok) {
             return false;
         }
+        flushBlock(out);
         if (minRow_ <= maxRow_) {
             std::vector<uint8_t>& d = out.data();
             Bytes patch;
@@ -378,10 +373,6 @@ private:
 
     bool addCell(Bytes& out, const CellRef& cell, std::string* error) {
         if (cell.row < 0 || cell.col < 0 || cell.row >= biff::kMaxRows || cell.col >= biff::kMaxCols) {
-            // The labels before this cell are judged first, as they come first.
-            if (!resolveTexts(error)) {
-                return false;
-            }
             *error = "The sheet \"" + Utf8(view_.name()) + "\" has a cell at " +
                      CellName(cell.row, cell.col) +
                      ", beyond the 65,536 rows and 256 columns an Excel 97-2003 workbook holds; nothing was "
@@ -393,9 +384,7 @@ private:
         auto row = static_cast<uint16_t>(cell.row);
         auto col = static_cast<uint16_t>(cell.col);
         if (cell.row / kRowBlock != block_) {
-            if (!flushBlock(out, error)) {
-                return false;
-            }
+            flushBlock(out);
             block_ = cell.row / kRowBlock;
         }
         if (rows_.empty() || rows_.back().row != row) {
@@ -415,13 +404,14 @@ private:
         }
         uint8_t* at = cells_.data() + staged_;
         switch (cell.kind) {
-            case CellKind::Text:
-                // The string's index is filled in once the block is complete: by
-                // then the memory its look-up reads has been fetched.
-                texts_.prefetch(cell.text);
-                pending_.push_back({staged_ + kSstIndexInLabel, cell.text, cell.row, cell.col});
-                staged_ += biff::PutLabelSst(at, row, col, xf, 0);
+            case CellKind::Text: {
+                uint32_t index = 0;
+                if (!textIndex(cell, &index, error)) {
+                    return false;
+                }
+                staged_ += biff::PutLabelSst(at, row, col, xf, index);
                 break;
+            }
             case CellKind::Number:
                 if (std::isfinite(cell.number)) {
                     staged_ += biff::PutNumber(at, row, col, xf, cell.number);
@@ -442,37 +432,28 @@ private:
         return true;
     }
 
-    // The shared-string index of each label of the block, in the order of its cells.
-    bool resolveTexts(std::string* error) {
-        for (const PendingText& p : pending_) {
-            uint32_t index = 0;
-            if (p.text && texts_.find(p.text, &index)) {
-                index = sst_.reuse(index);
-            } else {
-                static const std::wstring kEmpty;
-                const std::wstring& text = p.text ? *p.text : kEmpty;
-                if (text.size() > biff::kMaxTextLength / 2 &&
-                    biff::ToUtf16(text).size() > biff::kMaxTextLength) {
-                    *error = "Cell " + CellName(p.row, p.col) + " of the sheet \"" + Utf8(view_.name()) +
-                             "\" holds " + Thousands(text.size()) +
-                             " characters; a cell holds at most 32,767, so nothing was saved.";
-                    return false;
-                }
-                index = sst_.intern(text);
-                if (p.text) {
-                    texts_.add(p.text, index);
-                }
-            }
-            Bytes::Put32(cells_.data() + p.at, index);
+    // The shared-string index of a label's text.
+    bool textIndex(const CellRef& cell, uint32_t* index, std::string* error) {
+        if (cell.text && texts_.find(cell.text, index)) {
+            *index = sst_.reuse(*index);
+            return true;
         }
-        pending_.clear();
+        static const std::wstring kEmpty;
+        const std::wstring& text = cell.text ? *cell.text : kEmpty;
+        if (text.size() > biff::kMaxTextLength / 2 && biff::ToUtf16(text).size() > biff::kMaxTextLength) {
+            *error = "Cell " + CellName(cell.row, cell.col) + " of the sheet \"" + Utf8(view_.name()) +
+                     "\" holds " + Thousands(text.size()) +
+                     " characters; a cell holds at most 32,767, so nothing was saved.";
+            return false;
+        }
+        *index = sst_.intern(text);
+        if (cell.text) {
+            texts_.add(cell.text, *index);
+        }
         return true;
     }
 
-    bool flushBlock(Bytes& out, std::string* error) {
-        if (!resolveTexts(error)) {
-            return false;
-        }
+    void flushBlock(Bytes& out) {
         for (const RowInfo& ri : rows_) {
             uint8_t rec[20];
             Bytes::Put16(rec, biff::rec::kRow);
@@ -488,7 +469,6 @@ private:
         rows_.clear();
         out.raw(cells_.data(), staged_);
         staged_ = 0;
-        return true;
     }
 
     const SheetView& view_;
@@ -499,14 +479,6 @@ private:
     // The cell records of the current block of rows, which follow its ROW records.
     std::vector<uint8_t> cells_;
     size_t staged_ = 0;
-    // The block's labels whose string index is not yet known.
-    struct PendingText {
-        size_t at;  // of the index in cells_
-        const std::wstring* text;
-        int32_t row, col;
-    };
-    static constexpr size_t kSstIndexInLabel = 10;  // after the header, row, column and XF
-    std::vector<PendingText> pending_;
     std::vector<RowInfo> rows_;
     int32_t block_ = -1;
     int32_t minRow_ = INT32_MAX, maxRow_ = -1, minCol_ = INT32_MAX, maxCol_ = -1;
