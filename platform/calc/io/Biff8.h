@@ -139,9 +139,8 @@ private:
 
     std::vector<std::wstring> strings_;  // in first-use order
     std::vector<uint32_t> hashes_;       // of each string
-    // Open addressing over the strings: index + 1, 0 for a free slot. Every
-    // cell's text is looked up here, so a probe compares a stored hash before
-    // any characters.
+    // Open addressing over the strings: index + 1, 0 for a free slot. A probe
+    // compares a stored hash before any characters.
     std::vector<uint32_t> slots_;
     uint32_t refs_ = 0;
 };
