@@ -152,6 +152,8 @@ struct TextMeasure::Impl {
     }
 };
 
+// Out of line: inlined into width(), its sum, live across the glyph loads,
+// made the compiler keep the Latin loop's sum in memory as well.
 [[gnu::noinline]] double TextMeasure::Impl::measure(SizedFace& f, std::wstring_view text) {
     double sum = 0.0;
     for (wchar_t ch : text) {
