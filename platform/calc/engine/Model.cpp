@@ -140,12 +140,20 @@ namespace {
 // where its amounts mostly differ and are formatted each).
 class ShownWidths {
 public:
-    ShownWidths(const Sheet& sheet, TextMeasure& measure)
-        : sheet_(sheet), measure_(measure), texts_(sheet.pooledTexts()), numbers_(kNumberSlots) {}
+    // `cells`: about how many cells will be measured. A table over the pool
+    // costs more than it saves when that is fewer than the pool's texts.
+    ShownWidths(const Sheet& sheet, TextMeasure& measure, int64_t cells) : sheet_(sheet), measure_(measure) {
+        if (cells >= static_cast<int64_t>(sheet.pooledTexts())) {
+            texts_.resize(sheet.pooledTexts());
+        }
+    }
 
     double of(const Cell& c) {
         Style& style = styleOf(c.style);
         if (c.kind == io::CellKind::Text && sheet_.generalFormat(c.style)) {
+            if (texts_.empty()) {
+                return measure_.width(sheet_.text(c), style.face);
+            }
             TextWidth& t = texts_[c.text];
             if (!t.measured || t.face != style.face) {
                 t = TextWidth{measure_.width(sheet_.text(c), style.face), style.face, true};
@@ -161,6 +169,9 @@ public:
         if (!sheet_.dateTimeFormat(c.style)) {
             style.formatter->format(c.number, shown_);
             return measure_.width(shown_, style.face);
+        }
+        if (numbers_.empty()) {
+            numbers_.resize(kNumberSlots);
         }
         uint64_t bits;
         std::memcpy(&bits, &c.number, sizeof bits);
@@ -216,7 +227,7 @@ private:
 std::vector<double> MeasureColumns(const Sheet& sheet, TextMeasure& measure, const Rect& area) {
     const int32_t lastRow = std::min(area.r2, static_cast<int32_t>(sheet.storedRows()) - 1);
     std::vector<double> widths(static_cast<size_t>(area.cols()), -1.0);
-    ShownWidths shown(sheet, measure);
+    ShownWidths shown(sheet, measure, static_cast<int64_t>(lastRow - area.r1 + 1) * area.cols());
     // Row by row, as the cells are stored.
     for (int32_t row = area.r1; row <= lastRow; ++row) {
         for (const Cell& c : sheet.rowCells(row, area.c1, area.c2)) {

@@ -977,6 +977,14 @@ TEST(autofit_test, whole_columns_fit_the_widest_displayed_text_of_each_cell) {
         EXPECT_LT(s.columnWidth(c), ColumnWidthForPixels(before[static_cast<size_t>(c)], mdw))
             << "column " << c;
     }
+    // A few rows of a column, fewer cells than the pool has texts.
+    ASSERT_GT(s.pooledTexts(), 2u);
+    double two = -1.0;
+    for (int32_t r = 0; r < 2; ++r) {
+        two = std::max(two, m.width(DisplayText(s, s.cell(r, 4)), s.style(s.cell(r, 4)).font));
+    }
+    AutoFitColumns(s, m, Rect{0, 4, 1, 4});
+    EXPECT_EQ(s.columnWidth(4), ColumnWidthForPixels(two, mdw));
 }
 
 }  // namespace
