@@ -69,6 +69,18 @@ public:
         Instance().GiveBack(block);
     }
 
+    // Blocks and their tags, given back under one hold of the lock.
+    static void GiveMany(void* const* blocks, const std::uint32_t* tags, std::size_t count) {
+        Guard guard;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (tags[i] == kHeapTag) {
+                std::free(blocks[i]);
+            } else {
+                Instance().GiveBack(blocks[i]);
+            }
+        }
+    }
+
 private:
     static constexpr std::size_t kSlabBytes = 64 * 1024;
     struct Slab {
@@ -296,6 +308,32 @@ void SysFreeString(BSTR bstr) {
     std::memcpy(&tag, block, sizeof tag);
     StringPool::Give(block, tag);
 }
+
+namespace sw::automation {
+
+void FreeStrings(const BSTR* strings, std::size_t count) {
+    constexpr std::size_t kBatch = 256;
+    void* blocks[kBatch];
+    std::uint32_t tags[kBatch];
+    std::size_t held = 0;
+    long freed = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (strings[i] == nullptr) {
+            continue;
+        }
+        blocks[held] = BlockOf(strings[i]);
+        std::memcpy(&tags[held], blocks[held], sizeof tags[held]);
+        ++freed;
+        if (++held == kBatch) {
+            StringPool::GiveMany(blocks, tags, held);
+            held = 0;
+        }
+    }
+    StringPool::GiveMany(blocks, tags, held);
+    g_liveBstrs -= freed;
+}
+
+}  // namespace sw::automation
 
 UINT SysStringByteLen(BSTR bstr) {
     if (bstr == nullptr) {

@@ -3,6 +3,8 @@
 // BSTR is a valid empty string everywhere.
 #pragma once
 
+#include <cstddef>
+
 #include "platform/automation/WinTypes.h"
 
 using BSTR = OLECHAR*;
@@ -19,4 +21,7 @@ UINT SysStringByteLen(BSTR bstr);
 namespace sw::automation {
 // Strings currently allocated and not yet freed (leak checks in tests).
 long LiveBstrCount();
+// SysFreeString for each of many strings (null ones skipped), taking the
+// string pool's lock once for every few hundred rather than for each.
+void FreeStrings(const BSTR* strings, std::size_t count);
 }  // namespace sw::automation

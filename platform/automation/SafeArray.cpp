@@ -202,20 +202,30 @@ void ReleaseElements(SAFEARRAY* psa) {
     const VARTYPE vt = TypeOf(psa);
     if (vt == VT_VARIANT && psa->cbElements == sizeof(VARIANT)) {
         // Most elements of a block are empty: only the others need clearing.
+        // Their texts are freed a few hundred at a time.
         auto* cells = static_cast<VARIANT*>(psa->pvData);
-        ForWrittenRuns(psa, total, [cells](std::size_t first, std::size_t last) {
+        constexpr std::size_t kBatch = 512;
+        BSTR texts[kBatch];
+        std::size_t held = 0;
+        ForWrittenRuns(psa, total, [&](std::size_t first, std::size_t last) {
             for (std::size_t i = first; i < last; ++i) {
-                if (cells[i].vt != VT_EMPTY) {
+                if (cells[i].vt == VT_BSTR) {
+                    texts[held++] = cells[i].bstrVal;
+                    VariantInit(&cells[i]);
+                    if (held == kBatch) {
+                        sw::automation::FreeStrings(texts, held);
+                        held = 0;
+                    }
+                } else if (cells[i].vt != VT_EMPTY) {
                     VariantClear(&cells[i]);
                 }
             }
         });
+        sw::automation::FreeStrings(texts, held);
     } else if (vt == VT_BSTR) {
         auto* cells = static_cast<BSTR*>(psa->pvData);
         ForWrittenRuns(psa, total, [cells](std::size_t first, std::size_t last) {
-            for (std::size_t i = first; i < last; ++i) {
-                SysFreeString(cells[i]);
-            }
+            sw::automation::FreeStrings(cells + first, last - first);
         });
     } else if (vt == VT_DISPATCH || vt == VT_UNKNOWN) {
         auto* cells = static_cast<IUnknown**>(psa->pvData);
