@@ -286,6 +286,55 @@ TEST(automation_test, safearray_destroy_releases_only_what_elements_own) {
     EXPECT_EQ(sw::automation::LiveSafeArrayCount(), arrays);
 }
 
+// Texts are freed in batches: a count that is not a multiple of a batch,
+// among numbers, nested arrays and null texts, and an array of strings with
+// null ones, must all be freed once.
+TEST(automation_test, safearray_destroy_frees_every_text_of_a_large_array) {
+    const long strings = sw::automation::LiveBstrCount();
+    const long arrays = sw::automation::LiveSafeArrayCount();
+    SAFEARRAYBOUND bounds[2] = {{700, 0}, {3, 0}};
+    SAFEARRAY* psa = SafeArrayCreate(VT_VARIANT, 2, bounds);
+    ASSERT_NE(psa, nullptr);
+    VARIANT* data = nullptr;
+    ASSERT_EQ(SafeArrayAccessData(psa, reinterpret_cast<void**>(&data)), S_OK);
+    for (std::size_t i = 0; i < 2100; ++i) {
+        if (i % 7 == 3) {
+            data[i].vt = VT_R8;
+            data[i].dblVal = 2.5;
+        } else if (i % 97 == 0) {
+            data[i].vt = VT_ARRAY | VT_VARIANT;
+            data[i].parray = SafeArrayCreateVector(VT_VARIANT, 0, 1);
+            LONG zero = 0;
+            VARIANT text;
+            text.vt = VT_BSTR;
+            text.bstrVal = SysAllocString(L"nested");
+            ASSERT_EQ(SafeArrayPutElement(data[i].parray, &zero, &text), S_OK);
+            SysFreeString(text.bstrVal);
+        } else if (i % 11 == 5) {
+            data[i].vt = VT_BSTR;
+            data[i].bstrVal = nullptr;
+        } else if (i % 2 == 0) {
+            data[i].vt = VT_BSTR;
+            data[i].bstrVal = SysAllocString(std::wstring(i % 300, L'x').c_str());
+        }
+    }
+    ASSERT_EQ(SafeArrayUnaccessData(psa), S_OK);
+    EXPECT_GT(sw::automation::LiveBstrCount(), strings + 800);  // over a batch
+    EXPECT_EQ(SafeArrayDestroy(psa), S_OK);
+    EXPECT_EQ(sw::automation::LiveBstrCount(), strings);
+
+    SAFEARRAY* texts = SafeArrayCreateVector(VT_BSTR, 0, 1030);
+    BSTR* each = nullptr;
+    ASSERT_EQ(SafeArrayAccessData(texts, reinterpret_cast<void**>(&each)), S_OK);
+    for (std::size_t i = 0; i < 1030; i += 2) {
+        each[i] = SysAllocString(L"text");
+    }
+    ASSERT_EQ(SafeArrayUnaccessData(texts), S_OK);
+    EXPECT_EQ(SafeArrayDestroy(texts), S_OK);
+    EXPECT_EQ(sw::automation::LiveBstrCount(), strings);
+    EXPECT_EQ(sw::automation::LiveSafeArrayCount(), arrays);
+}
+
 TEST(automation_test, safearray_of_report_size_behaves_as_a_small_one) {
     const long strings = sw::automation::LiveBstrCount();
     const long arrays = sw::automation::LiveSafeArrayCount();
