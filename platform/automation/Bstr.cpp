@@ -60,24 +60,14 @@ public:
 #endif
     }
 
-    static void Give(void* block, std::uint32_t tag) {
-        if (tag == kHeapTag) {
-            std::free(block);
+    // Pool blocks, given back under one hold of the lock.
+    static void GiveAll(void* const* blocks, std::size_t count) {
+        if (count == 0) {
             return;
         }
         Guard guard;
-        Instance().GiveBack(block);
-    }
-
-    // Blocks and their tags, given back under one hold of the lock.
-    static void GiveMany(void* const* blocks, const std::uint32_t* tags, std::size_t count) {
-        Guard guard;
         for (std::size_t i = 0; i < count; ++i) {
-            if (tags[i] == kHeapTag) {
-                std::free(blocks[i]);
-            } else {
-                Instance().GiveBack(blocks[i]);
-            }
+            Instance().GiveBack(blocks[i]);
         }
     }
 
@@ -299,37 +289,35 @@ INT SysReAllocStringLen(BSTR* bstr, const OLECHAR* text, UINT length) {
 }
 
 void SysFreeString(BSTR bstr) {
-    if (bstr == nullptr) {
-        return;
-    }
-    --g_liveBstrs;
-    unsigned char* block = BlockOf(bstr);
-    std::uint32_t tag = 0;
-    std::memcpy(&tag, block, sizeof tag);
-    StringPool::Give(block, tag);
+    sw::automation::FreeStrings(&bstr, 1);
 }
 
 namespace sw::automation {
 
 void FreeStrings(const BSTR* strings, std::size_t count) {
     constexpr std::size_t kBatch = 256;
-    void* blocks[kBatch];
-    std::uint32_t tags[kBatch];
+    void* pooled[kBatch];
     std::size_t held = 0;
     long freed = 0;
     for (std::size_t i = 0; i < count; ++i) {
         if (strings[i] == nullptr) {
             continue;
         }
-        blocks[held] = BlockOf(strings[i]);
-        std::memcpy(&tags[held], blocks[held], sizeof tags[held]);
         ++freed;
-        if (++held == kBatch) {
-            StringPool::GiveMany(blocks, tags, held);
+        unsigned char* block = BlockOf(strings[i]);
+        std::uint32_t tag = 0;
+        std::memcpy(&tag, block, sizeof tag);
+        if (tag == StringPool::kHeapTag) {
+            std::free(block);
+            continue;
+        }
+        pooled[held++] = block;
+        if (held == kBatch) {
+            StringPool::GiveAll(pooled, held);
             held = 0;
         }
     }
-    StringPool::GiveMany(blocks, tags, held);
+    StringPool::GiveAll(pooled, held);
     g_liveBstrs -= freed;
 }
 
