@@ -416,7 +416,7 @@ protected:
     void Call(DISPID member, Kind kind, const Args& args, VARIANT& result) override;
 
 private:
-    std::optional<Rect> RectOf(const VARIANT& v, UINT argIndex) const;
+    Rect RectOf(const VARIANT& v, UINT argIndex) const;
     // The range of the areas a list such as "B5,D7:D9" names.
     RangeObject* AreasRange(std::wstring_view names) const;
     SheetHandle h_;
@@ -642,6 +642,24 @@ void SheetsObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& res
 
 // ---- Worksheet -------------------------------------------------------------
 
+namespace {
+
+// The rectangle a cell or range name gives; an application error otherwise.
+Rect NamedRect(std::wstring_view name) {
+    auto rect = ParseRangeName(name);
+    if (!rect) {
+        throw AppError{L"Range: \"" + std::wstring(name) + L"\" is not a cell reference (A1 to XFD1048576)."};
+    }
+    return *rect;
+}
+
+// The smallest rectangle holding both.
+Rect Bounds(const Rect& a, const Rect& b) {
+    return Rect{std::min(a.r1, b.r1), std::min(a.c1, b.c1), std::max(a.r2, b.r2), std::max(a.c2, b.c2)};
+}
+
+}  // namespace
+
 RangeObject* WorksheetObject::AreasRange(std::wstring_view names) const {
     constexpr size_t kMaxNamesLength = 255;
     if (names.size() > kMaxNamesLength) {
@@ -655,21 +673,15 @@ RangeObject* WorksheetObject::AreasRange(std::wstring_view names) const {
         if (comma == std::wstring_view::npos) {
             comma = names.size();
         }
-        const std::wstring_view name = names.substr(from, comma - from);
-        const auto area = ParseRangeName(name);
-        if (!area) {
-            throw AppError{L"Range: \"" + std::wstring(name) +
-                           L"\" is not a cell reference (A1 to XFD1048576)."};
-        }
-        areas.push_back(*area);
-        bounds = Rect{std::min(bounds.r1, area->r1), std::min(bounds.c1, area->c1),
-                      std::max(bounds.r2, area->r2), std::max(bounds.c2, area->c2)};
+        const Rect area = NamedRect(names.substr(from, comma - from));
+        areas.push_back(area);
+        bounds = Bounds(bounds, area);
         from = comma + 1;
     }
     return new RangeObject(h_, bounds, std::move(areas));
 }
 
-std::optional<Rect> WorksheetObject::RectOf(const VARIANT& raw, UINT argIndex) const {
+Rect WorksheetObject::RectOf(const VARIANT& raw, UINT argIndex) const {
     const VARIANT& v = Deref(raw);
     if (v.vt == VT_DISPATCH) {
         auto* range = dynamic_cast<RangeObject*>(v.pdispVal);
@@ -680,11 +692,7 @@ std::optional<Rect> WorksheetObject::RectOf(const VARIANT& raw, UINT argIndex) c
     }
     std::wstring storage;
     std::wstring_view name = Args::TextView(v, storage, argIndex);
-    auto rect = ParseRangeName(name);
-    if (!rect) {
-        throw AppError{L"Range: \"" + std::wstring(name) + L"\" is not a cell reference (A1 to XFD1048576)."};
-    }
-    return rect;
+    return NamedRect(name);
 }
 
 void WorksheetObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& result) {
@@ -703,15 +711,13 @@ void WorksheetObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& 
                     return;
                 }
             }
-            Rect rect = *RectOf(*args.at(0), 0);
+            Rect rect = RectOf(*args.at(0), 0);
             // A single cell is often named by one string passed twice.
             const VARIANT& first = Deref(*args.at(0));
             const bool twice = !args.missing(1) && first.vt == VT_BSTR && Deref(*args.at(1)).vt == VT_BSTR &&
                                Deref(*args.at(1)).bstrVal == first.bstrVal;
             if (!args.missing(1) && !twice) {
-                Rect second = *RectOf(*args.at(1), 1);
-                rect = Rect{std::min(rect.r1, second.r1), std::min(rect.c1, second.c1),
-                            std::max(rect.r2, second.r2), std::max(rect.c2, second.c2)};
+                rect = Bounds(rect, RectOf(*args.at(1), 1));
             }
             ReturnObject(result, new RangeObject(h_, rect, RangeMode::Cells));
             return;
@@ -1057,23 +1063,14 @@ void RangeObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& resu
             if (kind == Kind::Put) {
                 std::wstring storage;
                 std::wstring_view format = Args::TextView(args.value(), storage);
-                // Cells are formatted one by one with the same few codes: the
-                // last ones found usable are not checked again.
-                static thread_local std::array<std::wstring, 4> usable;
-                static thread_local size_t nextUsable = 0;
-                if (std::find(usable.begin(), usable.end(), format) == usable.end()) {
-                    if (auto problem = FormatCodeProblem(format)) {
-                        std::wstring shown(format.substr(0, 40));
-                        throw AppError{L"NumberFormat: the format \"" + shown +
-                                       (format.size() > 40 ? L"..." : L"") + L"\" " + *problem + L"."};
-                    }
-                    usable[nextUsable++ % usable.size()] = format;
+                if (auto problem = FormatCodeProblem(format)) {
+                    std::wstring shown(format.substr(0, 40));
+                    throw AppError{L"NumberFormat: the format \"" + shown +
+                                   (format.size() > 40 ? L"..." : L"") + L"\" " + *problem + L"."};
                 }
                 const std::wstring_view code = format.empty() ? std::wstring_view(L"General") : format;
-                if (areas_.empty()) {
-                    sheet.setNumberFormat(rect_, code);
-                }
-                for (const Rect& area : areas_) {
+                for (const Rect& area :
+                     areas_.empty() ? std::span<const Rect>(&rect_, 1) : std::span(areas_)) {
                     sheet.setNumberFormat(area, code);
                 }
             } else {
