@@ -413,24 +413,10 @@ void Sheet::trimRow(size_t index, int32_t first, int32_t last) {
 
 void Sheet::putTyped(int32_t row, int32_t col, std::wstring_view typed) {
     Cell& c = slot(row, col);
-    std::wstring_view text = typed;
-    TypedValue v;
-    if (!styles_.isText(c.style)) {
-        v = ConvertTypedInput(typed, currentYear_);
-        text = v.text;
-    }
-    if (styles_.isText(c.style) || v.kind == InputKind::Text) {
-        // The cell is at hand: storing the text through putText would look
-        // it up again.
-        if (text.empty()) {
-            clearContents(row, col);
-            return;
-        }
-        c.kind = io::CellKind::Text;
-        c.text = strings_.intern(text);
-        if (strings_.size() >= nextCompaction_) {
-            compactStringsIfWasteful();
-        }
+    const TypedValue v = styles_.isText(c.style) ? TypedValue{InputKind::Text, 0.0, {}, typed}
+                                                 : ConvertTypedInput(typed, currentYear_);
+    if (v.kind == InputKind::Text) {
+        storeText(c, row, col, v.text);  // the cell at hand, not looked up again
         return;
     }
     c.kind = io::CellKind::Number;
@@ -445,7 +431,14 @@ void Sheet::putText(int32_t row, int32_t col, std::wstring_view text) {
         clearContents(row, col);
         return;
     }
-    Cell& c = slot(row, col);
+    storeText(slot(row, col), row, col, text);
+}
+
+void Sheet::storeText(Cell& c, int32_t row, int32_t col, std::wstring_view text) {
+    if (text.empty()) {
+        clearContents(row, col);
+        return;
+    }
     c.kind = io::CellKind::Text;
     c.text = strings_.intern(text);
     if (strings_.size() >= nextCompaction_) {

@@ -250,6 +250,9 @@ private:
     }
     template <typename Fn>
     void restyle(const Rect& r, Fn&& newStyle);  // newStyle(uint32_t old) -> uint32_t
+    // Puts a text into the cell at (row, col), found already; an empty text
+    // clears it.
+    void storeText(Cell& c, int32_t row, int32_t col, std::wstring_view text);
     // Drops the empty cells of a row, from column first to last, that read
     // the same without being stored.
     void trimRow(size_t row, int32_t first = 0, int32_t last = kMaxCols - 1);
