@@ -37,51 +37,18 @@ const std::vector<Cell> kNoCells;  // a row beyond the stored ones
 
 // ---- StringPool ------------------------------------------------------------
 
-namespace {
-
-uint64_t SlotTag(size_t hash) {
-    return static_cast<uint64_t>(hash >> 32) << 32;
-}
-
-}  // namespace
-
 uint32_t StringPool::intern(std::wstring_view text) {
-    if ((strings_.size() + 1) * 2 > slots_.size()) {
-        grow();
+    const auto fresh = static_cast<uint32_t>(strings_.size());
+    const uint32_t id =
+        index_.findOrAdd(text, fresh, [this](uint32_t i) -> const std::wstring& { return strings_[i]; });
+    if (id == fresh) {
+        strings_.emplace_back(text);
     }
-    const size_t hash = std::hash<std::wstring_view>{}(text);
-    const uint64_t tag = SlotTag(hash);
-    const size_t mask = slots_.size() - 1;
-    for (size_t i = hash & mask;; i = (i + 1) & mask) {
-        const uint64_t slot = slots_[i];
-        if (slot == 0) {
-            const auto id = static_cast<uint32_t>(strings_.size());
-            strings_.emplace_back(text);
-            slots_[i] = tag | (uint64_t{id} + 1);
-            return id;
-        }
-        const auto id = static_cast<uint32_t>((slot & 0xFFFFFFFFu) - 1);
-        if ((slot & ~uint64_t{0xFFFFFFFFu}) == tag && strings_[id] == text) {
-            return id;
-        }
-    }
-}
-
-void StringPool::grow() {
-    slots_.assign(std::max<size_t>(1024, slots_.size() * 2), 0);
-    const size_t mask = slots_.size() - 1;
-    for (size_t id = 0; id < strings_.size(); ++id) {
-        const size_t hash = std::hash<std::wstring_view>{}(strings_[id]);
-        size_t i = hash & mask;
-        while (slots_[i] != 0) {
-            i = (i + 1) & mask;
-        }
-        slots_[i] = SlotTag(hash) | (uint64_t{id} + 1);
-    }
+    return id;
 }
 
 void StringPool::clear() {
-    slots_.clear();
+    index_.clear();
     strings_.clear();
 }
 

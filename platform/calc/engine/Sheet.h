@@ -18,6 +18,7 @@
 #include "platform/calc/engine/CellAddress.h"
 #include "platform/calc/engine/RowList.h"
 #include "platform/calc/io/SheetView.h"
+#include "platform/calc/io/TextIndex.h"
 
 namespace calc {
 
@@ -57,14 +58,8 @@ public:
     void clear();
 
 private:
-    void grow();
-
     std::deque<std::wstring> strings_;  // stable addresses for at()
-    // Open addressing, at most half full: a slot holds the text's id + 1
-    // (0: free) under the top half of its hash, which settles most probes
-    // without comparing texts. A node per text, as a general map keeps,
-    // cost an allocation and a cache miss for each of a sheet's texts.
-    std::vector<uint64_t> slots_;
+    io::TextIndex index_;
 };
 
 struct CellStyleHash {

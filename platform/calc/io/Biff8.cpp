@@ -294,64 +294,15 @@ uint8_t ErrorCode(double code) {
     return 0x2A;
 }
 
-namespace {
-
-// Eight bytes (two characters) a step: texts are hashed once per cell.
-uint32_t HashText(std::wstring_view s) {
-    constexpr uint64_t kMul = 0x9E3779B97F4A7C15ULL;
-    uint64_t h = s.size() * kMul;
-    const char* p = reinterpret_cast<const char*>(s.data());
-    size_t n = s.size() * sizeof(wchar_t);
-    for (; n >= 8; p += 8, n -= 8) {
-        uint64_t w;
-        std::memcpy(&w, p, 8);
-        h = (h ^ w) * kMul;
-        h ^= h >> 29;
-    }
-    if (n > 0) {
-        uint64_t w = 0;
-        std::memcpy(&w, p, n);
-        h = (h ^ w) * kMul;
-        h ^= h >> 29;
-    }
-    h *= kMul;
-    return static_cast<uint32_t>(h >> 32);
-}
-
-}  // namespace
-
 uint32_t SharedStrings::intern(std::wstring_view s) {
     ++refs_;
-    if ((strings_.size() + 1) * 2 > slots_.size()) {
-        rehash(std::max<size_t>(64, slots_.size() * 2));
+    const auto fresh = static_cast<uint32_t>(strings_.size());
+    const uint32_t id =
+        index_.findOrAdd(s, fresh, [this](uint32_t i) -> const std::wstring& { return strings_[i]; });
+    if (id == fresh) {
+        strings_.emplace_back(s);
     }
-    const uint32_t hash = HashText(s);
-    const size_t mask = slots_.size() - 1;
-    for (size_t i = hash & mask;; i = (i + 1) & mask) {
-        const uint32_t slot = slots_[i];
-        if (slot == 0) {
-            const auto id = static_cast<uint32_t>(strings_.size());
-            strings_.emplace_back(s);
-            hashes_.push_back(hash);
-            slots_[i] = id + 1;
-            return id;
-        }
-        if (hashes_[slot - 1] == hash && strings_[slot - 1] == s) {
-            return slot - 1;
-        }
-    }
-}
-
-void SharedStrings::rehash(size_t slots) {
-    slots_.assign(slots, 0);
-    const size_t mask = slots - 1;
-    for (size_t id = 0; id < strings_.size(); ++id) {
-        size_t i = hashes_[id] & mask;
-        while (slots_[i] != 0) {
-            i = (i + 1) & mask;
-        }
-        slots_[i] = static_cast<uint32_t>(id + 1);
-    }
+    return id;
 }
 
 void SharedStrings::write(Bytes& out, size_t streamOffset) const {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/calc/io/SheetView.h"
+#include "platform/calc/io/TextIndex.h"
 
 namespace calc::io::biff {
 
@@ -135,13 +136,8 @@ public:
     void write(Bytes& out, size_t streamOffset) const;
 
 private:
-    void rehash(size_t slots);
-
     std::vector<std::wstring> strings_;  // in first-use order
-    std::vector<uint32_t> hashes_;       // of each string
-    // Open addressing over the strings: index + 1, 0 for a free slot. A probe
-    // compares a stored hash before any characters.
-    std::vector<uint32_t> slots_;
+    TextIndex index_;
     uint32_t refs_ = 0;
 };
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/calc/io/Biff8.h"
+#include "platform/calc/io/TextIndex.h"
 #include "platform/calc/io/tests/BiffReader.h"
 
 namespace calc::io {
@@ -323,3 +324,33 @@ TEST(biff8_records_test, compound_file_round_trips_streams_around_sector_edges) 
 
 }  // namespace
 }  // namespace calc::io
+
+// Texts keep their first ids through the index's growth, equal texts of
+// other storage find them, texts differing in length or one character do
+// not, and a cleared index starts over.
+TEST(text_index_test, equal_texts_find_their_first_id_across_growth) {
+    calc::io::TextIndex index;
+    std::vector<std::wstring> texts;
+    auto add = [&](const std::wstring& text) {
+        const auto fresh = static_cast<uint32_t>(texts.size());
+        const uint32_t id =
+            index.findOrAdd(text, fresh, [&](uint32_t i) -> const std::wstring& { return texts[i]; });
+        if (id == fresh) {
+            texts.push_back(text);
+        }
+        return id;
+    };
+    for (uint32_t n = 0; n < 5000; ++n) {
+        ASSERT_EQ(add(L"t" + std::to_wstring(n)), n);
+    }
+    ASSERT_EQ(add(L""), 5000u);
+    for (uint32_t n = 0; n < 5000; n += 7) {
+        ASSERT_EQ(add(std::wstring(L"t") + std::to_wstring(n)), n);
+    }
+    EXPECT_EQ(add(L""), 5000u);
+    EXPECT_EQ(add(std::wstring(L"t1\0", 3)), 5001u);  // a length of its own
+    EXPECT_EQ(add(L"u1"), 5002u);
+    index.clear();
+    texts.clear();
+    EXPECT_EQ(add(L"t42"), 0u);
+}
