@@ -265,24 +265,24 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
     // The type (and a date's value) is all that is needed: the elements are
     // read in place instead of copying every text out of the block.
     const auto* elements = static_cast<const VARIANT*>(array->pvData);
-    sw::automation::FindUntouchedPages(array).forWrittenRuns(
-        sizeof(VARIANT), total, [&](std::size_t first, std::size_t last) {
-            for (std::size_t k = first; k < last; ++k) {
-                const VARTYPE vt = elements[k].vt;
-                const auto r = static_cast<LONG>(nFirstRow + static_cast<LONG>(k % height));
-                const auto c = static_cast<LONG>(nFirstColumn + static_cast<LONG>(k / height));
-                if (vt == VT_EMPTY || vt == VT_BSTR || r < 1 || r >= nUpperRow || c < 1 ||
-                    c >= nUpperColumn) {
-                    continue;
-                }
-                std::uint64_t kind = kOther;
-                if (vt == VT_DATE) {
-                    // A date part of 30 December 1899 is a time of day alone.
-                    kind = std::trunc(elements[k].date) == 0.0 ? kTimeOfDay : kDate;
-                }
-                typed.push_back((static_cast<std::uint64_t>(r) << 32) | (static_cast<std::uint64_t>(c) << 2) |
-                                kind);
+    sw::automation::FindUntouchedPages(array).forWrittenElements(
+        sizeof(VARIANT), height, total, [&](std::size_t k, std::size_t i, std::size_t j) {
+            const VARTYPE vt = elements[k].vt;
+            if (vt == VT_EMPTY || vt == VT_BSTR) {
+                return;
             }
+            const auto r = static_cast<LONG>(nFirstRow + static_cast<LONG>(i));
+            const auto c = static_cast<LONG>(nFirstColumn + static_cast<LONG>(j));
+            if (r < 1 || r >= nUpperRow || c < 1 || c >= nUpperColumn) {
+                return;
+            }
+            std::uint64_t kind = kOther;
+            if (vt == VT_DATE) {
+                // A date part of 30 December 1899 is a time of day alone.
+                kind = std::trunc(elements[k].date) == 0.0 ? kTimeOfDay : kDate;
+            }
+            typed.push_back((static_cast<std::uint64_t>(r) << 32) | (static_cast<std::uint64_t>(c) << 2) |
+                            kind);
         });
     readBack.reset();
     // The cells are formatted row by row, each row's cells left to right

@@ -1,5 +1,6 @@
 #include "parser/sheet/KVSpreadSheet.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cwchar>
 #include <cwctype>
@@ -811,6 +812,11 @@ void KVSpreadSheet::SetBlockText(const std::wstring& strText, long nRowIndex, lo
             NoteFailure("SetBlockText");
             return;
         }
+        // The element is touched for writing before it is read: a fresh
+        // block's page is not yet in memory, and reading it first maps the
+        // shared zero page, which the write then has to replace, two faults
+        // for every page of the block instead of one.
+        std::atomic_ref<VARTYPE>(stored->vt).fetch_or(0, std::memory_order_relaxed);
         VariantClear(stored);
         stored->vt = VT_BSTR;
         stored->bstrVal = copy;

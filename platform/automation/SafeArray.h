@@ -105,6 +105,27 @@ struct UntouchedPages {
             }
         }
     }
+    // Calls visit(k, i, j) for each element k that may have been written of
+    // a block `height` elements tall stored column after column: i is its
+    // row and j its column, counted along rather than divided out per element.
+    template <typename Visit>
+    void forWrittenElements(std::size_t elementBytes, std::size_t height, std::size_t total,
+                            Visit&& visit) const {
+        if (height == 0) {
+            return;
+        }
+        forWrittenRuns(elementBytes, total, [&](std::size_t first, std::size_t last) {
+            std::size_t i = first % height;
+            std::size_t j = first / height;
+            for (std::size_t k = first; k < last; ++k) {
+                visit(k, i, j);
+                if (++i == height) {
+                    i = 0;
+                    ++j;
+                }
+            }
+        });
+    }
 };
 UntouchedPages FindUntouchedPages(SAFEARRAY* psa);
 

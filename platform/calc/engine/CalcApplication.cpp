@@ -863,20 +863,18 @@ void RangeObject::PutArray(SAFEARRAY* psa) {
         // The usual block: the elements are read where they lie, a column at a time.
         const auto* all = reinterpret_cast<const VARIANT*>(access.data());
         filled.assign(static_cast<size_t>(std::max<int64_t>(rows, 0)), 0);
-        untouched.forWrittenRuns(sizeof(VARIANT), static_cast<size_t>(arrRows * arrCols),
-                                 [&](size_t first, size_t last) {
-                                     for (size_t k = first; k < last; ++k) {
-                                         const auto i = static_cast<int64_t>(k) % arrRows;
-                                         const auto j = static_cast<int64_t>(k) / arrRows;
-                                         if (i >= rows || j >= cols || all[k].vt == VT_EMPTY) {
-                                             continue;
+        untouched.forWrittenElements(sizeof(VARIANT), static_cast<size_t>(arrRows),
+                                     static_cast<size_t>(arrRows * arrCols),
+                                     [&](size_t k, size_t i, size_t j) {
+                                         if (static_cast<int64_t>(i) >= rows ||
+                                             static_cast<int64_t>(j) >= cols || all[k].vt == VT_EMPTY) {
+                                             return;
                                          }
                                          if (!IsStorable(all[k])) {
                                              throw StatusError{DISP_E_TYPEMISMATCH};
                                          }
-                                         ++filled[static_cast<size_t>(i)];
-                                     }
-                                 });
+                                         ++filled[i];
+                                     });
     } else {
         for (int64_t i = 0; i < rows; ++i) {
             for (int64_t j = 0; j < cols; ++j) {
@@ -941,14 +939,11 @@ void RangeObject::PutArray(SAFEARRAY* psa) {
         next[i + 1] = next[i] + filled[i];
     }
     std::vector<Pending> byRow(next.back());
-    untouched.forWrittenRuns(
-        sizeof(VARIANT), static_cast<size_t>(arrRows * arrCols), [&](size_t first, size_t last) {
-            for (size_t k = first; k < last; ++k) {
-                const auto i = static_cast<size_t>(static_cast<int64_t>(k) % arrRows);
-                const int64_t j = static_cast<int64_t>(k) / arrRows;
-                if (static_cast<int64_t>(i) < rows && j < cols && all[k].vt != VT_EMPTY) {
-                    byRow[next[i]++] = Pending{all[k], static_cast<int32_t>(rect_.c1 + j)};
-                }
+    untouched.forWrittenElements(
+        sizeof(VARIANT), static_cast<size_t>(arrRows), static_cast<size_t>(arrRows * arrCols),
+        [&](size_t k, size_t i, size_t j) {
+            if (static_cast<int64_t>(i) < rows && static_cast<int64_t>(j) < cols && all[k].vt != VT_EMPTY) {
+                byRow[next[i]++] = Pending{all[k], static_cast<int32_t>(rect_.c1 + static_cast<int64_t>(j))};
             }
         });
     size_t at = 0;
