@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <new>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -139,6 +141,130 @@ void FreeDescriptor(SAFEARRAY* psa) {
     std::free(reinterpret_cast<unsigned char*>(psa) - kHeader);
 }
 
+std::size_t PageBytes() {
+    static const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    return page;
+}
+
+// One flag per page of a mapping: true when the page is neither in memory
+// nor swapped out, so that no one has written it since it was mapped.
+// Empty when the system does not say.
+std::vector<bool> UntouchedPagesOf(const void* data, std::size_t mappedBytes) {
+    const std::size_t page = PageBytes();
+    const std::size_t pages = mappedBytes / page;
+    // One 64-bit entry per page: bit 63 set when the page is in memory, bit
+    // 62 when it was swapped out. Neither means that no one ever wrote to it.
+    const int fd = ::open("/proc/self/pagemap", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return {};
+    }
+    std::vector<std::uint64_t> entries(pages);
+    const auto first =
+        static_cast<off_t>(reinterpret_cast<std::uintptr_t>(data) / page * sizeof(std::uint64_t));
+    const std::size_t want = pages * sizeof(std::uint64_t);
+    std::size_t got = 0;
+    while (got < want) {
+        const ssize_t n = ::pread(fd, reinterpret_cast<char*>(entries.data()) + got, want - got,
+                                  first + static_cast<off_t>(got));
+        if (n <= 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (got != want) {
+        return {};
+    }
+    constexpr std::uint64_t kPresentOrSwapped = (std::uint64_t{1} << 63) | (std::uint64_t{1} << 62);
+    std::vector<bool> untouched(pages);
+    for (std::size_t i = 0; i < pages; ++i) {
+        untouched[i] = (entries[i] & kPresentOrSwapped) == 0;
+    }
+    return untouched;
+}
+
+// A freed large mapping is kept, its written pages zeroed again, for the
+// next large block of about its size: a conversion writes a block and then
+// reads one of the same shape back, and the second block taking the pages
+// the first one brought into memory spares faulting in a second set. Only
+// a mapping made afresh is kept, and only one, so what is held stays within
+// one block that its owner just gave up.
+class SpareMapping {
+public:
+    static SpareMapping& Instance() {
+        // Never destroyed: arrays may be freed during the process's exit.
+        static auto* spare = new SpareMapping;
+        return *spare;
+    }
+
+    // The kept mapping when it suits `length` bytes, with its length in
+    // `mapped`; null otherwise.
+    void* Take(std::size_t length, std::size_t* mapped) {
+        std::lock_guard<std::mutex> hold(mutex_);
+        if (data_ == nullptr || length > length_ || length < length_ / 2) {
+            return nullptr;
+        }
+        void* data = data_;
+        *mapped = length_;
+        lent_ = data_;
+        data_ = nullptr;
+        length_ = 0;
+        return data;
+    }
+
+    void Release() {
+        void* data = nullptr;
+        std::size_t length = 0;
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            std::swap(data, data_);
+            std::swap(length, length_);
+        }
+        if (data != nullptr) {
+            munmap(data, length);
+        }
+    }
+
+    // Keeps the mapping for the next block, or unmaps it.
+    void Give(void* data, std::size_t mapped) {
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            const bool wasLent = data == lent_;
+            if (wasLent) {
+                lent_ = nullptr;
+            }
+            if (!wasLent && data_ == nullptr && Zero(data, mapped)) {
+                data_ = data;
+                length_ = mapped;
+                return;
+            }
+        }
+        munmap(data, mapped);
+    }
+
+private:
+    // Zeroes the written pages; false when they cannot be told apart.
+    static bool Zero(void* data, std::size_t mapped) {
+        const std::vector<bool> untouched = UntouchedPagesOf(data, mapped);
+        if (untouched.empty()) {
+            return false;
+        }
+        const std::size_t page = PageBytes();
+        auto* bytes = static_cast<unsigned char*>(data);
+        for (std::size_t i = 0; i < untouched.size(); ++i) {
+            if (!untouched[i]) {
+                std::memset(bytes + i * page, 0, page);
+            }
+        }
+        return true;
+    }
+
+    std::mutex mutex_;
+    void* data_ = nullptr;
+    std::size_t length_ = 0;
+    const void* lent_ = nullptr;  // the last mapping taken, not kept again
+};
+
 // Zeroed room for `count` elements of `size` bytes (count * size known to
 // fit); `mapped` receives the length of the mapping made for it, 0 when the
 // room came from the heap.
@@ -146,8 +272,11 @@ void* AllocZeroed(std::size_t count, std::size_t size, std::size_t* mapped) {
     *mapped = 0;
     const std::size_t bytes = count * size;
     if (bytes >= kMapThreshold) {
-        const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        const std::size_t page = PageBytes();
         const std::size_t length = (bytes + page - 1) / page * page;
+        if (void* kept = SpareMapping::Instance().Take(length, mapped)) {
+            return kept;
+        }
         void* p = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p != MAP_FAILED) {
             // Large pages only where asked for: that is a system setting.
@@ -161,7 +290,7 @@ void* AllocZeroed(std::size_t count, std::size_t size, std::size_t* mapped) {
 
 void FreeZeroed(void* data, std::size_t mapped) {
     if (mapped != 0) {
-        munmap(data, mapped);
+        SpareMapping::Instance().Give(data, mapped);
     } else {
         std::free(data);
     }
@@ -583,6 +712,10 @@ namespace sw::automation {
 long LiveSafeArrayCount() {
     return g_liveArrays.load();
 }
+
+void ReleaseKeptArrayMemory() {
+    SpareMapping::Instance().Release();
+}
 }  // namespace sw::automation
 
 namespace sw::automation {
@@ -592,36 +725,9 @@ UntouchedPages FindUntouchedPages(SAFEARRAY* psa) {
     if (psa == nullptr || psa->pvData == nullptr || HeaderOf(psa).mappedBytes == 0) {
         return found;
     }
-    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    const std::size_t pages = HeaderOf(psa).mappedBytes / page;
-    // One 64-bit entry per page: bit 63 set when the page is in memory, bit
-    // 62 when it was swapped out. Neither means that no one ever wrote to it.
-    const int fd = ::open("/proc/self/pagemap", O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return found;
-    }
-    std::vector<std::uint64_t> entries(pages);
-    const auto first =
-        static_cast<off_t>(reinterpret_cast<std::uintptr_t>(psa->pvData) / page * sizeof(std::uint64_t));
-    const std::size_t want = pages * sizeof(std::uint64_t);
-    std::size_t got = 0;
-    while (got < want) {
-        const ssize_t n = ::pread(fd, reinterpret_cast<char*>(entries.data()) + got, want - got,
-                                  first + static_cast<off_t>(got));
-        if (n <= 0) {
-            break;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    if (got != want) {
-        return found;
-    }
-    constexpr std::uint64_t kPresentOrSwapped = (std::uint64_t{1} << 63) | (std::uint64_t{1} << 62);
-    found.pageBytes = page;
-    found.untouched.resize(pages);
-    for (std::size_t i = 0; i < pages; ++i) {
-        found.untouched[i] = (entries[i] & kPresentOrSwapped) == 0;
+    found.untouched = UntouchedPagesOf(psa->pvData, HeaderOf(psa).mappedBytes);
+    if (!found.untouched.empty()) {
+        found.pageBytes = PageBytes();
     }
     return found;
 }

@@ -68,6 +68,9 @@ HRESULT SafeArrayRedim(SAFEARRAY* psa, SAFEARRAYBOUND* psaboundNew);
 
 namespace sw::automation {
 long LiveSafeArrayCount();
+// The run time keeps the memory of a large array it freed for the next one
+// of about that size (see SafeArray.cpp); this gives it back now.
+void ReleaseKeptArrayMemory();
 }  // namespace sw::automation
 
 namespace sw::automation {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -403,6 +404,7 @@ TEST(automation_test, safearray_of_report_size_behaves_as_a_small_one) {
 // written ones exactly, so skipping them (when destroying, or by a reader)
 // never skips an element that holds something.
 TEST(automation_test, safearray_knows_the_pages_no_one_wrote) {
+    sw::automation::ReleaseKeptArrayMemory();  // a fresh mapping, not one kept from another test
     const long strings = sw::automation::LiveBstrCount();
     SAFEARRAYBOUND small[2] = {{10, 0}, {10, 0}};
     SAFEARRAY* tiny = SafeArrayCreate(VT_VARIANT, 2, small);
@@ -453,4 +455,59 @@ TEST(automation_test, safearray_knows_the_pages_no_one_wrote) {
     // Destroying frees every text, those beside the unwritten pages too.
     EXPECT_EQ(SafeArrayDestroy(psa), S_OK);
     EXPECT_EQ(sw::automation::LiveBstrCount(), strings);
+}
+
+// A large array's memory serves the next one of its size once, and that one
+// starts out as zeros however the first was written: as a fresh array, every
+// variant empty and nothing owned twice.
+TEST(automation_test, safearray_memory_kept_for_the_next_block_starts_zeroed) {
+    sw::automation::ReleaseKeptArrayMemory();
+    const long strings = sw::automation::LiveBstrCount();
+    constexpr LONG kRows = 30000;
+    constexpr LONG kColumns = 30;
+    SAFEARRAYBOUND bounds[2] = {{kRows, 1}, {kColumns, 1}};
+    SAFEARRAY* first = SafeArrayCreate(VT_VARIANT, 2, bounds);
+    ASSERT_NE(first, nullptr);
+    if (!sw::automation::FindUntouchedPages(first).known()) {
+        SafeArrayDestroy(first);
+        GTEST_SKIP() << "the page table cannot be read here";
+    }
+    for (LONG c = 1; c <= kColumns; c += 3) {
+        for (LONG r = c; r <= kRows; r += 41) {
+            LONG idx[2] = {r, c};
+            COleVariant value = r % 2 == 0 ? COleVariant(L"text") : COleVariant(static_cast<double>(r));
+            ASSERT_EQ(SafeArrayPutElement(first, idx, static_cast<VARIANT*>(&value)), S_OK);
+        }
+    }
+    void* const firstData = first->pvData;
+    ASSERT_EQ(SafeArrayDestroy(first), S_OK);
+    EXPECT_EQ(sw::automation::LiveBstrCount(), strings);
+
+    SAFEARRAY* second = SafeArrayCreate(VT_VARIANT, 2, bounds);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->pvData, firstData);
+    const auto* bytes = static_cast<const unsigned char*>(second->pvData);
+    const std::size_t size = static_cast<std::size_t>(kRows) * kColumns * sizeof(VARIANT);
+    EXPECT_EQ(std::count(bytes, bytes + size, 0), static_cast<long>(size));
+    // Written again and freed, the memory that was handed on is given back.
+    {
+        LONG idx[2] = {7, 7};
+        COleVariant text(L"again");
+        ASSERT_EQ(SafeArrayPutElement(second, idx, static_cast<VARIANT*>(&text)), S_OK);
+    }
+    ASSERT_EQ(SafeArrayDestroy(second), S_OK);
+    EXPECT_EQ(sw::automation::LiveBstrCount(), strings);
+
+    // An array of plain bytes, every one written, reads as zeros next time.
+    SAFEARRAYBOUND flat[1] = {{static_cast<ULONG>(size), 0}};
+    SAFEARRAY* raw = SafeArrayCreate(VT_UI1, 1, flat);
+    ASSERT_NE(raw, nullptr);
+    std::memset(raw->pvData, 0xA5, size);
+    ASSERT_EQ(SafeArrayDestroy(raw), S_OK);
+    SAFEARRAY* again = SafeArrayCreate(VT_UI1, 1, flat);
+    ASSERT_NE(again, nullptr);
+    const auto* fresh = static_cast<const unsigned char*>(again->pvData);
+    EXPECT_EQ(std::count(fresh, fresh + size, 0), static_cast<long>(size));
+    ASSERT_EQ(SafeArrayDestroy(again), S_OK);
+    sw::automation::ReleaseKeptArrayMemory();
 }
