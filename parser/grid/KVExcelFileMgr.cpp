@@ -26,8 +26,8 @@ std::uint64_t FarKey(int nRow, int nColumn) {
            static_cast<std::uint32_t>(nColumn);
 }
 
-bool ColumnBefore(const auto& slot, int nColumn) {
-    return slot.nColumn < nColumn;
+bool ColumnBefore(const KVExcelFileFieldValue& cell, int nColumn) {
+    return cell.m_nColumn < nColumn;
 }
 
 // The distinct column keys of a file. Every run asks about its key, and a
@@ -137,17 +137,17 @@ struct RunBatch {
     }
 };
 
-std::unique_ptr<KVExcelFileFieldValue> MakeCell(int nRow, const RunBatch::Run& run, std::wstring_view text) {
-    auto cell = std::make_unique<KVExcelFileFieldValue>(
-        nRow, 0, std::wstring(text.substr(run.nTextBegin, run.nTextLength)));
-    cell->m_nColumnKey = run.nKey;
-    cell->m_nN2 = run.nN2;
-    cell->m_nN3 = run.nN3;
-    cell->m_nN4 = run.nN4;
-    cell->m_nN5 = run.nN5;
-    cell->m_bBold = run.bBold;
-    cell->m_bUnderline = run.bUnderline;
-    cell->m_bItalic = run.bItalic;
+// The cell of a run, standing in the column of its key until the keys are
+// ranked.
+KVExcelFileFieldValue& MakeCell(KVExcelFileFieldValue& cell, const RunBatch::Run& run) {
+    cell.m_nColumnKey = run.nKey;
+    cell.m_nN2 = run.nN2;
+    cell.m_nN3 = run.nN3;
+    cell.m_nN4 = run.nN4;
+    cell.m_nN5 = run.nN5;
+    cell.m_bBold = run.bBold;
+    cell.m_bUnderline = run.bUnderline;
+    cell.m_bItalic = run.bItalic;
     return cell;
 }
 
@@ -388,9 +388,11 @@ KVExcelFileFieldValue* KVExcelFileMgr::GetValue(int nRow, int nColumn) const {
     }
     if (static_cast<std::size_t>(nRow) < m_rows.size()) {
         const Row& row = m_rows[static_cast<std::size_t>(nRow)];
-        const auto it = std::lower_bound(row.begin(), row.end(), nColumn, ColumnBefore<Slot>);
-        if (it != row.end() && it->nColumn == nColumn) {
-            return it->pValue.get();
+        const auto it = std::lower_bound(row.begin(), row.end(), nColumn, ColumnBefore);
+        if (it != row.end() && it->m_nColumn == nColumn) {
+            // The grid hands out its cells for change, as it did when each
+            // was a block of its own.
+            return const_cast<KVExcelFileFieldValue*>(&*it);
         }
     }
     if (!m_farCells.empty()) {
@@ -438,11 +440,13 @@ bool KVExcelFileMgr::AddValue(KVExcelFileFieldValue* pValue) {
             row->reserve(std::max<std::size_t>(4, 2 * row->capacity()));
         }
         // Loading adds each row's cells left to right, so this is an append.
+        // With the room reserved, moving cells along cannot fail.
         auto it = row->end();
-        if (!row->empty() && row->back().nColumn > nColumn) {
-            it = std::lower_bound(row->begin(), row->end(), nColumn, ColumnBefore<Slot>);
+        if (!row->empty() && row->back().m_nColumn > nColumn) {
+            it = std::lower_bound(row->begin(), row->end(), nColumn, ColumnBefore);
         }
-        row->insert(it, Slot{nColumn, nullptr})->pValue.reset(pValue);
+        row->insert(it, std::move(*pValue));
+        delete pValue;
     } else {
         m_farCells.try_emplace(FarKey(nRow, nColumn)).first->second.reset(pValue);
     }
@@ -492,13 +496,15 @@ bool KVExcelFileMgr::LoadTokens(const std::wstring& strPath) {
                 row->reserve(count);
             }
             for (; run < line.nRunEnd; ++run) {
-                auto cell = MakeCell(line.nIndex, batch.runs[run], batch.text);
+                const RunBatch::Run& r = batch.runs[run];
+                std::wstring text = batch.text.substr(r.nTextBegin, r.nTextLength);
                 if (row != nullptr) {
-                    const int key = cell->m_nColumnKey;
-                    row->push_back(Slot{key, std::move(cell)});
+                    MakeCell(row->emplace_back(line.nIndex, r.nKey, std::move(text)), r);
                     ++m_nCellCount;
                 } else {
-                    farCells.push_back(std::move(cell));
+                    farCells.push_back(
+                        std::make_unique<KVExcelFileFieldValue>(line.nIndex, r.nKey, std::move(text)));
+                    MakeCell(*farCells.back(), r);
                 }
             }
         }
@@ -518,9 +524,8 @@ bool KVExcelFileMgr::LoadTokens(const std::wstring& strPath) {
     const auto columnOf = [&keys](int key) { return 2 * keys.RankOf(key); };
     const auto placeRows = [this, &columnOf](std::size_t first, std::size_t last) {
         for (std::size_t i = first; i < last; ++i) {
-            for (Slot& slot : m_rows[i]) {
-                slot.nColumn = columnOf(slot.nColumn);
-                slot.pValue->m_nColumn = slot.nColumn;
+            for (KVExcelFileFieldValue& cell : m_rows[i]) {
+                cell.m_nColumn = columnOf(cell.m_nColumnKey);
             }
         }
     };
@@ -576,13 +581,15 @@ bool KVExcelFileMgr::LoadPlain(const std::wstring& strPath) {
                     if (end == std::wstring::npos) {
                         end = line.size();
                     }
-                    auto cell =
-                        std::make_unique<KVExcelFileFieldValue>(row, piece, line.substr(start, end - start));
                     if (dense != nullptr) {
-                        dense->push_back(Slot{piece, std::move(cell)});
+                        dense->emplace_back(row, piece, line.substr(start, end - start));
                         ++m_nCellCount;
-                    } else if (AddValue(cell.get())) {
-                        static_cast<void>(cell.release());
+                    } else {
+                        auto cell = std::make_unique<KVExcelFileFieldValue>(row, piece,
+                                                                            line.substr(start, end - start));
+                        if (AddValue(cell.get())) {
+                            static_cast<void>(cell.release());
+                        }
                     }
                     start = end + 1;
                 }

@@ -27,15 +27,16 @@ public:
     // true; false only when reading printer text fails part-way (the grid is
     // then empty).
     virtual bool Load(const std::wstring& strPath);
-    // The cell at a position, or none.
+    // The cell at a position, or none. Valid until its row changes.
     virtual KVExcelFileFieldValue* GetValue(int nRow, int nColumn) const;
     virtual int GetRowLimit() const;
     virtual int GetColumnLimit() const;
     // Deletes every cell; both limits return to 0.
     virtual void Clear();
-    // Takes the cell, at the row and column it names. False (and the caller
-    // keeps the cell) for none, a negative position or a position already
-    // taken. The limits grow to take the cell in.
+    // Takes the cell, at the row and column it names: the grid keeps its
+    // content and deletes `pValue`. False (and the caller keeps the cell) for
+    // none, a negative position or a position already taken. The limits grow
+    // to take the cell in.
     virtual bool AddValue(KVExcelFileFieldValue* pValue);
     // "ROW<r>COL<c>"; false for a negative row or column.
     virtual bool GetCellKey(int nRow, int nColumn, std::wstring& strKey) const;
@@ -56,11 +57,9 @@ public:
     void ForEachInRow(int nRow, Visit&& visit) const;
 
 private:
-    struct Slot {
-        int nColumn;
-        std::unique_ptr<KVExcelFileFieldValue> pValue;
-    };
-    using Row = std::vector<Slot>;
+    // A row's cells by value, by column: one allocation per row rather than
+    // one per cell, and a walk along the row reads contiguous memory.
+    using Row = std::vector<KVExcelFileFieldValue>;
 
     bool LoadTokens(const std::wstring& strPath);
     bool LoadPlain(const std::wstring& strPath);
@@ -94,7 +93,7 @@ void KVExcelFileMgr::ForEachInRow(int nRow, Visit&& visit) const {
     if (nRow < 0 || static_cast<std::size_t>(nRow) >= m_rows.size()) {
         return;
     }
-    for (const Slot& slot : m_rows[static_cast<std::size_t>(nRow)]) {
-        visit(slot.nColumn, *slot.pValue);
+    for (const KVExcelFileFieldValue& cell : m_rows[static_cast<std::size_t>(nRow)]) {
+        visit(cell.m_nColumn, cell);
     }
 }

@@ -1,4 +1,7 @@
 // One cell of the grid: where it stands, its text and what its run carried.
+//
+// Rows hold their cells by value, so the class stays small and movable: no
+// virtual member, and moving it moves the text's buffer.
 #pragma once
 
 #include <string>
@@ -12,9 +15,11 @@ public:
     KVExcelFileFieldValue(int nRow, int nColumn, const KVExcelFileFieldInfoToken& token);
     // A cell holding plain text.
     KVExcelFileFieldValue(int nRow, int nColumn, std::wstring strText);
-    virtual ~KVExcelFileFieldValue();
+    ~KVExcelFileFieldValue();
     KVExcelFileFieldValue(const KVExcelFileFieldValue&) = default;
     KVExcelFileFieldValue& operator=(const KVExcelFileFieldValue&) = default;
+    KVExcelFileFieldValue(KVExcelFileFieldValue&&) noexcept = default;
+    KVExcelFileFieldValue& operator=(KVExcelFileFieldValue&&) noexcept = default;
 
     bool IsEmpty() const { return m_strText.empty(); }
     int GetRow() const { return m_nRow; }
