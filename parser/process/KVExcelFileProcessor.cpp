@@ -86,10 +86,6 @@ struct KVExcelFileProcessor::GridFacts {
     std::vector<std::uint64_t> timeLike;
     // Every (cell, anchor) match, in the order cells and anchors are visited.
     std::vector<AnchorHit> anchorHits;
-
-    bool IsTimeLike(long nRow, long nColumn) const {
-        return std::binary_search(timeLike.begin(), timeLike.end(), CellKey(nRow, nColumn));
-    }
 };
 
 KVExcelFileProcessor::KVExcelFileProcessor(const std::wstring& strInputFile,
@@ -306,6 +302,10 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
     std::vector<std::pair<long, long>> times;
     std::vector<std::pair<long, long>> dates;
     std::vector<std::pair<long, long>> numbers;
+    // Both the typed cells and the time-like ones are in row-major order, so
+    // one walk along the latter answers every lookup.
+    auto timeLike = facts.timeLike.begin();
+    const auto timeLikeEnd = facts.timeLike.end();
     for (const std::uint64_t cell : typed) {
         const auto r = static_cast<long>(cell >> 32);
         const auto c = static_cast<long>((cell & 0xFFFFFFFFu) >> 2);
@@ -317,7 +317,11 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
                 dates.emplace_back(r, c);
                 break;
             default:
-                (facts.IsTimeLike(r - 1, c - 1) ? times : numbers).emplace_back(r, c);
+                const std::uint64_t key = CellKey(r - 1, c - 1);
+                while (timeLike != timeLikeEnd && *timeLike < key) {
+                    ++timeLike;
+                }
+                (timeLike != timeLikeEnd && *timeLike == key ? times : numbers).emplace_back(r, c);
                 break;
         }
     }
