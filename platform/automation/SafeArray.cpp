@@ -8,6 +8,7 @@
 #include <limits>
 #include <mutex>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -18,13 +19,15 @@
 
 namespace {
 
-// A header in front of the descriptor keeps the element type and, when the
-// data was mapped rather than taken from the heap, the size of that mapping.
+// A header in front of the descriptor keeps the element type, the size of
+// the data's block and, when the data was mapped rather than taken from the
+// heap, the size of that mapping.
 struct Header {
     VARTYPE vt;
     std::size_t mappedBytes;
+    std::size_t heapBytes;
 };
-constexpr std::size_t kHeader = 16;
+constexpr std::size_t kHeader = 32;
 static_assert(sizeof(Header) <= kHeader, "the header must fit in front of the descriptor");
 
 // Data blocks at least this large are mapped on their own, in small pages:
@@ -225,15 +228,23 @@ public:
         }
     }
 
-    // Keeps the mapping for the next block, or unmaps it.
-    void Give(void* data, std::size_t mapped) {
+    // Whether a mapping given now would be kept: its written elements may
+    // then be zeroed as they are released, while they are at hand.
+    bool WouldKeep(const void* data) {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return data != lent_ && data_ == nullptr;
+    }
+
+    // Keeps the mapping for the next block, or unmaps it. `zeroed` says that
+    // every page written was zeroed again already.
+    void Give(void* data, std::size_t mapped, bool zeroed) {
         {
             std::lock_guard<std::mutex> hold(mutex_);
             const bool wasLent = data == lent_;
             if (wasLent) {
                 lent_ = nullptr;
             }
-            if (!wasLent && data_ == nullptr && Zero(data, mapped)) {
+            if (!wasLent && data_ == nullptr && (zeroed || Zero(data, mapped))) {
                 data_ = data;
                 length_ = mapped;
                 return;
@@ -265,12 +276,44 @@ private:
     const void* lent_ = nullptr;  // the last mapping taken, not kept again
 };
 
+// The last small data block each thread freed, kept for the next array of
+// its size: a caller that reads a row at a time makes and frees the same
+// block over and over, and the heap split and merged it again every time.
+class SpareBlock {
+public:
+    ~SpareBlock() { std::free(data_); }
+
+    void* Take(std::size_t bytes) {
+        if (data_ == nullptr || bytes != bytes_) {
+            return nullptr;
+        }
+        void* data = std::exchange(data_, nullptr);
+        std::memset(data, 0, bytes);
+        return data;
+    }
+
+    void Give(void* data, std::size_t bytes) {
+        std::free(std::exchange(data_, data));
+        bytes_ = bytes;
+    }
+
+private:
+    void* data_ = nullptr;
+    std::size_t bytes_ = 0;
+};
+thread_local SpareBlock t_spareBlock;
+
 // Zeroed room for `count` elements of `size` bytes (count * size known to
 // fit); `mapped` receives the length of the mapping made for it, 0 when the
 // room came from the heap.
 void* AllocZeroed(std::size_t count, std::size_t size, std::size_t* mapped) {
     *mapped = 0;
     const std::size_t bytes = count * size;
+    if (bytes != 0 && bytes < kMapThreshold) {
+        if (void* kept = t_spareBlock.Take(bytes)) {
+            return kept;
+        }
+    }
     if (bytes >= kMapThreshold) {
         const std::size_t page = PageBytes();
         const std::size_t length = (bytes + page - 1) / page * page;
@@ -288,9 +331,13 @@ void* AllocZeroed(std::size_t count, std::size_t size, std::size_t* mapped) {
     return std::calloc(count == 0 ? 1 : count, size);
 }
 
-void FreeZeroed(void* data, std::size_t mapped) {
+// Frees what AllocZeroed gave for `bytes` bytes; `zeroed` says that a
+// mapping's written pages hold zeros again.
+void FreeZeroed(void* data, std::size_t bytes, std::size_t mapped, bool zeroed) {
     if (mapped != 0) {
-        SpareMapping::Instance().Give(data, mapped);
+        SpareMapping::Instance().Give(data, mapped, zeroed);
+    } else if (data != nullptr && bytes != 0 && bytes < kMapThreshold) {
+        t_spareBlock.Give(data, bytes);
     } else {
         std::free(data);
     }
@@ -302,13 +349,15 @@ HRESULT AllocData(SAFEARRAY* psa) {
         return E_OUTOFMEMORY;
     }
     psa->pvData = AllocZeroed(total, psa->cbElements, &HeaderOf(psa).mappedBytes);
+    HeaderOf(psa).heapBytes = total * psa->cbElements;
     return psa->pvData == nullptr ? E_OUTOFMEMORY : S_OK;
 }
 
-void FreeData(SAFEARRAY* psa) {
-    FreeZeroed(psa->pvData, HeaderOf(psa).mappedBytes);
+void FreeData(SAFEARRAY* psa, bool zeroed = false) {
+    FreeZeroed(psa->pvData, HeaderOf(psa).heapBytes, HeaderOf(psa).mappedBytes, zeroed);
     psa->pvData = nullptr;
     HeaderOf(psa).mappedBytes = 0;
+    HeaderOf(psa).heapBytes = 0;
 }
 
 // Calls visit(first, last) for the runs of elements that may have been
@@ -319,25 +368,44 @@ void ForWrittenRuns(SAFEARRAY* psa, std::size_t total, Visit&& visit) {
     sw::automation::FindUntouchedPages(psa).forWrittenRuns(psa->cbElements, total, visit);
 }
 
-// Frees what the elements own, ahead of freeing the data itself.
-void ReleaseElements(SAFEARRAY* psa) {
+// Frees what the elements own, ahead of freeing the data itself. With
+// `zero`, the elements it visits are left as zeros, while they are at hand;
+// returns whether it visited every element that may have been written.
+bool ReleaseElements(SAFEARRAY* psa, bool zero) {
     if (psa->pvData == nullptr) {
-        return;
+        return true;
     }
     std::size_t total = 0;
     if (!TotalElements(psa, &total)) {
-        return;
+        return false;
     }
     const VARTYPE vt = TypeOf(psa);
+    auto zeroRun = [&](void* first, std::size_t count) {
+        if (zero) {
+            std::memset(first, 0, count * psa->cbElements);
+        }
+    };
     if (vt == VT_VARIANT && psa->cbElements == sizeof(VARIANT)) {
-        // Most elements of a block are empty: only the others need clearing.
-        // Their texts are freed a few hundred at a time.
+        // Most elements of a block are empty: only the others need clearing
+        // (which leaves them as zeros), and eight empty ones are passed over
+        // at one test. The texts are freed a few hundred at a time.
         auto* cells = static_cast<VARIANT*>(psa->pvData);
         constexpr std::size_t kBatch = 512;
+        constexpr std::size_t kStride = 8;
         BSTR texts[kBatch];
         std::size_t held = 0;
         ForWrittenRuns(psa, total, [&](std::size_t first, std::size_t last) {
             for (std::size_t i = first; i < last; ++i) {
+                if (i % kStride == 0 && i + kStride <= last) {
+                    VARTYPE any = 0;
+                    for (std::size_t k = i; k < i + kStride; ++k) {
+                        any |= cells[k].vt;
+                    }
+                    if (any == VT_EMPTY) {
+                        i += kStride - 1;
+                        continue;
+                    }
+                }
                 if (cells[i].vt == VT_BSTR) {
                     texts[held++] = cells[i].bstrVal;
                     VariantInit(&cells[i]);
@@ -347,25 +415,37 @@ void ReleaseElements(SAFEARRAY* psa) {
                     }
                 } else if (cells[i].vt != VT_EMPTY) {
                     VariantClear(&cells[i]);
+                    if (zero) {
+                        std::memset(static_cast<void*>(&cells[i]), 0, sizeof(VARIANT));
+                    }
                 }
             }
         });
         sw::automation::FreeStrings(texts, held);
-    } else if (vt == VT_BSTR) {
+        return true;
+    }
+    if (vt == VT_BSTR) {
         auto* cells = static_cast<BSTR*>(psa->pvData);
-        ForWrittenRuns(psa, total, [cells](std::size_t first, std::size_t last) {
+        ForWrittenRuns(psa, total, [&](std::size_t first, std::size_t last) {
             sw::automation::FreeStrings(cells + first, last - first);
+            zeroRun(cells + first, last - first);
         });
-    } else if (vt == VT_DISPATCH || vt == VT_UNKNOWN) {
+        return true;
+    }
+    if (vt == VT_DISPATCH || vt == VT_UNKNOWN) {
         auto* cells = static_cast<IUnknown**>(psa->pvData);
-        ForWrittenRuns(psa, total, [cells](std::size_t first, std::size_t last) {
+        ForWrittenRuns(psa, total, [&](std::size_t first, std::size_t last) {
             for (std::size_t i = first; i < last; ++i) {
                 if (cells[i] != nullptr) {
                     cells[i]->Release();
                 }
             }
+            zeroRun(cells + first, last - first);
         });
+        return true;
     }
+    // Elements that own nothing are not visited.
+    return false;
 }
 
 // Offset of the element, in elements; the first index varies fastest.
@@ -460,8 +540,11 @@ HRESULT SafeArrayDestroyData(SAFEARRAY* psa) {
     if (psa->cLocks > 0) {
         return DISP_E_ARRAYISLOCKED;
     }
-    ReleaseElements(psa);
-    FreeData(psa);
+    // A block whose memory will serve the next one is zeroed as it is
+    // released, rather than in a second pass over its pages.
+    const bool keep = HeaderOf(psa).mappedBytes != 0 && SpareMapping::Instance().WouldKeep(psa->pvData);
+    const bool zeroed = ReleaseElements(psa, keep);
+    FreeData(psa, keep && zeroed);
     return S_OK;
 }
 
@@ -705,6 +788,7 @@ HRESULT SafeArrayRedim(SAFEARRAY* psa, SAFEARRAYBOUND* psaboundNew) {
     }
     psa->pvData = data;
     HeaderOf(psa).mappedBytes = mapped;
+    HeaderOf(psa).heapBytes = newTotal * psa->cbElements;
     return S_OK;
 }
 

@@ -498,6 +498,23 @@ TEST(automation_test, safearray_memory_kept_for_the_next_block_starts_zeroed) {
     ASSERT_EQ(SafeArrayDestroy(second), S_OK);
     EXPECT_EQ(sw::automation::LiveBstrCount(), strings);
 
+    // An array of texts, released run by run, reads as zeros next time.
+    SAFEARRAYBOUND texts[1] = {{static_cast<ULONG>(size / sizeof(BSTR)), 0}};
+    SAFEARRAY* named = SafeArrayCreate(VT_BSTR, 1, texts);
+    ASSERT_NE(named, nullptr);
+    for (LONG i = 0; i < static_cast<LONG>(texts[0].cElements); i += 509) {
+        BSTR text = SysAllocString((L"name " + std::to_wstring(i)).c_str());
+        EXPECT_EQ(SafeArrayPutElement(named, &i, text), S_OK);
+        SysFreeString(text);
+    }
+    ASSERT_EQ(SafeArrayDestroy(named), S_OK);
+    EXPECT_EQ(sw::automation::LiveBstrCount(), strings);
+    SAFEARRAY* unnamed = SafeArrayCreate(VT_BSTR, 1, texts);
+    ASSERT_NE(unnamed, nullptr);
+    const auto* names = static_cast<const unsigned char*>(unnamed->pvData);
+    EXPECT_EQ(std::count(names, names + size, 0), static_cast<long>(size));
+    ASSERT_EQ(SafeArrayDestroy(unnamed), S_OK);
+
     // An array of plain bytes, every one written, reads as zeros next time.
     SAFEARRAYBOUND flat[1] = {{static_cast<ULONG>(size), 0}};
     SAFEARRAY* raw = SafeArrayCreate(VT_UI1, 1, flat);
