@@ -10,11 +10,17 @@
 #include <string_view>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 
 #include "parser/parse/KVExcelFileFieldInfoParser.h"
 #include "parser/parse/KVTextFile.h"
 
 namespace {
+
+// A row that grows, or takes a cell in its middle, moves its cells along:
+// copying them would copy every text.
+static_assert(std::is_nothrow_move_constructible_v<KVExcelFileFieldValue> &&
+              std::is_nothrow_move_assignable_v<KVExcelFileFieldValue>);
 
 // How far past the rows in use a new cell may stand and still get a dense
 // row. Files add rows line by line; only a direct caller, or a file with a
