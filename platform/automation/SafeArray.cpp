@@ -387,25 +387,14 @@ bool ReleaseElements(SAFEARRAY* psa, bool zero) {
     };
     if (vt == VT_VARIANT && psa->cbElements == sizeof(VARIANT)) {
         // Most elements of a block are empty: only the others need clearing
-        // (which leaves them as zeros), and eight empty ones are passed over
-        // at one test. The texts are freed a few hundred at a time.
+        // (which leaves them as zeros). The texts are freed a few hundred at
+        // a time.
         auto* cells = static_cast<VARIANT*>(psa->pvData);
         constexpr std::size_t kBatch = 512;
-        constexpr std::size_t kStride = 8;
         BSTR texts[kBatch];
         std::size_t held = 0;
         ForWrittenRuns(psa, total, [&](std::size_t first, std::size_t last) {
             for (std::size_t i = first; i < last; ++i) {
-                if (i % kStride == 0 && i + kStride <= last) {
-                    VARTYPE any = 0;
-                    for (std::size_t k = i; k < i + kStride; ++k) {
-                        any |= cells[k].vt;
-                    }
-                    if (any == VT_EMPTY) {
-                        i += kStride - 1;
-                        continue;
-                    }
-                }
                 if (cells[i].vt == VT_BSTR) {
                     texts[held++] = cells[i].bstrVal;
                     VariantInit(&cells[i]);
