@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cwctype>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -280,7 +281,10 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
             typed.push_back((static_cast<std::uint64_t>(r) << 32) | (static_cast<std::uint64_t>(c) << 2) |
                             kind);
         });
-    readBack.reset();
+    // The values read back are done with. Freeing them (a large block's
+    // texts and pages) goes on on a second thread while the cells are
+    // formatted; the two share nothing but the string pool.
+    std::jthread reaper([done = std::move(readBack)]() mutable { done.reset(); });
     // The cells are formatted row by row, each row's cells left to right
     // (column by column took twice as long, a row fetched at every cell).
     // The scan found them column by column, each column top down, so
