@@ -396,6 +396,10 @@ bool ReleaseElements(SAFEARRAY* psa, bool zero) {
         ForWrittenRuns(psa, total, [&](std::size_t first, std::size_t last) {
             for (std::size_t i = first; i < last; ++i) {
                 if (cells[i].vt == VT_BSTR) {
+                    // Freeing reads and writes the text's block; asking for
+                    // it now has it at hand when the batch is freed.
+                    __builtin_prefetch(
+                        reinterpret_cast<const char*>(cells[i].bstrVal) - sizeof(std::uint64_t), 1);
                     texts[held++] = cells[i].bstrVal;
                     VariantInit(&cells[i]);
                     if (held == kBatch) {
