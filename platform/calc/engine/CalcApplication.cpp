@@ -12,6 +12,7 @@
 #include "platform/automation/SafeArray.h"
 #include "platform/calc/engine/AutomationObject.h"
 #include "platform/calc/engine/Model.h"
+#include "platform/calc/engine/TextsAhead.h"
 #include "platform/calc/engine/TypedInput.h"
 
 namespace calc {
@@ -160,6 +161,17 @@ bool IsStorable(const VARIANT& raw) {
     }
 }
 
+// A block element to store, a shallow copy of it; the array keeps owning
+// what it points to.
+struct Pending {
+    VARIANT value;
+    int32_t col;
+};
+
+std::wstring_view TypedText(const VARIANT& v) {
+    return std::wstring_view(v.bstrVal ? v.bstrVal : L"", SysStringLen(v.bstrVal));
+}
+
 // Stores one value; the caller has checked IsStorable.
 void PutVariant(Sheet& sheet, int32_t row, int32_t col, const VARIANT& raw) {
     const VARIANT& v = Deref(raw);
@@ -176,7 +188,7 @@ void PutVariant(Sheet& sheet, int32_t row, int32_t col, const VARIANT& raw) {
             sheet.clearContents(row, col);
             return;
         case VT_BSTR:
-            sheet.putTyped(row, col, std::wstring_view(v.bstrVal ? v.bstrVal : L"", SysStringLen(v.bstrVal)));
+            sheet.putTyped(row, col, TypedText(v));
             return;
         case VT_R8:
             sheet.putNumber(row, col, RoundToCellPrecision(v.dblVal));
@@ -929,11 +941,7 @@ void RangeObject::PutArray(SAFEARRAY* psa) {
     // one pass down its columns: stepping along a row of the array would
     // cross to another page at every element, and most of its elements are
     // empty. The list holds a shallow copy of each, so that storing them
-    // reads it in order; the array keeps owning what they point to.
-    struct Pending {
-        VARIANT value;
-        int32_t col;
-    };
+    // reads it in order.
     std::vector<size_t> next(filled.size() + 1, 0);
     for (size_t i = 0; i < filled.size(); ++i) {
         next[i + 1] = next[i] + filled[i];
@@ -947,10 +955,43 @@ void RangeObject::PutArray(SAFEARRAY* psa) {
             }
         });
     size_t at = 0;
-    for (size_t i = 0; i < filled.size(); ++i) {
-        const auto r = static_cast<int32_t>(rect_.r1 + static_cast<int64_t>(i));
-        for (const size_t end = at + filled[i]; at < end; ++at) {
-            PutVariant(sheet, r, byRow[at].col, byRow[at].value);
+    if (byRow.size() < TextsAhead::kWorthIt) {
+        for (size_t i = 0; i < filled.size(); ++i) {
+            const auto r = static_cast<int32_t>(rect_.r1 + static_cast<int64_t>(i));
+            for (const size_t end = at + filled[i]; at < end; ++at) {
+                PutVariant(sheet, r, byRow[at].col, byRow[at].value);
+            }
+        }
+    } else {
+        // Typed texts are converted on a second thread meanwhile; a
+        // cell's format still decides, as it is stored, whether its text
+        // converts.
+        TextsAhead ahead(
+            byRow.size(),
+            [&byRow](size_t k) -> std::optional<std::wstring_view> {
+                const VARIANT& v = Deref(byRow[k].value);
+                return v.vt == VT_BSTR ? std::optional(TypedText(v)) : std::nullopt;
+            },
+            sheet.currentYear());
+        const TextsAhead::Converted* converted = nullptr;
+        for (size_t i = 0; i < filled.size(); ++i) {
+            const auto r = static_cast<int32_t>(rect_.r1 + static_cast<int64_t>(i));
+            for (const size_t end = at + filled[i]; at < end; ++at) {
+                if (at % TextsAhead::kChunk == 0) {
+                    if (at != 0) {
+                        ahead.stored(at / TextsAhead::kChunk - 1);
+                    }
+                    converted = ahead.converted(at / TextsAhead::kChunk);
+                }
+                const VARIANT& v = Deref(byRow[at].value);
+                if (v.vt == VT_BSTR) {
+                    const std::wstring_view typed = TypedText(v);
+                    const TextsAhead::Converted& done = converted[at % TextsAhead::kChunk];
+                    sheet.putConverted(r, byRow[at].col, typed, done.in(typed), done.textHash);
+                } else {
+                    PutVariant(sheet, r, byRow[at].col, byRow[at].value);
+                }
+            }
         }
     }
     // The range is larger than the array.

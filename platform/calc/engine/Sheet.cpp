@@ -38,9 +38,13 @@ const std::vector<Cell> kNoCells;  // a row beyond the stored ones
 // ---- StringPool ------------------------------------------------------------
 
 uint32_t StringPool::intern(std::wstring_view text) {
+    return intern(text, io::TextIndex::Hash(text));
+}
+
+uint32_t StringPool::intern(std::wstring_view text, uint32_t hash) {
     const auto fresh = static_cast<uint32_t>(strings_.size());
-    const uint32_t id =
-        index_.findOrAdd(text, fresh, [this](uint32_t i) -> const std::wstring& { return strings_[i]; });
+    const uint32_t id = index_.findOrAdd(text, hash, fresh,
+                                         [this](uint32_t i) -> const std::wstring& { return strings_[i]; });
     if (id == fresh) {
         strings_.emplace_back(text);
     }
@@ -380,8 +384,24 @@ void Sheet::trimRow(size_t index, int32_t first, int32_t last) {
 
 void Sheet::putTyped(int32_t row, int32_t col, std::wstring_view typed) {
     Cell& c = slot(row, col);
-    const TypedValue v = styles_.isText(c.style) ? TypedValue{InputKind::Text, 0.0, {}, typed}
-                                                 : ConvertTypedInput(typed, currentYear_);
+    storeTyped(c, row, col,
+               styles_.isText(c.style) ? TypedValue{InputKind::Text, 0.0, {}, typed}
+                                       : ConvertTypedInput(typed, currentYear_));
+}
+
+void Sheet::putConverted(int32_t row, int32_t col, std::wstring_view typed, const TypedValue& converted,
+                         uint32_t textHash) {
+    Cell& c = slot(row, col);
+    if (styles_.isText(c.style)) {
+        storeText(c, row, col, typed);
+    } else if (converted.kind == InputKind::Text) {
+        storeText(c, row, col, converted.text, textHash);
+    } else {
+        storeTyped(c, row, col, converted);
+    }
+}
+
+void Sheet::storeTyped(Cell& c, int32_t row, int32_t col, const TypedValue& v) {
     if (v.kind == InputKind::Text) {
         storeText(c, row, col, v.text);  // the cell at hand, not looked up again
         return;
@@ -402,12 +422,16 @@ void Sheet::putText(int32_t row, int32_t col, std::wstring_view text) {
 }
 
 void Sheet::storeText(Cell& c, int32_t row, int32_t col, std::wstring_view text) {
+    storeText(c, row, col, text, io::TextIndex::Hash(text));
+}
+
+void Sheet::storeText(Cell& c, int32_t row, int32_t col, std::wstring_view text, uint32_t hash) {
     if (text.empty()) {
         clearContents(row, col);
         return;
     }
     c.kind = io::CellKind::Text;
-    c.text = strings_.intern(text);
+    c.text = strings_.intern(text, hash);
     if (strings_.size() >= nextCompaction_) {
         compactStringsIfWasteful();
     }

@@ -17,6 +17,7 @@
 
 #include "platform/calc/engine/CellAddress.h"
 #include "platform/calc/engine/RowList.h"
+#include "platform/calc/engine/TypedInput.h"
 #include "platform/calc/io/SheetView.h"
 #include "platform/calc/io/TextIndex.h"
 
@@ -53,6 +54,7 @@ enum class CellError : uint8_t {
 class StringPool {
 public:
     uint32_t intern(std::wstring_view text);
+    uint32_t intern(std::wstring_view text, uint32_t hash);  // hash: io::TextIndex::Hash(text)
     const std::wstring& at(uint32_t id) const { return strings_[id]; }
     size_t size() const { return strings_.size(); }
     void clear();
@@ -164,6 +166,13 @@ public:
     // is not General keeps its format, and one formatted as text ("@") keeps
     // any text as text.
     void putTyped(int32_t row, int32_t col, std::wstring_view typed);
+    // putTyped with the conversion made beforehand (perhaps on another
+    // thread): `converted` is ConvertTypedInput(typed, currentYear()), taken
+    // only where putTyped would convert, and textHash is TextHash of its
+    // text when that is a text.
+    void putConverted(int32_t row, int32_t col, std::wstring_view typed, const TypedValue& converted,
+                      uint32_t textHash);
+    static uint32_t TextHash(std::wstring_view text) { return io::TextIndex::Hash(text); }
     void putText(int32_t row, int32_t col, std::wstring_view text);
     // A number; `format` replaces a General format when given.
     void putNumber(int32_t row, int32_t col, double value, std::wstring_view format = {});
@@ -248,6 +257,8 @@ private:
     // Puts a text into the cell at (row, col), found already; an empty text
     // clears it.
     void storeText(Cell& c, int32_t row, int32_t col, std::wstring_view text);
+    void storeText(Cell& c, int32_t row, int32_t col, std::wstring_view text, uint32_t hash);
+    void storeTyped(Cell& c, int32_t row, int32_t col, const TypedValue& v);
     // Drops the empty cells of a row, from column first to last, that read
     // the same without being stored.
     void trimRow(size_t row, int32_t first = 0, int32_t last = kMaxCols - 1);

@@ -17,10 +17,14 @@ public:
     // under `fresh` when that is returned.
     template <typename TextOf>
     uint32_t findOrAdd(std::wstring_view text, uint32_t fresh, TextOf&& textOf) {
+        return findOrAdd(text, Hash(text), fresh, textOf);
+    }
+    // The same with Hash(text) made beforehand.
+    template <typename TextOf>
+    uint32_t findOrAdd(std::wstring_view text, uint32_t hash, uint32_t fresh, TextOf&& textOf) {
         if ((count_ + 1) * 2 > slots_.size()) {
             grow();
         }
-        const uint32_t hash = Hash(text);
         const size_t mask = slots_.size() - 1;
         for (size_t i = hash & mask;; i = (i + 1) & mask) {
             const uint64_t slot = slots_[i];

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <thread>
@@ -250,6 +251,99 @@ TEST_F(object_model_test, large_sparse_block_put_stores_every_value_and_empties_
             }
         }
     }
+}
+
+// A block large enough to have its typed texts converted on a second thread
+// leaves the workbook exactly as putting its values one cell at a time does,
+// cells formatted as text and with formats of their own included.
+TEST_F(object_model_test, large_block_put_saves_as_cell_by_cell_puts_do) {
+    constexpr int kPutRows = 200;
+    constexpr int kPutCols = 120;
+    const wchar_t* const typed[] = {L"1,234.50", L"12.5%", L"03/12/2026", L"10:45 AM",
+                                    L"'0012",    L"Total", L"1 1/2",      L"$1,200",
+                                    L"Jan 31",   L" 42 ",  L"",           L"3/4/2005 10:30 PM"};
+    auto valueAt = [&](int r, int c) {
+        const int k = r * kPutCols + c;
+        if (k % 11 == 4) {
+            return R8(k / 8.0);
+        }
+        if (k % 13 == 6) {
+            return Var();
+        }
+        if (k % 17 == 9) {
+            return Bool(k % 2 == 0);
+        }
+        return k % 5 == 0 ? Bstr(L"t" + std::to_wstring(k % 900)) : Bstr(typed[k % std::size(typed)]);
+    };
+    auto colName = [](int c) {
+        std::wstring name;
+        for (int n = c + 1; n > 0; n = (n - 1) / 26) {
+            name.insert(name.begin(), static_cast<wchar_t>(L'A' + (n - 1) % 26));
+        }
+        return name;
+    };
+    auto cellName = [&](int r, int c) { return colName(c) + std::to_wstring(r + 1); };
+    const std::wstring last = cellName(kPutRows - 1, kPutCols - 1);
+    auto sheetOf = [](const Obj& app) {
+        Obj books = GetObj(app.get(), kWorkbooks);
+        Obj book = CallObj(books.get(), kAdd, {Missing()});
+        Obj sheets = GetObj(book.get(), kSheets);
+        return GetObj(sheets.get(), kItem, {I2(1)});
+    };
+    auto range = [](const Obj& sheet, const std::wstring& a, const std::wstring& b) {
+        return GetObj(sheet.get(), kRange, {Bstr(a), Bstr(b)});
+    };
+    // Text columns, a text row and cells with formats of their own, set before the values.
+    auto preformat = [&](const Obj& sheet) {
+        for (const wchar_t* col : {L"C", L"H", L"BZ"}) {
+            Put(range(sheet, std::wstring(col) + L"1", std::wstring(col) + std::to_wstring(kPutRows)).get(),
+                kNumberFormat, Bstr(L"@"));
+        }
+        Put(range(sheet, L"A50", colName(kPutCols - 1) + L"50").get(), kNumberFormat, Bstr(L"@"));
+        for (int r = 0; r < kPutRows; r += 9) {
+            Put(range(sheet, cellName(r, r % kPutCols), cellName(r, r % kPutCols)).get(), kNumberFormat,
+                Bstr(L"0.000"));
+        }
+    };
+    auto save = [](const Obj& app, const fs::path& path) {
+        Obj books = GetObj(app.get(), kWorkbooks);
+        Obj book = GetObj(books.get(), kItem, {I2(1)});
+        EXPECT_EQ(TryCall(book.get(), kSaveAs,
+                          {Bstr(path.wstring()), Missing(), Missing(), Missing(), Missing(), Missing(), I4(0),
+                           Missing(), Missing(), Missing(), Missing()})
+                      .hr,
+                  S_OK);
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+
+    preformat(sheet_);
+    std::vector<std::vector<Var>> rows(kPutRows);
+    for (int r = 0; r < kPutRows; ++r) {
+        for (int c = 0; c < kPutCols; ++c) {
+            rows[static_cast<size_t>(r)].push_back(valueAt(r, c));
+        }
+    }
+    Put(Range(L"A1", last).get(), kValue, Block(rows));
+
+    Obj other = Create();
+    Obj single = sheetOf(other);
+    preformat(single);
+    for (int r = 0; r < kPutRows; ++r) {
+        for (int c = 0; c < kPutCols; ++c) {
+            Put(range(single, cellName(r, c), cellName(r, c)).get(), kValue, valueAt(r, c));
+        }
+    }
+
+    // The formats had their say: a grouped number stays text in a text column.
+    EXPECT_EQ(ValueOf(L"C1").vt, VT_BSTR);
+    EXPECT_EQ(Text(ValueOf(L"C1")), L"03/12/2026");
+    EXPECT_EQ(ValueOf(L"B1").vt, VT_R8);
+    const std::string block = save(app_, dir_ / "block.xls");
+    const std::string cells = save(other, dir_ / "cells.xls");
+    ASSERT_GT(block.size(), 100000u);
+    EXPECT_TRUE(block == cells) << "the saved workbooks differ";
+    Put(other.get(), kDisplayAlerts, Bool(true));
 }
 
 TEST_F(object_model_test, block_put_converts_typed_text_and_block_get_has_lower_bounds_one) {
