@@ -1076,7 +1076,7 @@ void RangeObject::AutoFit() {
     Rect used;
     int32_t lastUsed = sheet.clipToUsed(Rect{0, 0, kMaxRows - 1, kMaxCols - 1}, used) ? used.c2 : -1;
     area.c2 = std::min(area.c2, std::max(lastUsed, area.c1));
-    AutoFitColumns(sheet, h_.state->measure, area);
+    AutoFitColumns(sheet, h_.state->measure, area, &h_.state->secondMeasure);
 }
 
 void RangeObject::Call(DISPID member, Kind kind, const Args& args, VARIANT& result) {

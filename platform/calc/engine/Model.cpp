@@ -6,11 +6,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <exception>
 #include <optional>
 #include <span>
+#include <thread>
 #include <vector>
 
 #include "platform/calc/engine/AutomationObject.h"
@@ -222,14 +225,12 @@ private:
     std::wstring shown_;
 };
 
-// The widest displayed value of each column from c1 to c2 over rows r1 to r2,
-// in pixels (< 0: nothing shown).
-std::vector<double> MeasureColumns(const Sheet& sheet, TextMeasure& measure, const Rect& area) {
-    const int32_t lastRow = std::min(area.r2, static_cast<int32_t>(sheet.storedRows()) - 1);
-    std::vector<double> widths(static_cast<size_t>(area.cols()), -1.0);
-    ShownWidths shown(sheet, measure, static_cast<int64_t>(lastRow - area.r1 + 1) * area.cols());
+// Widens `widths`, one for each column from c1 to c2, to the widest
+// displayed value of rows first to last, in pixels (< 0: nothing shown).
+void MeasureRows(ShownWidths& shown, const Rect& area, int32_t first, int32_t last, const Sheet& sheet,
+                 std::vector<double>& widths) {
     // Row by row, as the cells are stored.
-    for (int32_t row = area.r1; row <= lastRow; ++row) {
+    for (int32_t row = first; row <= last; ++row) {
         for (const Cell& c : sheet.rowCells(row, area.c1, area.c2)) {
             if (c.kind == io::CellKind::Empty) {
                 continue;
@@ -238,12 +239,77 @@ std::vector<double> MeasureColumns(const Sheet& sheet, TextMeasure& measure, con
             widest = std::max(widest, shown.of(c));
         }
     }
+}
+
+// The widest displayed value of each column from c1 to c2 over rows r1 to r2,
+// in pixels (< 0: nothing shown). With a second measure, many rows are
+// shared with another thread, which takes runs of rows from the bottom up
+// while this one takes them from the top down, until they meet: measuring
+// only reads the sheet (a row read brings only itself up to date), and each
+// thread keeps its own fonts and remembered widths. A thread held up by
+// another program leaves the other more runs.
+std::vector<double> MeasureColumns(const Sheet& sheet, TextMeasure& measure, const Rect& area,
+                                   TextMeasure* second) {
+    // Below this a thread's start costs about what it saves.
+    constexpr int32_t kRowsForTwoThreads = 2048;
+    constexpr int32_t kRowsPerTake = 512;
+    const int32_t lastRow = std::min(area.r2, static_cast<int32_t>(sheet.storedRows()) - 1);
+    const int64_t cells = static_cast<int64_t>(lastRow - area.r1 + 1) * area.cols();
+    std::vector<double> widths(static_cast<size_t>(area.cols()), -1.0);
+    if (!second || lastRow - area.r1 + 1 < kRowsForTwoThreads) {
+        ShownWidths shown(sheet, measure, cells);
+        MeasureRows(shown, area, area.r1, lastRow, sheet, widths);
+        return widths;
+    }
+    // The runs not taken yet, first and last, in one word.
+    const auto runs = static_cast<uint32_t>((lastRow - area.r1) / kRowsPerTake + 1);
+    std::atomic<uint64_t> left{uint64_t{runs - 1} << 32};
+    // The next run from the top (or the bottom), or -1 when none is left.
+    auto take = [&left](bool top) -> int64_t {
+        uint64_t ends = left.load();
+        for (;;) {
+            const auto first = static_cast<uint32_t>(ends);
+            const auto last = static_cast<uint32_t>(ends >> 32);
+            if (first > last || last == UINT32_MAX) {
+                return -1;
+            }
+            const uint64_t rest = top ? (ends + 1) : (ends - (uint64_t{1} << 32));
+            if (left.compare_exchange_weak(ends, rest)) {
+                return top ? first : last;
+            }
+        }
+    };
+    auto share = [&](TextMeasure& m, bool top, std::vector<double>& into) {
+        ShownWidths shown(sheet, m, cells);
+        for (int64_t run = take(top); run >= 0; run = take(top)) {
+            const auto first = static_cast<int32_t>(area.r1 + run * kRowsPerTake);
+            MeasureRows(shown, area, first, std::min(lastRow, first + kRowsPerTake - 1), sheet, into);
+        }
+    };
+    std::vector<double> others(widths.size(), -1.0);
+    std::exception_ptr failed;
+    {
+        std::jthread other([&] {
+            try {
+                share(*second, false, others);
+            } catch (...) {
+                failed = std::current_exception();
+            }
+        });
+        share(measure, true, widths);
+    }
+    if (failed) {
+        std::rethrow_exception(failed);
+    }
+    for (size_t i = 0; i < widths.size(); ++i) {
+        widths[i] = std::max(widths[i], others[i]);
+    }
     return widths;
 }
 
 }  // namespace
 
-void AutoFitColumns(Sheet& sheet, TextMeasure& measure, const Rect& area) {
+void AutoFitColumns(Sheet& sheet, TextMeasure& measure, const Rect& area, TextMeasure* second) {
     const int mdw = measure.maxDigitWidth(io::FontSpec{});
     std::vector<double> widths;
     if (area.r1 == 0 && area.r2 >= sheet.lastRow()) {
@@ -253,7 +319,7 @@ void AutoFitColumns(Sheet& sheet, TextMeasure& measure, const Rect& area) {
         if (fit.generation != sheet.generation()) {
             const int32_t lastCol = sheet.lastCol();
             fit.pixels = lastCol < 0 ? std::vector<double>()
-                                     : MeasureColumns(sheet, measure, Rect{0, 0, area.r2, lastCol});
+                                     : MeasureColumns(sheet, measure, Rect{0, 0, area.r2, lastCol}, second);
             fit.generation = sheet.generation();
         }
         widths.assign(static_cast<size_t>(area.cols()), -1.0);
@@ -262,7 +328,7 @@ void AutoFitColumns(Sheet& sheet, TextMeasure& measure, const Rect& area) {
             widths[static_cast<size_t>(col - area.c1)] = fit.pixels[static_cast<size_t>(col)];
         }
     } else {
-        widths = MeasureColumns(sheet, measure, area);
+        widths = MeasureColumns(sheet, measure, area, second);
     }
     for (int32_t col = area.c1; col <= area.c2; ++col) {
         const double widest = widths[static_cast<size_t>(col - area.c1)];

@@ -28,6 +28,7 @@ struct AppState {
     int booksCreated = 0;
     int currentYear = 2000;
     TextMeasure measure;
+    TextMeasure secondMeasure;  // AutoFit's second thread's
 
     AppState();
     std::shared_ptr<WorkbookModel> addWorkbook();
@@ -46,7 +47,9 @@ void SaveWorkbook(WorkbookModel& book, const std::wstring& path, FileKind kind);
 std::wstring DisplayText(const Sheet& sheet, const Cell& cell);
 
 // Fits the columns c1..c2 of `area` to the widest text of its rows r1..r2.
-void AutoFitColumns(Sheet& sheet, TextMeasure& measure, const Rect& area);
+// A `second` measure, used by no one else meanwhile, lets another thread
+// measure part of many rows.
+void AutoFitColumns(Sheet& sheet, TextMeasure& measure, const Rect& area, TextMeasure* second = nullptr);
 
 // Opens the workbook for the user as the application is released visible
 // with user control: the saved file, or a temporary copy of an unsaved one,

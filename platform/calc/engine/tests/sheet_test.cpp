@@ -929,12 +929,11 @@ TEST(text_measure_test, a_face_measures_as_its_font_and_is_shared_by_fonts_of_eq
 }
 
 // AutoFit of whole columns against each cell's displayed text measured on its own.
-TEST(autofit_test, whole_columns_fit_the_widest_displayed_text_of_each_cell) {
+void CheckWholeColumnsFitTheirWidestText(TextMeasure* second, int32_t kRows) {
     Sheet s(L"Sheet1", kYear);
     std::mt19937 rng(7);
     const std::vector<std::wstring> names = {
         L"Quarterly total", L"North", L"South-east region", L"\u00c5rhus", L"\u65e5\u672c\u8a9e", L"W"};
-    const int32_t kRows = 3000;
     for (int32_t r = 0; r < kRows; ++r) {
         s.putText(r, 0, names[rng() % names.size()]);
         s.putNumber(r, 1, 38000 + static_cast<double>(rng() % 400), L"m/d/yyyy");
@@ -942,6 +941,11 @@ TEST(autofit_test, whole_columns_fit_the_widest_displayed_text_of_each_cell) {
         s.putNumber(r, 3, (static_cast<double>(rng() % 2000000) - 1000000.0) / 100.0, L"#,##0.00");
         s.putText(r, 4, names[rng() % names.size()]);
         s.putNumber(r, 5, static_cast<double>(rng() % 50), L"General");
+    }
+    // The longest text in the last rows of the text columns, whatever the draw.
+    for (int32_t r = kRows - 5; r < kRows; ++r) {
+        s.putText(r, 0, names[2]);
+        s.putText(r, 4, names[2]);
     }
     // The same texts and values again in the last rows, styled otherwise: a width
     // remembered for a text or value must not serve another font or format.
@@ -963,7 +967,7 @@ TEST(autofit_test, whole_columns_fit_the_widest_displayed_text_of_each_cell) {
             }
         }
     }
-    AutoFitColumns(s, m, Rect{0, 0, kMaxRows - 1, lastCol});
+    AutoFitColumns(s, m, Rect{0, 0, kMaxRows - 1, lastCol}, second);
     const int mdw = m.maxDigitWidth(io::FontSpec{});
     for (int32_t c = 0; c <= lastCol; ++c) {
         EXPECT_EQ(s.columnWidth(c), ColumnWidthForPixels(widest[static_cast<size_t>(c)], mdw))
@@ -972,7 +976,7 @@ TEST(autofit_test, whole_columns_fit_the_widest_displayed_text_of_each_cell) {
     // The styled last rows are the widest of their columns.
     const std::vector<double> before = widest;
     s.clear(Rect{kRows - 5, 0, kRows + 1, lastCol});
-    AutoFitColumns(s, m, Rect{0, 0, kMaxRows - 1, lastCol});
+    AutoFitColumns(s, m, Rect{0, 0, kMaxRows - 1, lastCol}, second);
     for (int32_t c : {0, 1, 4, 5}) {
         EXPECT_LT(s.columnWidth(c), ColumnWidthForPixels(before[static_cast<size_t>(c)], mdw))
             << "column " << c;
@@ -985,6 +989,17 @@ TEST(autofit_test, whole_columns_fit_the_widest_displayed_text_of_each_cell) {
     }
     AutoFitColumns(s, m, Rect{0, 4, 1, 4});
     EXPECT_EQ(s.columnWidth(4), ColumnWidthForPixels(two, mdw));
+}
+
+TEST(autofit_test, whole_columns_fit_the_widest_displayed_text_of_each_cell) {
+    CheckWholeColumnsFitTheirWidestText(nullptr, 3000);
+}
+
+// Many rows are shared with a second thread and the second measure, which
+// takes the styled last rows.
+TEST(autofit_test, whole_columns_measured_on_two_threads_fit_the_same) {
+    TextMeasure second;
+    CheckWholeColumnsFitTheirWidestText(&second, 40000);
 }
 
 }  // namespace
