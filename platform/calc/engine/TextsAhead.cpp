@@ -13,7 +13,8 @@ TextsAhead::TextsAhead(size_t count, std::function<std::optional<std::wstring_vi
       year_(currentYear),
       chunks_((count + kChunk - 1) / kChunk),
       ring_(worker ? kRing * kChunk : 0),
-      own_(kChunk) {
+      own_(kChunk),
+      ahead_(worker ? kChunk : 0) {
     if (worker) {
         worker_ = std::thread([this] { run(); });
     }
@@ -29,22 +30,36 @@ TextsAhead::~TextsAhead() {
 }
 
 const TextsAhead::Converted* TextsAhead::converted(size_t chunk) {
+    if (aheadChunk_ == chunk) {
+        return ahead_.data();
+    }
+    if (!worker_.joinable()) {
+        convert(chunk, own_.data());
+        return own_.data();
+    }
     const size_t slot = chunk % kRing;
-    if (worker_.joinable()) {
-        const std::atomic<size_t>& ready = ready_[slot];
+    const std::atomic<size_t>& ready = ready_[slot];
+    if (ready.load(std::memory_order_acquire) == chunk + 1) {
+        return &ring_[slot * kChunk];
+    }
+    size_t next = chunk;
+    if (claimed_.compare_exchange_strong(next, chunk + 1)) {
+        convert(chunk, own_.data());
+        return own_.data();
+    }
+    // Begun by the worker: rather than wait, the first chunk it has not
+    // begun is converted meanwhile, and is then at hand when asked for.
+    const bool aheadFree = aheadChunk_ == SIZE_MAX || aheadChunk_ < chunk;
+    if (aheadFree && next < chunks_ && claimed_.compare_exchange_strong(next, next + 1)) {
+        convert(next, ahead_.data());
+        aheadChunk_ = next;
+    }
+    const auto until = std::chrono::steady_clock::now() + kPatience;
+    do {
         if (ready.load(std::memory_order_acquire) == chunk + 1) {
             return &ring_[slot * kChunk];
         }
-        size_t expected = chunk;
-        if (!claimed_.compare_exchange_strong(expected, chunk + 1)) {
-            const auto until = std::chrono::steady_clock::now() + kPatience;
-            do {
-                if (ready.load(std::memory_order_acquire) == chunk + 1) {
-                    return &ring_[slot * kChunk];
-                }
-            } while (std::chrono::steady_clock::now() < until);
-        }
-    }
+    } while (std::chrono::steady_clock::now() < until);
     convert(chunk, own_.data());
     return own_.data();
 }

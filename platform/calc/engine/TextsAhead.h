@@ -23,7 +23,8 @@ namespace calc {
 // in order, so the sheet ends as a put of one element at a time leaves it.
 // Chunks are taken in order: the storing thread converts its next chunk
 // itself when the other has not begun it, or has begun it but does not
-// finish soon (another program holds its core). Results live in a ring of a
+// finish soon (another program holds its core); while it waits for one, it
+// converts the first one not begun. Results live in a ring of a
 // few chunks, which the converting thread never runs more than a ring ahead
 // of the storing.
 class TextsAhead {
@@ -80,7 +81,9 @@ private:
     int year_;
     size_t chunks_;
     std::vector<Converted> ring_;
-    std::vector<Converted> own_;  // a chunk the storing thread converts itself
+    std::vector<Converted> own_;    // a chunk the storing thread converts itself
+    std::vector<Converted> ahead_;  // one it converted ahead, while waiting for another
+    size_t aheadChunk_ = SIZE_MAX;
     std::array<std::atomic<size_t>, kRing> ready_{};
     std::atomic<size_t> claimed_{0};
     std::atomic<size_t> stored_{0};

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -71,6 +72,43 @@ void StoreAll(const std::vector<std::optional<std::wstring>>& items, bool worker
             }
         }
         ahead.stored(chunk);
+    }
+}
+
+// The storing thread only copies what it is given, so it keeps catching up
+// with the worker, converting chunks itself and ahead of it.
+TEST(texts_ahead_test, conversions_match_direct_ones_when_the_storing_thread_outruns_the_worker) {
+    const auto items = MixedElements(200 * TextsAhead::kChunk + 3);
+    for (int round = 0; round < 5; ++round) {
+        std::vector<TextsAhead::Converted> all(items.size());
+        {
+            TextsAhead ahead(
+                items.size(),
+                [&items](size_t i) -> std::optional<std::wstring_view> {
+                    return items[i] ? std::optional<std::wstring_view>(*items[i]) : std::nullopt;
+                },
+                kYear);
+            for (size_t at = 0; at < items.size(); at += TextsAhead::kChunk) {
+                const TextsAhead::Converted* got = ahead.converted(at / TextsAhead::kChunk);
+                std::copy(got, got + std::min(TextsAhead::kChunk, items.size() - at), all.begin() + at);
+                ahead.stored(at / TextsAhead::kChunk);
+            }
+        }
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (!items[i]) {
+                continue;
+            }
+            const TypedValue want = ConvertTypedInput(*items[i], kYear);
+            const TypedValue have = all[i].in(*items[i]);
+            ASSERT_EQ(static_cast<int>(have.kind), static_cast<int>(want.kind)) << "element " << i;
+            if (want.kind == InputKind::Text) {
+                ASSERT_EQ(have.text, want.text) << "element " << i;
+                ASSERT_EQ(all[i].textHash, Sheet::TextHash(want.text)) << "element " << i;
+            } else {
+                ASSERT_EQ(have.value, want.value) << "element " << i;
+                ASSERT_EQ(have.format, want.format) << "element " << i;
+            }
+        }
     }
 }
 
