@@ -6,7 +6,9 @@
 #include <condition_variable>
 #include <exception>
 #include <iterator>
+#include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -18,7 +20,7 @@
 namespace {
 
 // A row that grows, or takes a cell in its middle, moves its cells along:
-// copying them would copy every text.
+// copying them would copy every owned text.
 static_assert(std::is_nothrow_move_constructible_v<KVExcelFileFieldValue> &&
               std::is_nothrow_move_assignable_v<KVExcelFileFieldValue>);
 
@@ -26,6 +28,12 @@ static_assert(std::is_nothrow_move_constructible_v<KVExcelFileFieldValue> &&
 // row. Files add rows line by line; only a direct caller, or a file with a
 // million empty lines in a row, jumps further, and memory must not follow.
 constexpr std::size_t kDenseRowReach = std::size_t{1} << 20;
+
+// Loaded texts go in blocks of this many characters (or one block for a row
+// whose texts are longer). Kept under the size from which the allocator maps
+// a block of its own, so that a freed block returns to the heap and serves
+// what the caller allocates next.
+constexpr std::size_t kTextBlockChars = (64 * 1024 - 64) / sizeof(wchar_t);
 
 std::uint64_t FarKey(int nRow, int nColumn) {
     return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(nRow)) << 32) |
@@ -126,7 +134,8 @@ struct RunBatch {
     };
     struct Line {
         int nIndex;
-        std::size_t nRunEnd;  // one past its last run in `runs`
+        std::size_t nRunEnd;   // one past its last run in `runs`
+        std::size_t nTextEnd;  // one past its last text in `text`
     };
     enum class enState { enMore, enEnd, enError };
 
@@ -145,7 +154,9 @@ struct RunBatch {
 
 // The cell of a run, standing in the column of its key until the keys are
 // ranked.
-KVExcelFileFieldValue& MakeCell(KVExcelFileFieldValue& cell, const RunBatch::Run& run) {
+KVExcelFileFieldValue& MakeCell(KVExcelFileFieldValue& cell, int nRow, const RunBatch::Run& run) {
+    cell.m_nRow = nRow;
+    cell.m_nColumn = run.nKey;
     cell.m_nColumnKey = run.nKey;
     cell.m_nN2 = run.nN2;
     cell.m_nN3 = run.nN3;
@@ -209,7 +220,7 @@ private:
                 m_keys.Insert(key);
             });
         if (batch.runs.size() > first) {
-            batch.lines.push_back(RunBatch::Line{m_nIndex, batch.runs.size()});
+            batch.lines.push_back(RunBatch::Line{m_nIndex, batch.runs.size(), batch.text.size()});
         }
     }
 
@@ -365,6 +376,9 @@ void KVExcelFileMgr::Clear() {
     m_rows.clear();
     m_rows.shrink_to_fit();
     m_farCells.clear();
+    // After the cells that view them.
+    m_textBlocks.clear();
+    m_textBlocks.shrink_to_fit();
     m_nCellCount = 0;
     m_nColumnLimit = 0;
     // The row limit goes too: a grid loaded again must not keep the length
@@ -393,9 +407,9 @@ KVExcelFileFieldValue* KVExcelFileMgr::GetValue(int nRow, int nColumn) const {
         return nullptr;
     }
     if (static_cast<std::size_t>(nRow) < m_rows.size()) {
-        const Row& row = m_rows[static_cast<std::size_t>(nRow)];
-        const auto it = std::lower_bound(row.begin(), row.end(), nColumn, ColumnBefore);
-        if (it != row.end() && it->m_nColumn == nColumn) {
+        const auto& cells = m_rows[static_cast<std::size_t>(nRow)].cells;
+        const auto it = std::lower_bound(cells.begin(), cells.end(), nColumn, ColumnBefore);
+        if (it != cells.end() && it->m_nColumn == nColumn) {
             // The grid hands out its cells for change, as it did when each
             // was a block of its own.
             return const_cast<KVExcelFileFieldValue*>(&*it);
@@ -415,9 +429,41 @@ void KVExcelFileMgr::ReleaseRow(int nRow) {
     // them would cost a look at each of them for every row released.
     if (nRow >= 0 && static_cast<std::size_t>(nRow) < m_rows.size()) {
         Row& row = m_rows[static_cast<std::size_t>(nRow)];
-        m_nCellCount -= row.size();
-        Row().swap(row);
+        m_nCellCount -= row.cells.size();
+        std::vector<KVExcelFileFieldValue>().swap(row.cells);
+        if (row.nTextBlock != kNoBlock) {
+            // Rows are released in turn, so a block goes with the last of
+            // its rows rather than waiting for the whole grid.
+            TextBlock& block = m_textBlocks[row.nTextBlock];
+            row.nTextBlock = kNoBlock;
+            if (--block.nRows == 0) {
+                block.texts.reset();
+            }
+        }
     }
+}
+
+const wchar_t* KVExcelFileMgr::KeepRowTexts(Row& row, std::wstring_view texts) {
+    if (texts.empty()) {
+        return nullptr;
+    }
+    if (m_textBlocks.empty() || !m_textBlocks.back().texts ||
+        m_textBlocks.back().nCapacity - m_textBlocks.back().nUsed < texts.size()) {
+        if (m_textBlocks.size() >= kNoBlock) {
+            throw std::length_error("too many text blocks");
+        }
+        const std::size_t capacity = std::max(kTextBlockChars, texts.size());
+        // Left uninitialised: every character is written before it is read.
+        std::unique_ptr<wchar_t[]> fresh(new wchar_t[capacity]);
+        m_textBlocks.push_back(TextBlock{std::move(fresh), 0, capacity, 0});
+    }
+    TextBlock& block = m_textBlocks.back();
+    wchar_t* kept = block.texts.get() + block.nUsed;
+    std::copy(texts.begin(), texts.end(), kept);
+    block.nUsed += texts.size();
+    ++block.nRows;
+    row.nTextBlock = static_cast<std::uint32_t>(m_textBlocks.size() - 1);
+    return kept;
 }
 
 void KVExcelFileMgr::Include(int nRow, int nColumn) {
@@ -441,17 +487,21 @@ bool KVExcelFileMgr::AddValue(KVExcelFileFieldValue* pValue) {
     }
     // Everything that can fail to allocate happens before the grid takes the
     // cell, so a refused or failed call always leaves the cell to the caller.
-    if (Row* row = DenseRow(nRow)) {
-        if (row->size() == row->capacity()) {
-            row->reserve(std::max<std::size_t>(4, 2 * row->capacity()));
+    // A cell that views another row's text (one moved out of a grid) must not
+    // depend on that row.
+    pValue->OwnText();
+    if (Row* dense = DenseRow(nRow)) {
+        auto& row = dense->cells;
+        if (row.size() == row.capacity()) {
+            row.reserve(std::max<std::size_t>(4, 2 * row.capacity()));
         }
         // Loading adds each row's cells left to right, so this is an append.
         // With the room reserved, moving cells along cannot fail.
-        auto it = row->end();
-        if (!row->empty() && row->back().m_nColumn > nColumn) {
-            it = std::lower_bound(row->begin(), row->end(), nColumn, ColumnBefore);
+        auto it = row.end();
+        if (!row.empty() && row.back().m_nColumn > nColumn) {
+            it = std::lower_bound(row.begin(), row.end(), nColumn, ColumnBefore);
         }
-        row->insert(it, std::move(*pValue));
+        row.insert(it, std::move(*pValue));
         delete pValue;
     } else {
         m_farCells.try_emplace(FarKey(nRow, nColumn)).first->second.reset(pValue);
@@ -494,25 +544,32 @@ bool KVExcelFileMgr::LoadTokens(const std::wstring& strPath) {
     std::vector<std::unique_ptr<KVExcelFileFieldValue>> farCells;
     const auto store = [&](RunBatch& batch) {
         std::size_t run = 0;
+        std::size_t textBegin = 0;
+        const std::wstring_view text(batch.text);
         for (const RunBatch::Line& line : batch.lines) {
             const std::size_t count = line.nRunEnd - run;
             m_nRowLimit = line.nIndex + 1;
             Row* row = DenseRow(line.nIndex);
+            // The line's texts, in one piece, and where that piece is kept.
+            const std::wstring_view lineText = text.substr(textBegin, line.nTextEnd - textBegin);
+            const wchar_t* kept = nullptr;
             if (row != nullptr) {
-                row->reserve(count);
+                row->cells.reserve(count);
+                kept = KeepRowTexts(*row, lineText);
             }
             for (; run < line.nRunEnd; ++run) {
                 const RunBatch::Run& r = batch.runs[run];
-                std::wstring text = batch.text.substr(r.nTextBegin, r.nTextLength);
                 if (row != nullptr) {
-                    MakeCell(row->emplace_back(line.nIndex, r.nKey, std::move(text)), r);
+                    KVExcelFileFieldValue& cell = MakeCell(row->cells.emplace_back(), line.nIndex, r);
+                    cell.ViewText(kept + (r.nTextBegin - textBegin), r.nTextLength);
                     ++m_nCellCount;
                 } else {
-                    farCells.push_back(
-                        std::make_unique<KVExcelFileFieldValue>(line.nIndex, r.nKey, std::move(text)));
-                    MakeCell(*farCells.back(), r);
+                    farCells.push_back(std::make_unique<KVExcelFileFieldValue>(
+                        line.nIndex, r.nKey, text.substr(r.nTextBegin, r.nTextLength)));
+                    MakeCell(*farCells.back(), line.nIndex, r);
                 }
             }
+            textBegin = line.nTextEnd;
         }
     };
     try {
@@ -530,7 +587,7 @@ bool KVExcelFileMgr::LoadTokens(const std::wstring& strPath) {
     const auto columnOf = [&keys](int key) { return 2 * keys.RankOf(key); };
     const auto placeRows = [this, &columnOf](std::size_t first, std::size_t last) {
         for (std::size_t i = first; i < last; ++i) {
-            for (KVExcelFileFieldValue& cell : m_rows[i]) {
+            for (KVExcelFileFieldValue& cell : m_rows[i].cells) {
                 cell.m_nColumn = columnOf(cell.m_nColumnKey);
             }
         }
@@ -578,8 +635,10 @@ bool KVExcelFileMgr::LoadPlain(const std::wstring& strPath) {
                 const bool tail = line.back() != L'\t';
                 const auto pieces = static_cast<int>(std::min<long long>(tabs + (tail ? 1 : 0), INT_MAX - 1));
                 Row* dense = DenseRow(row);
+                const wchar_t* kept = nullptr;
                 if (dense != nullptr) {
-                    dense->reserve(static_cast<std::size_t>(pieces));
+                    dense->cells.reserve(static_cast<std::size_t>(pieces));
+                    kept = KeepRowTexts(*dense, line);
                 }
                 std::size_t start = 0;
                 for (int piece = 1; piece <= pieces; ++piece) {
@@ -588,11 +647,14 @@ bool KVExcelFileMgr::LoadPlain(const std::wstring& strPath) {
                         end = line.size();
                     }
                     if (dense != nullptr) {
-                        dense->emplace_back(row, piece, line.substr(start, end - start));
+                        KVExcelFileFieldValue& cell = dense->cells.emplace_back();
+                        cell.m_nRow = row;
+                        cell.m_nColumn = piece;
+                        cell.ViewText(kept + start, end - start);
                         ++m_nCellCount;
                     } else {
-                        auto cell = std::make_unique<KVExcelFileFieldValue>(row, piece,
-                                                                            line.substr(start, end - start));
+                        auto cell = std::make_unique<KVExcelFileFieldValue>(
+                            row, piece, std::wstring_view(line).substr(start, end - start));
                         if (AddValue(cell.get())) {
                             static_cast<void>(cell.release());
                         }

@@ -2,11 +2,19 @@
 //
 // Rows hold their cells by value, so the class stays small and movable: no
 // virtual member, and moving it moves the text's buffer.
+//
+// A cell made here owns its text. A cell the grid loads from a file only
+// views its text in the grid's shared text blocks, since one allocation per
+// text was a good part of loading a large file and of freeing it again: such
+// a cell is valid while its row is held. A copy always owns its text; a move
+// carries over what the source had.
 #pragma once
 
-#include <string>
+#include <cstddef>
+#include <string_view>
 
 class KVExcelFileFieldInfoToken;
+class KVExcelFileMgr;
 
 class KVExcelFileFieldValue {
 public:
@@ -14,17 +22,17 @@ public:
     // A cell for one run of a printer text file.
     KVExcelFileFieldValue(int nRow, int nColumn, const KVExcelFileFieldInfoToken& token);
     // A cell holding plain text.
-    KVExcelFileFieldValue(int nRow, int nColumn, std::wstring strText);
+    KVExcelFileFieldValue(int nRow, int nColumn, std::wstring_view strText);
     ~KVExcelFileFieldValue();
-    KVExcelFileFieldValue(const KVExcelFileFieldValue&) = default;
-    KVExcelFileFieldValue& operator=(const KVExcelFileFieldValue&) = default;
-    KVExcelFileFieldValue(KVExcelFileFieldValue&&) noexcept = default;
-    KVExcelFileFieldValue& operator=(KVExcelFileFieldValue&&) noexcept = default;
+    KVExcelFileFieldValue(const KVExcelFileFieldValue& other);
+    KVExcelFileFieldValue& operator=(const KVExcelFileFieldValue& other);
+    KVExcelFileFieldValue(KVExcelFileFieldValue&& other) noexcept;
+    KVExcelFileFieldValue& operator=(KVExcelFileFieldValue&& other) noexcept;
 
-    bool IsEmpty() const { return m_strText.empty(); }
+    bool IsEmpty() const { return m_nTextLength == 0; }
     int GetRow() const { return m_nRow; }
     int GetColumn() const { return m_nColumn; }
-    const std::wstring& GetText() const { return m_strText; }
+    std::wstring_view GetText() const { return {m_pText, m_nTextLength}; }
 
     int m_nRow;
     int m_nColumn;
@@ -32,9 +40,21 @@ public:
     int m_nN3;
     int m_nN2;
     int m_nN4;
+    int m_nN5;
     bool m_bBold;
     bool m_bUnderline;
     bool m_bItalic;
-    int m_nN5;
-    std::wstring m_strText;
+
+private:
+    friend class KVExcelFileMgr;
+
+    // Points the cell at text it does not own.
+    void ViewText(const wchar_t* pText, std::size_t nLength) noexcept;
+    // Gives a cell that views its text a copy of its own.
+    void OwnText();
+    void Swap(KVExcelFileFieldValue& other) noexcept;
+
+    bool m_bOwnsText;  // beside the flags above, so the cell takes 48 bytes
+    const wchar_t* m_pText;
+    std::size_t m_nTextLength;
 };

@@ -36,7 +36,7 @@ std::wstring Upper(const std::wstring& text) {
 
 // Whether text, upper-cased, is `upper`; without making the upper-cased
 // copy, since most cells differ from an anchor at their first character.
-bool MatchesUpper(const std::wstring& text, const std::wstring& upper) {
+bool MatchesUpper(std::wstring_view text, const std::wstring& upper) {
     if (text.size() != upper.size()) {
         return false;
     }
@@ -61,7 +61,7 @@ using BlockPtr = std::unique_ptr<KVValueBlock, BlockDeleter>;
 // Whether a text holds one of "PMAM:", which marks a time of day; a plain
 // loop, since a search for any of a set of characters looked each character
 // up in the set through a library call.
-bool HasTimeCharacter(const std::wstring& text) {
+bool HasTimeCharacter(std::wstring_view text) {
     return std::any_of(text.begin(), text.end(),
                        [](wchar_t c) { return c == L'P' || c == L'M' || c == L'A' || c == L':'; });
 }
@@ -193,7 +193,7 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
             if (j >= nColumns || cell.IsEmpty()) {
                 return;
             }
-            const std::wstring& text = cell.GetText();
+            const std::wstring_view text = cell.GetText();
             if (block) {
                 m_pSpreadSheet->SetBlockText(text, i, j, block.get());
             }

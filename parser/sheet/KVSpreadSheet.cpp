@@ -794,7 +794,7 @@ bool KVSpreadSheet::GetCellRange(long nRow, long nColumn, xl::Range* pRange) {
     return GetNamedRange(name.text, name.length, name.text, name.length, pRange);
 }
 
-void KVSpreadSheet::SetBlockText(const std::wstring& strText, long nRowIndex, long nColumnIndex,
+void KVSpreadSheet::SetBlockText(std::wstring_view strText, long nRowIndex, long nColumnIndex,
                                  KVValueBlock* pBlock) {
     if (!pBlock || !pBlock->parray || pBlock->parray->cbElements != sizeof(VARIANT)) {
         return;

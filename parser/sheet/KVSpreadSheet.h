@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -78,7 +79,7 @@ public:
     virtual bool GetRange(const std::wstring& strFirstCell, const std::wstring& strSecondCell,
                           xl::Range* pRange);
     virtual bool GetCellRange(long nRow, long nColumn, xl::Range* pRange);
-    virtual void SetBlockText(const std::wstring& strText, long nRowIndex, long nColumnIndex,
+    virtual void SetBlockText(std::wstring_view strText, long nRowIndex, long nColumnIndex,
                               KVValueBlock* pBlock);
 
     // Why the last Save did not write the workbook (empty after a save that
