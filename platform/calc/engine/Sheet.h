@@ -358,10 +358,18 @@ void Sheet::restyle(const Rect& r, Fn&& newStyle) {
         const auto lastRow = std::min(static_cast<size_t>(clip.r2) + 1, rows_.size());
         for (auto row = static_cast<size_t>(clip.r1); row < lastRow; ++row) {
             Row& cells = rowAt(row);
+            bool empty = false;
             for (auto it = firstAtOrAfter(cells, clip.c1); it != cells.end() && it->col <= clip.c2; ++it) {
                 it->style = changed(it->style);
+                empty = empty || it->kind == io::CellKind::Empty;
             }
-            trimRow(row);
+            // Only an empty cell can go; when the rectangle spans the whole
+            // row, the loop above has seen them all.
+            const bool spansRow = cells.empty() || (static_cast<int32_t>(cells.front().col) >= clip.c1 &&
+                                                    static_cast<int32_t>(cells.back().col) <= clip.c2);
+            if (empty || !spansRow) {
+                trimRow(row);
+            }
         }
         return;
     }
@@ -372,11 +380,14 @@ void Sheet::restyle(const Rect& r, Fn&& newStyle) {
     const bool swallowsBlock =
         block_.on && clip.r1 <= b.r1 && clip.r2 >= b.r2 && clip.c1 <= b.c1 && clip.c2 >= b.c2;
     for (int32_t row = clip.r1; row <= clip.r2; ++row) {
+        bool empty = false;
         for (int32_t col = clip.c1; col <= clip.c2; ++col) {
             Cell& c = slot(row, col);
             c.style = changed(c.style);
+            empty = empty || c.kind == io::CellKind::Empty;
         }
-        if (!swallowsBlock) {
+        // Trimming takes only empty cells, and only those of the rectangle.
+        if (!swallowsBlock && empty) {
             trimRow(static_cast<size_t>(row), clip.c1, clip.c2);
         }
     }

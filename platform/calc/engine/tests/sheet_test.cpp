@@ -154,6 +154,41 @@ TEST(sheet_test, whole_column_formats_touch_only_stored_cells) {
     EXPECT_EQ(s.lastRow(), 5);
 }
 
+// A format that leaves empty positions reading as before stores nothing for
+// them, whether it names one cell, a small rectangle or the used rows; the
+// cells that hold values keep them.
+TEST(sheet_test, general_format_on_empty_positions_stores_nothing) {
+    Sheet s = Labelled(3, 2);
+    const size_t stored = s.storedCells();
+    s.setNumberFormat(Rect{6, 6, 6, 6}, L"General");
+    s.setNumberFormat(Rect{4, 1, 5, 4}, L"General");
+    s.setNumberFormat(Rect{0, 0, 2, 9}, L"General");
+    EXPECT_EQ(s.storedCells(), stored);
+    EXPECT_EQ(s.lastRow(), 2);
+    EXPECT_EQ(s.lastCol(), 1);
+    EXPECT_EQ(TextAt(s, 2, 1), L"2,1");
+    // A font over the whole used area, a row of which holds an empty cell
+    // with a format, then that format taken off again.
+    s.setNumberFormat(Rect{1, 3, 1, 3}, L"0.00");
+    s.changeFont(Rect{0, 0, kMaxRows - 1, kMaxCols - 1}, [](io::FontSpec& f) { f.bold = true; });
+    s.changeFont(Rect{0, 0, kMaxRows - 1, kMaxCols - 1}, [](io::FontSpec& f) { f.bold = false; });
+    s.setNumberFormat(Rect{1, 3, 1, 3}, L"General");
+    EXPECT_EQ(s.storedCells(), stored);
+    EXPECT_EQ(s.lastCol(), 1);
+
+    // An empty cell made bold on its own reads as its neighbours once a
+    // large area around it is made bold.
+    Sheet t = Labelled(100, 50);
+    t.clear(Rect{5, 5, 5, 5});
+    const size_t held = t.storedCells();
+    t.changeFont(Rect{5, 5, 5, 5}, [](io::FontSpec& f) { f.bold = true; });
+    EXPECT_EQ(t.storedCells(), held + 1);
+    t.changeFont(Rect{0, 0, kMaxRows - 1, kMaxCols - 1}, [](io::FontSpec& f) { f.bold = true; });
+    EXPECT_EQ(t.storedCells(), held);
+    EXPECT_TRUE(t.style(t.cell(5, 5)).font.bold);
+    EXPECT_TRUE(t.style(t.cell(5, 6)).font.bold);
+}
+
 TEST(sheet_test, visits_cells_row_by_row_with_their_texts) {
     Sheet s(L"Sheet1", kYear);
     s.putText(2, 1, L"b");
