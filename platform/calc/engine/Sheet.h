@@ -99,13 +99,14 @@ private:
     };
     std::unordered_map<FormatKey, uint32_t, FormatKeyHash> formatMemo_;
     // The last changes asked for: callers format cell after cell alike, a
-    // report's numbers, dates and times in turn.
+    // report's numbers, dates and times in turn. A report's row holds more
+    // formats than four, which made every row miss; sixteen hold them.
     struct RecentChange {
         uint32_t from = UINT32_MAX;
         std::wstring format;
         uint32_t to = 0;
     };
-    std::array<RecentChange, 4> recent_;
+    std::array<RecentChange, 16> recent_;
     size_t nextRecent_ = 0;
 };
 
