@@ -397,9 +397,12 @@ bool ReleaseElements(SAFEARRAY* psa, bool zero) {
             for (std::size_t i = first; i < last; ++i) {
                 if (cells[i].vt == VT_BSTR) {
                     // Freeing reads and writes the text's block; asking for
-                    // it now has it at hand when the batch is freed.
-                    __builtin_prefetch(
-                        reinterpret_cast<const char*>(cells[i].bstrVal) - sizeof(std::uint64_t), 1);
+                    // it now has it at hand when the batch is freed. (A null
+                    // text is a valid one, with no block.)
+                    if (cells[i].bstrVal != nullptr) {
+                        __builtin_prefetch(
+                            reinterpret_cast<const char*>(cells[i].bstrVal) - sizeof(std::uint64_t), 1);
+                    }
                     texts[held++] = cells[i].bstrVal;
                     VariantInit(&cells[i]);
                     if (held == kBatch) {
