@@ -114,10 +114,20 @@ struct UntouchedPages {
     template <typename Visit>
     void forWrittenElements(std::size_t elementBytes, std::size_t height, std::size_t total,
                             Visit&& visit) const {
-        if (height == 0) {
+        forWrittenElements(elementBytes, height, 0, total, visit);
+    }
+    // The same for the elements [begin, end) only.
+    template <typename Visit>
+    void forWrittenElements(std::size_t elementBytes, std::size_t height, std::size_t begin, std::size_t end,
+                            Visit&& visit) const {
+        if (height == 0 || begin >= end) {
             return;
         }
-        forWrittenRuns(elementBytes, total, [&](std::size_t first, std::size_t last) {
+        forWrittenRuns(elementBytes, end, [&](std::size_t first, std::size_t last) {
+            first = first < begin ? begin : first;
+            if (first >= last) {
+                return;
+            }
             std::size_t i = first % height;
             std::size_t j = first / height;
             for (std::size_t k = first; k < last; ++k) {

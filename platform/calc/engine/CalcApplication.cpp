@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <thread>
 
 #include "platform/automation/Bstr.h"
 #include "platform/automation/ComRuntime.h"
@@ -73,6 +74,8 @@ constexpr int32_t kFileFormatNormal = -4143;
 constexpr uint32_t kCellErrorBase = 0x800A0000U;
 // The largest block read or written in one call.
 constexpr int64_t kMaxBlockCells = int64_t{1} << 24;
+// Blocks of at least this many elements are checked and listed on two threads.
+constexpr size_t kTwoHalvesElements = size_t{1} << 20;
 // The 1900 date system ends with 31 December 9999.
 constexpr double kLastSerial = 2958466.0;
 
@@ -871,22 +874,44 @@ void RangeObject::PutArray(SAFEARRAY* psa) {
     const sw::automation::UntouchedPages untouched = vt == VT_VARIANT && elemSize == sizeof(VARIANT)
                                                          ? sw::automation::FindUntouchedPages(psa)
                                                          : sw::automation::UntouchedPages{};
+    // A large block's columns are taken in two halves, the second on a
+    // second thread, both to check and count its elements and to list them;
+    // the halves count apart, so each knows where its cells go in a row.
+    const auto height = static_cast<size_t>(std::max<int64_t>(arrRows, 0));
+    const auto usedColumns = static_cast<size_t>(std::max<int64_t>(cols, 0));
+    const size_t split = height * usedColumns >= kTwoHalvesElements ? usedColumns / 2 : usedColumns;
+    std::vector<uint32_t> filledRight;
     if (vt == VT_VARIANT) {
         // The usual block: the elements are read where they lie, a column at a time.
         const auto* all = reinterpret_cast<const VARIANT*>(access.data());
-        filled.assign(static_cast<size_t>(std::max<int64_t>(rows, 0)), 0);
-        untouched.forWrittenElements(sizeof(VARIANT), static_cast<size_t>(arrRows),
-                                     static_cast<size_t>(arrRows * arrCols),
-                                     [&](size_t k, size_t i, size_t j) {
-                                         if (static_cast<int64_t>(i) >= rows ||
-                                             static_cast<int64_t>(j) >= cols || all[k].vt == VT_EMPTY) {
-                                             return;
-                                         }
-                                         if (!IsStorable(all[k])) {
-                                             throw StatusError{DISP_E_TYPEMISMATCH};
-                                         }
-                                         ++filled[i];
-                                     });
+        auto count = [&](size_t fromColumn, size_t toColumn, std::vector<uint32_t>& counts) {
+            counts.assign(static_cast<size_t>(std::max<int64_t>(rows, 0)), 0);
+            bool storable = true;
+            untouched.forWrittenElements(sizeof(VARIANT), height, fromColumn * height, toColumn * height,
+                                         [&](size_t k, size_t i, size_t) {
+                                             if (static_cast<int64_t>(i) >= rows || all[k].vt == VT_EMPTY) {
+                                                 return;
+                                             }
+                                             storable = storable && IsStorable(all[k]);
+                                             ++counts[i];
+                                         });
+            return storable;
+        };
+        bool rightStorable = true;
+        std::jthread right;
+        if (split < usedColumns) {
+            right = std::jthread([&] { rightStorable = count(split, usedColumns, filledRight); });
+        }
+        const bool leftStorable = count(0, split, filled);
+        if (right.joinable()) {
+            right.join();
+        }
+        if (!leftStorable || !rightStorable) {
+            throw StatusError{DISP_E_TYPEMISMATCH};
+        }
+        for (size_t i = 0; i < filledRight.size(); ++i) {
+            filled[i] += filledRight[i];
+        }
     } else {
         for (int64_t i = 0; i < rows; ++i) {
             for (int64_t j = 0; j < cols; ++j) {
@@ -947,13 +972,27 @@ void RangeObject::PutArray(SAFEARRAY* psa) {
         next[i + 1] = next[i] + filled[i];
     }
     std::vector<Pending> byRow(next.back());
-    untouched.forWrittenElements(
-        sizeof(VARIANT), static_cast<size_t>(arrRows), static_cast<size_t>(arrRows * arrCols),
-        [&](size_t k, size_t i, size_t j) {
-            if (static_cast<int64_t>(i) < rows && static_cast<int64_t>(j) < cols && all[k].vt != VT_EMPTY) {
-                byRow[next[i]++] = Pending{all[k], static_cast<int32_t>(rect_.c1 + static_cast<int64_t>(j))};
-            }
-        });
+    auto list = [&](size_t fromColumn, size_t toColumn, std::vector<size_t>& at) {
+        untouched.forWrittenElements(
+            sizeof(VARIANT), height, fromColumn * height, toColumn * height,
+            [&](size_t k, size_t i, size_t j) {
+                if (static_cast<int64_t>(i) < rows && all[k].vt != VT_EMPTY) {
+                    byRow[at[i]++] =
+                        Pending{all[k], static_cast<int32_t>(rect_.c1 + static_cast<int64_t>(j))};
+                }
+            });
+    };
+    if (split < usedColumns) {
+        // A row's cells of the right half follow those of the left.
+        std::vector<size_t> nextRight(filledRight.size());
+        for (size_t i = 0; i < filledRight.size(); ++i) {
+            nextRight[i] = next[i] + (filled[i] - filledRight[i]);
+        }
+        std::jthread right([&] { list(split, usedColumns, nextRight); });
+        list(0, split, next);
+    } else {
+        list(0, usedColumns, next);
+    }
     size_t at = 0;
     if (byRow.size() < TextsAhead::kWorthIt) {
         for (size_t i = 0; i < filled.size(); ++i) {

@@ -164,6 +164,8 @@ protected:
     long liveBstrs_ = 0;
     long liveArrays_ = 0;
     long liveObjects_ = 0;
+
+    void ExpectBlockPutAsCellPuts(int kPutRows, int keepEvery);
 };
 
 TEST_F(object_model_test, creation_by_program_identifier_opens_one_workbook_with_a_sheet) {
@@ -253,17 +255,20 @@ TEST_F(object_model_test, large_sparse_block_put_stores_every_value_and_empties_
     }
 }
 
-// A block large enough to have its typed texts converted on a second thread
-// leaves the workbook exactly as putting its values one cell at a time does,
-// cells formatted as text and with formats of their own included.
-TEST_F(object_model_test, large_block_put_saves_as_cell_by_cell_puts_do) {
-    constexpr int kPutRows = 200;
+// Puts a block of kPutRows rows (every keepEvery-th element holding a value)
+// and checks that the workbook saves exactly as putting the same values one
+// cell at a time does, cells formatted as text and with formats of their own
+// included.
+void object_model_test::ExpectBlockPutAsCellPuts(int kPutRows, int keepEvery) {
     constexpr int kPutCols = 120;
     const wchar_t* const typed[] = {L"1,234.50", L"12.5%", L"03/12/2026", L"10:45 AM",
                                     L"'0012",    L"Total", L"1 1/2",      L"$1,200",
                                     L"Jan 31",   L" 42 ",  L"",           L"3/4/2005 10:30 PM"};
     auto valueAt = [&](int r, int c) {
         const int k = r * kPutCols + c;
+        if (k % keepEvery != 0) {
+            return Var();
+        }
         if (k % 11 == 4) {
             return R8(k / 8.0);
         }
@@ -331,19 +336,35 @@ TEST_F(object_model_test, large_block_put_saves_as_cell_by_cell_puts_do) {
     preformat(single);
     for (int r = 0; r < kPutRows; ++r) {
         for (int c = 0; c < kPutCols; ++c) {
-            Put(range(single, cellName(r, c), cellName(r, c)).get(), kValue, valueAt(r, c));
+            Var value = valueAt(r, c);
+            if (value.vt != VT_EMPTY) {  // an empty put on an empty cell changes nothing
+                Put(range(single, cellName(r, c), cellName(r, c)).get(), kValue, value);
+            }
         }
     }
 
-    // The formats had their say: a grouped number stays text in a text column.
-    EXPECT_EQ(ValueOf(L"C1").vt, VT_BSTR);
-    EXPECT_EQ(Text(ValueOf(L"C1")), L"03/12/2026");
-    EXPECT_EQ(ValueOf(L"B1").vt, VT_R8);
+    // The formats had their say: a date stays text in a text column.
+    const std::wstring textDate = keepEvery == 1 ? L"C1" : L"C6";  // element 2, or 602 of a sparse block
+    EXPECT_EQ(ValueOf(textDate).vt, VT_BSTR);
+    EXPECT_EQ(Text(ValueOf(textDate)), L"03/12/2026");
+    if (keepEvery == 1) {
+        EXPECT_EQ(ValueOf(L"B1").vt, VT_R8);
+    }
     const std::string block = save(app_, dir_ / "block.xls");
     const std::string cells = save(other, dir_ / "cells.xls");
     ASSERT_GT(block.size(), 100000u);
     EXPECT_TRUE(block == cells) << "the saved workbooks differ";
     Put(other.get(), kDisplayAlerts, Bool(true));
+}
+
+// A block large enough to have its typed texts converted on a second thread.
+TEST_F(object_model_test, large_block_put_saves_as_cell_by_cell_puts_do) {
+    ExpectBlockPutAsCellPuts(200, 1);
+}
+
+// A block large enough to be checked and listed in two halves of its columns.
+TEST_F(object_model_test, block_put_in_two_halves_saves_as_cell_by_cell_puts_do) {
+    ExpectBlockPutAsCellPuts(9000, 7);
 }
 
 TEST_F(object_model_test, block_put_converts_typed_text_and_block_get_has_lower_bounds_one) {
@@ -439,6 +460,14 @@ TEST_F(object_model_test, single_cell_values_keep_their_variant_types) {
     EXPECT_EQ(TryPut(Cell(L"A1").get(), kValue, object).hr, DISP_E_TYPEMISMATCH);
     EXPECT_EQ(TryPut(Range(L"A1", L"B1").get(), kValue, Block({{R8(9), object}})).hr, DISP_E_TYPEMISMATCH);
     EXPECT_EQ(ValueOf(L"A1").dblVal, 2.5);
+    // So is a large block with one such value, in either half of its columns.
+    for (const size_t badColumn : {size_t{3}, size_t{100}}) {
+        std::vector<std::vector<Var>> rows(9000, std::vector<Var>(120));
+        rows[0][0] = R8(9);
+        rows[8000][badColumn] = object;
+        EXPECT_EQ(TryPut(Range(L"A1", L"DP9000").get(), kValue, Block(rows)).hr, DISP_E_TYPEMISMATCH);
+        EXPECT_EQ(ValueOf(L"A1").dblVal, 2.5);
+    }
 }
 
 TEST_F(object_model_test, scalar_puts_fill_the_range_and_vectors_fill_a_row) {
