@@ -195,9 +195,11 @@ void Sheet::forEachCell(const std::function<void(const io::CellRef&)>& visit) co
         if (cell.kind == io::CellKind::Text) {
             ref.number = 0.0;
             ref.text = &strings_.at(cell.text);
+            ref.textNumber = cell.text;
         } else {
             ref.number = cell.kind == io::CellKind::Empty ? 0.0 : cell.number;
             ref.text = nullptr;
+            ref.textNumber = io::CellRef::kNoTextNumber;
         }
         visit(ref);
     };

@@ -124,6 +124,8 @@ public:
     int32_t lastRow() const override;
     int32_t lastCol() const override;
     void forEachCell(const std::function<void(const io::CellRef&)>& visit) const override;
+    // A text's number is its place in the string pool.
+    uint32_t textNumbers() const override { return static_cast<uint32_t>(strings_.size()); }
     double columnWidth(int32_t col) const override;
     bool hasColumnWidth(int32_t col) const override;
     int32_t activeRow() const override { return active_.row; }

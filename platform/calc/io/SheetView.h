@@ -49,7 +49,13 @@ struct CellRef {
     // Text only. Stays valid, at the same address, for the whole visit, and an
     // address stands for one text: writers remember a text by its address.
     const std::wstring* text = nullptr;
+    // Text only: the text's number, below SheetView::textNumbers(), the same
+    // for every cell holding that text; kNoTextNumber when the sheet does
+    // not number its texts.
+    uint32_t textNumber = kNoTextNumber;
     uint32_t style = 0;  // index into SheetView::styles()
+
+    static constexpr uint32_t kNoTextNumber = UINT32_MAX;
 };
 
 class SheetView {
@@ -68,6 +74,8 @@ public:
     // Visits every non-empty cell, and every empty cell that carries a style
     // other than 0, in row-major order (row ascending, then column ascending).
     virtual void forEachCell(const std::function<void(const CellRef&)>& visit) const = 0;
+    // How many numbers CellRef::textNumber may take; 0 when texts are not numbered.
+    virtual uint32_t textNumbers() const { return 0; }
 
     // Column width in the application's character units (ColumnWidth), and
     // whether it was set (otherwise the writer leaves the column default).

@@ -275,6 +275,36 @@ private:
     size_t used_ = 0;
 };
 
+// The shared-string index of each text a sheet has handed over: by the
+// text's number when the sheet numbers its texts, a plain table the size of
+// its string pool (a probe of the address table missed the cache at nearly
+// every label), else by the text's address.
+class KnownTexts {
+public:
+    explicit KnownTexts(uint32_t numbers) : byNumber_(numbers, kUnknown) {}
+
+    // False when the text is new.
+    bool find(const CellRef& cell, uint32_t* index) const {
+        if (cell.textNumber < byNumber_.size()) {
+            *index = byNumber_[cell.textNumber];
+            return *index != kUnknown;
+        }
+        return cell.text && byAddress_.find(cell.text, index);
+    }
+    void add(const CellRef& cell, uint32_t index) {
+        if (cell.textNumber < byNumber_.size()) {
+            byNumber_[cell.textNumber] = index;
+        } else if (cell.text) {
+            byAddress_.add(cell.text, index);
+        }
+    }
+
+private:
+    static constexpr uint32_t kUnknown = UINT32_MAX;
+    std::vector<uint32_t> byNumber_;
+    TextIndexByAddress byAddress_;
+};
+
 struct RowInfo {
     uint16_t row;
     uint16_t firstCol;
@@ -286,7 +316,7 @@ class SheetBuilder {
 public:
     SheetBuilder(const SheetView& view, const std::vector<uint16_t>& xfOf,
                  const std::vector<double>& pointsOf, biff::SharedStrings& sst)
-        : view_(view), xfOf_(xfOf), pointsOf_(pointsOf), sst_(sst) {}
+        : view_(view), xfOf_(xfOf), pointsOf_(pointsOf), sst_(sst), texts_(view.textNumbers()) {}
 
     // `lastRow` and `lastCol`: the sheet's extent, as checked.
     bool build(Bytes& out, int32_t lastRow, int32_t lastCol, bool activeSheet, std::string* error) {
@@ -434,7 +464,7 @@ private:
 
     // The shared-string index of a label's text.
     bool textIndex(const CellRef& cell, uint32_t* index, std::string* error) {
-        if (cell.text && texts_.find(cell.text, index)) {
+        if (texts_.find(cell, index)) {
             *index = sst_.reuse(*index);
             return true;
         }
@@ -447,9 +477,7 @@ private:
             return false;
         }
         *index = sst_.intern(text);
-        if (cell.text) {
-            texts_.add(cell.text, *index);
-        }
+        texts_.add(cell, *index);
         return true;
     }
 
@@ -475,7 +503,7 @@ private:
     const std::vector<uint16_t>& xfOf_;
     const std::vector<double>& pointsOf_;
     biff::SharedStrings& sst_;
-    TextIndexByAddress texts_;
+    KnownTexts texts_;
     // The cell records of the current block of rows, which follow its ROW records.
     std::vector<uint8_t> cells_;
     size_t staged_ = 0;

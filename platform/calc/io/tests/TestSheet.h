@@ -99,13 +99,16 @@ private:
 };
 
 // One row per entry of `uses`, whose text is pool[uses[i]]: cells that show one
-// text share its address, as a sheet keeping each text once hands them over.
+// text share its address, as a sheet keeping each text once hands them over;
+// `numbered`, they also carry its place in the pool as the text's number.
 class PooledSheet : public SheetView {
 public:
-    PooledSheet(std::wstring name, std::vector<std::wstring> pool, std::vector<size_t> uses)
-        : name_(std::move(name)), pool_(std::move(pool)), uses_(std::move(uses)) {
+    PooledSheet(std::wstring name, std::vector<std::wstring> pool, std::vector<size_t> uses,
+                bool numbered = false)
+        : name_(std::move(name)), pool_(std::move(pool)), uses_(std::move(uses)), numbered_(numbered) {
         styles_.emplace_back();
     }
+    uint32_t textNumbers() const override { return numbered_ ? static_cast<uint32_t>(pool_.size()) : 0; }
     std::wstring name() const override { return name_; }
     const std::vector<CellStyle>& styles() const override { return styles_; }
     int32_t lastRow() const override { return static_cast<int32_t>(uses_.size()) - 1; }
@@ -116,6 +119,9 @@ public:
             ref.row = static_cast<int32_t>(r);
             ref.kind = CellKind::Text;
             ref.text = &pool_[uses_[r]];
+            if (numbered_) {
+                ref.textNumber = static_cast<uint32_t>(uses_[r]);
+            }
             visit(ref);
         }
     }
@@ -128,6 +134,7 @@ private:
     std::wstring name_;
     std::vector<std::wstring> pool_;
     std::vector<size_t> uses_;
+    bool numbered_;
     std::vector<CellStyle> styles_;
 };
 

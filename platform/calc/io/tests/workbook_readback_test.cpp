@@ -77,6 +77,8 @@ protected:
         fs::remove_all(dir_, ec);
     }
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    // Labels of two pooled sheets and a plain one name their own strings.
+    void ExpectPooledLabels(bool numbered);
 
     // The reader's dump of a written file; skips the test when the reader is missing.
     std::string readBack(const std::string& kind, const std::string& file) {
@@ -315,15 +317,23 @@ TEST_F(WorkbookFiles, xls_shared_strings_survive_continue_records) {
 
 TEST_F(WorkbookFiles, xls_labels_of_pooled_texts_name_their_own_string_across_sheets) {
     // Each sheet pools its texts; equal texts of the two pools sit at different
-    // addresses, and so does the one text that a plain sheet keeps per cell.
+    // addresses (and have their own numbers when the sheets number them), and
+    // so does the one text that a plain sheet keeps per cell.
+    for (const bool numbered : {false, true}) {
+        SCOPED_TRACE(numbered ? "texts numbered" : "texts by address");
+        ExpectPooledLabels(numbered);
+    }
+}
+
+void WorkbookFiles::ExpectPooledLabels(bool numbered) {
     test::PooledSheet first(L"First", {L"north", L"south", L"east", L"north "},
-                            {0, 1, 0, 2, 1, 1, 3, 0, 2, 3});
-    test::PooledSheet second(L"Second", {L"east", L"west", L"north"}, {1, 0, 1, 2, 2, 0});
+                            {0, 1, 0, 2, 1, 1, 3, 0, 2, 3}, numbered);
+    test::PooledSheet second(L"Second", {L"east", L"west", L"north"}, {1, 0, 1, 2, 2, 0}, numbered);
     TestSheet third(L"Third");
     third.text(0, 0, L"west");
     third.text(1, 0, L"west");
     third.text(2, 0, L"centre");
-    std::string file = path("pooled.xls");
+    std::string file = path(numbered ? "pooled-numbered.xls" : "pooled.xls");
     WriteResult r = WriteXls({&first, &second, &third}, file);
     ASSERT_TRUE(r.ok) << r.error;
 
