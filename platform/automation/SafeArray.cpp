@@ -279,29 +279,42 @@ private:
 // The last small data block each thread freed, kept for the next array of
 // its size: a caller that reads a row at a time makes and frees the same
 // block over and over, and the heap split and merged it again every time.
-class SpareBlock {
-public:
-    ~SpareBlock() { std::free(data_); }
-
-    void* Take(std::size_t bytes) {
-        if (data_ == nullptr || bytes != bytes_) {
-            return nullptr;
-        }
-        void* data = std::exchange(data_, nullptr);
-        std::memset(data, 0, bytes);
-        return data;
-    }
-
-    void Give(void* data, std::size_t bytes) {
-        std::free(std::exchange(data_, data));
-        bytes_ = bytes;
-    }
-
-private:
-    void* data_ = nullptr;
-    std::size_t bytes_ = 0;
+// The slot itself has no destructor, so it stays usable while the thread's
+// other objects are destroyed; a companion object frees the kept block then
+// and closes the slot, and arrays freed after that go to the heap.
+struct SpareBlockSlot {
+    void* data;
+    std::size_t bytes;
+    bool closed;
 };
-thread_local SpareBlock t_spareBlock;
+thread_local SpareBlockSlot t_spareBlock{nullptr, 0, false};
+
+struct SpareBlockCloser {
+    ~SpareBlockCloser() {
+        std::free(std::exchange(t_spareBlock.data, nullptr));
+        t_spareBlock.closed = true;
+    }
+};
+thread_local SpareBlockCloser t_spareBlockCloser;
+
+void* TakeSpareBlock(std::size_t bytes) {
+    if (t_spareBlock.data == nullptr || bytes != t_spareBlock.bytes) {
+        return nullptr;
+    }
+    void* data = std::exchange(t_spareBlock.data, nullptr);
+    std::memset(data, 0, bytes);
+    return data;
+}
+
+void GiveSpareBlock(void* data, std::size_t bytes) {
+    if (t_spareBlock.closed) {
+        std::free(data);
+        return;
+    }
+    (void)&t_spareBlockCloser;  // brings the closer into being for this thread
+    std::free(std::exchange(t_spareBlock.data, data));
+    t_spareBlock.bytes = bytes;
+}
 
 // Zeroed room for `count` elements of `size` bytes (count * size known to
 // fit); `mapped` receives the length of the mapping made for it, 0 when the
@@ -310,7 +323,7 @@ void* AllocZeroed(std::size_t count, std::size_t size, std::size_t* mapped) {
     *mapped = 0;
     const std::size_t bytes = count * size;
     if (bytes != 0 && bytes < kMapThreshold) {
-        if (void* kept = t_spareBlock.Take(bytes)) {
+        if (void* kept = TakeSpareBlock(bytes)) {
             return kept;
         }
     }
@@ -337,7 +350,7 @@ void FreeZeroed(void* data, std::size_t bytes, std::size_t mapped, bool zeroed) 
     if (mapped != 0) {
         SpareMapping::Instance().Give(data, mapped, zeroed);
     } else if (data != nullptr && bytes != 0 && bytes < kMapThreshold) {
-        t_spareBlock.Give(data, bytes);
+        GiveSpareBlock(data, bytes);
     } else {
         std::free(data);
     }

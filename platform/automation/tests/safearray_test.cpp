@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/automation/Automation.h"
@@ -527,4 +528,30 @@ TEST(automation_test, safearray_memory_kept_for_the_next_block_starts_zeroed) {
     EXPECT_EQ(std::count(fresh, fresh + size, 0), static_cast<long>(size));
     ASSERT_EQ(SafeArrayDestroy(again), S_OK);
     sw::automation::ReleaseKeptArrayMemory();
+}
+
+// A thread that freed a small array keeps its block until it ends, then
+// gives it back; arrays on other threads are not disturbed.
+TEST(automation_test, safearray_small_blocks_kept_per_thread_go_with_the_thread) {
+    const long arrays = sw::automation::LiveSafeArrayCount();
+    auto rowRound = [] {
+        SAFEARRAYBOUND row[2] = {{1, 1}, {120, 1}};
+        for (int round = 0; round < 3; ++round) {
+            SAFEARRAY* psa = SafeArrayCreate(VT_VARIANT, 2, row);
+            ASSERT_NE(psa, nullptr);
+            const auto* bytes = static_cast<const unsigned char*>(psa->pvData);
+            EXPECT_EQ(std::count(bytes, bytes + 120 * sizeof(VARIANT), 0),
+                      static_cast<long>(120 * sizeof(VARIANT)));
+            LONG idx[2] = {1, 7 + round};
+            COleVariant value(static_cast<double>(round + 1));
+            ASSERT_EQ(SafeArrayPutElement(psa, idx, static_cast<VARIANT*>(&value)), S_OK);
+            ASSERT_EQ(SafeArrayDestroy(psa), S_OK);
+        }
+    };
+    std::thread first(rowRound);
+    first.join();
+    std::thread second(rowRound);
+    rowRound();
+    second.join();
+    EXPECT_EQ(sw::automation::LiveSafeArrayCount(), arrays);
 }
