@@ -25,7 +25,7 @@ namespace {
 struct Header {
     VARTYPE vt;
     std::size_t mappedBytes;
-    std::size_t heapBytes;
+    std::size_t dataBytes;
 };
 constexpr std::size_t kHeader = 32;
 static_assert(sizeof(Header) <= kHeader, "the header must fit in front of the descriptor");
@@ -362,15 +362,15 @@ HRESULT AllocData(SAFEARRAY* psa) {
         return E_OUTOFMEMORY;
     }
     psa->pvData = AllocZeroed(total, psa->cbElements, &HeaderOf(psa).mappedBytes);
-    HeaderOf(psa).heapBytes = total * psa->cbElements;
+    HeaderOf(psa).dataBytes = total * psa->cbElements;
     return psa->pvData == nullptr ? E_OUTOFMEMORY : S_OK;
 }
 
 void FreeData(SAFEARRAY* psa, bool zeroed = false) {
-    FreeZeroed(psa->pvData, HeaderOf(psa).heapBytes, HeaderOf(psa).mappedBytes, zeroed);
+    FreeZeroed(psa->pvData, HeaderOf(psa).dataBytes, HeaderOf(psa).mappedBytes, zeroed);
     psa->pvData = nullptr;
     HeaderOf(psa).mappedBytes = 0;
-    HeaderOf(psa).heapBytes = 0;
+    HeaderOf(psa).dataBytes = 0;
 }
 
 // Calls visit(first, last) for the runs of elements that may have been
@@ -797,7 +797,7 @@ HRESULT SafeArrayRedim(SAFEARRAY* psa, SAFEARRAYBOUND* psaboundNew) {
     }
     psa->pvData = data;
     HeaderOf(psa).mappedBytes = mapped;
-    HeaderOf(psa).heapBytes = newTotal * psa->cbElements;
+    HeaderOf(psa).dataBytes = newTotal * psa->cbElements;
     return S_OK;
 }
 

@@ -96,15 +96,24 @@ struct UntouchedPages {
     // when the pages are not known.
     template <typename Visit>
     void forWrittenRuns(std::size_t elementBytes, std::size_t total, Visit&& visit) const {
+        forWrittenRuns(elementBytes, 0, total, visit);
+    }
+    // The same for the elements [begin, end) only.
+    template <typename Visit>
+    void forWrittenRuns(std::size_t elementBytes, std::size_t begin, std::size_t end, Visit&& visit) const {
         const std::size_t perPage =
             known() && elementBytes != 0 && pageBytes % elementBytes == 0 ? pageBytes / elementBytes : 0;
         if (perPage == 0) {
-            visit(std::size_t{0}, total);
+            if (begin < end) {
+                visit(begin, end);
+            }
             return;
         }
-        for (std::size_t first = 0; first < total; first += perPage) {
-            if (!untouched[first / perPage]) {
-                visit(first, first + perPage < total ? first + perPage : total);
+        for (std::size_t page = begin / perPage; page * perPage < end; ++page) {
+            if (!untouched[page]) {
+                const std::size_t first = page * perPage;
+                const std::size_t last = first + perPage;
+                visit(first < begin ? begin : first, last < end ? last : end);
             }
         }
     }
@@ -123,11 +132,7 @@ struct UntouchedPages {
         if (height == 0 || begin >= end) {
             return;
         }
-        forWrittenRuns(elementBytes, end, [&](std::size_t first, std::size_t last) {
-            first = first < begin ? begin : first;
-            if (first >= last) {
-                return;
-            }
+        forWrittenRuns(elementBytes, begin, end, [&](std::size_t first, std::size_t last) {
             std::size_t i = first % height;
             std::size_t j = first / height;
             for (std::size_t k = first; k < last; ++k) {

@@ -110,6 +110,15 @@ inline std::vector<Record> Records(const std::vector<uint8_t>& stream) {
 }
 
 // Strings of the SST record at records[i] and its CONTINUE records.
+// The index of the first record with this id, or records.size() when there is none.
+inline size_t FindRecord(const std::vector<Record>& records, uint16_t id) {
+    size_t at = 0;
+    while (at < records.size() && records[at].id != id) {
+        ++at;
+    }
+    return at;
+}
+
 inline std::vector<std::u16string> DecodeSst(const std::vector<Record>& records, size_t i) {
     std::vector<std::vector<uint8_t>> parts{records[i].body};
     for (size_t k = i + 1; k < records.size() && records[k].id == 0x003C; ++k) {

@@ -98,10 +98,19 @@ private:
     int32_t forcedRow_ = -1, forcedCol_ = -1;
 };
 
+// A view with default column widths and A1 selected, for the sheets below.
+class PlainLayoutView : public SheetView {
+public:
+    double columnWidth(int32_t) const override { return defaultColumnWidth(); }
+    bool hasColumnWidth(int32_t) const override { return false; }
+    int32_t activeRow() const override { return 0; }
+    int32_t activeCol() const override { return 0; }
+};
+
 // One row per entry of `uses`, whose text is pool[uses[i]]: cells that show one
 // text share its address, as a sheet keeping each text once hands them over;
 // `numbered`, they also carry its place in the pool as the text's number.
-class PooledSheet : public SheetView {
+class PooledSheet : public PlainLayoutView {
 public:
     PooledSheet(std::wstring name, std::vector<std::wstring> pool, std::vector<size_t> uses,
                 bool numbered = false)
@@ -125,10 +134,6 @@ public:
             visit(ref);
         }
     }
-    double columnWidth(int32_t) const override { return defaultColumnWidth(); }
-    bool hasColumnWidth(int32_t) const override { return false; }
-    int32_t activeRow() const override { return 0; }
-    int32_t activeCol() const override { return 0; }
 
 private:
     std::wstring name_;
@@ -141,7 +146,7 @@ private:
 // A large generated sheet: `rows` x `cols` of mixed text, numbers and dates,
 // produced on the fly so the test holds no per-cell storage (its few texts are
 // pooled, as a view keeps them).
-class GeneratedSheet : public SheetView {
+class GeneratedSheet : public PlainLayoutView {
 public:
     GeneratedSheet(int32_t rows, int32_t cols) : rows_(rows), cols_(cols) {
         for (int32_t k = 0; k < kTexts; ++k) {
@@ -190,10 +195,6 @@ public:
             }
         }
     }
-    double columnWidth(int32_t) const override { return defaultColumnWidth(); }
-    bool hasColumnWidth(int32_t) const override { return false; }
-    int32_t activeRow() const override { return 0; }
-    int32_t activeCol() const override { return 0; }
 
 private:
     static constexpr int32_t kTexts = 5000;

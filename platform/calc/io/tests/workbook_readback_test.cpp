@@ -286,10 +286,7 @@ TEST_F(WorkbookFiles, xls_shared_strings_survive_continue_records) {
     ASSERT_TRUE(r.ok) << r.error;
 
     auto records = test::Records(test::WorkbookStream(test::ReadFileBytes(file)));
-    size_t sst = 0;
-    while (sst < records.size() && records[sst].id != 0x00FC) {
-        ++sst;
-    }
+    const size_t sst = test::FindRecord(records, 0x00FC);
     ASSERT_LT(sst, records.size());
     auto strings = test::DecodeSst(records, sst);
     ASSERT_EQ(strings.size(), static_cast<size_t>(kDistinct + 3));
@@ -338,10 +335,7 @@ void WorkbookFiles::ExpectPooledLabels(bool numbered) {
     ASSERT_TRUE(r.ok) << r.error;
 
     auto records = test::Records(test::WorkbookStream(test::ReadFileBytes(file)));
-    size_t sst = 0;
-    while (sst < records.size() && records[sst].id != 0x00FC) {
-        ++sst;
-    }
+    const size_t sst = test::FindRecord(records, 0x00FC);
     ASSERT_LT(sst, records.size());
     const auto strings = test::DecodeSst(records, sst);
     EXPECT_EQ(strings,
