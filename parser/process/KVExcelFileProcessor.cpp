@@ -182,7 +182,8 @@ bool KVExcelFileProcessor::FitsWorksheet(int nRows, int nColumns) {
     }
     AfxMessageBox(L"The report has " + std::to_wstring(nRows) + L" rows and " + std::to_wstring(nColumns) +
                       L" columns; a worksheet holds at most " + std::to_wstring(m_nSheetRows) +
-                      L" rows and " + std::to_wstring(m_nSheetColumns) + L" columns. Nothing was written.",
+                      L" rows and " + std::to_wstring(m_nSheetColumns) +
+                      L" columns. Nothing was written; print the report in smaller parts.",
                   MB_OK | MB_ICONEXCLAMATION);
     return false;
 }
@@ -218,7 +219,8 @@ bool KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
         if (!block) {
             AfxMessageBox(L"There is not enough memory to pass the report's " + std::to_wstring(nRows) +
                               L" rows and " + std::to_wstring(nColumns) +
-                              L" columns to the worksheet. Nothing was written.",
+                              L" columns to the worksheet. Nothing was written; close other programs and "
+                              L"convert the job again.",
                           MB_OK | MB_ICONEXCLAMATION);
             return false;
         }
