@@ -4,7 +4,10 @@
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
 
+#include <algorithm>
+#include <cstdio>
 #include <set>
 #include <vector>
 
@@ -155,7 +158,8 @@ void RemoveBlanks(std::string& text) {
 
 class Walker {
 public:
-    FontRepairs repairs;
+    explicit Walker(QPDF& pdf) : pdf_(pdf) {}
+    int repaired = 0;
 
     void Resources(QPDFObjectHandle resources, int depth) {
         if (!resources.isDictionary() || depth > kMaxFormDepth || ++visited_ > kMaxDictionaries) {
@@ -211,11 +215,17 @@ private:
         }
         std::shared_ptr<Buffer> bytes = file.getStreamData(qpdf_dl_generalized);
         FontRepair repair;
-        if (bytes && ReadTrueTypeFont(bytes->getBuffer(), bytes->getSize(), repair)) {
-            repairs[base.getName().substr(1)] = std::move(repair);
+        if (!bytes || !ReadTrueTypeFont(bytes->getBuffer(), bytes->getSize(), repair)) {
+            return;
         }
+        font.replaceKey("/ToUnicode", QPDFObjectHandle::newStream(&pdf_, ToUnicodeCMap(repair)));
+        if (!repair.name.empty()) {
+            font.replaceKey("/BaseFont", QPDFObjectHandle::newName("/" + repair.name));
+        }
+        ++repaired;
     }
 
+    QPDF& pdf_;
     std::size_t visited_ = 0;
     std::set<int> seen_;
 };
@@ -260,19 +270,65 @@ bool ReadTrueTypeFont(const unsigned char* data, std::size_t size, FontRepair& o
     return false;
 }
 
-FontRepairs FindFontRepairs(const char* data, std::size_t size) {
-    Walker walker;
+std::string ToUnicodeCMap(const FontRepair& repair) {
+    std::string cmap =
+        "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+        "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+        "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+        "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
+    std::vector<std::pair<std::uint32_t, char32_t>> pairs;
+    for (const auto& [code, c] : repair.unicode) {
+        if (code <= 0xFFFF) {
+            pairs.emplace_back(code, c);
+        }
+    }
+    std::sort(pairs.begin(), pairs.end());
+    char entry[64];
+    for (std::size_t i = 0; i < pairs.size(); i += 100) {
+        const std::size_t count = std::min<std::size_t>(100, pairs.size() - i);
+        cmap += std::to_string(count) + " beginbfchar\n";
+        for (std::size_t k = i; k < i + count; ++k) {
+            const std::uint32_t code = pairs[k].first;
+            const auto c = static_cast<std::uint32_t>(pairs[k].second);
+            if (c > 0xFFFF) {
+                const std::uint32_t v = c - 0x10000;
+                std::snprintf(entry, sizeof entry, "<%04X> <%04X%04X>\n", code, 0xD800 + (v >> 10),
+                              0xDC00 + (v & 0x3FF));
+            } else {
+                std::snprintf(entry, sizeof entry, "<%04X> <%04X>\n", code, c);
+            }
+            cmap += entry;
+        }
+        cmap += "endbfchar\n";
+    }
+    cmap += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    return cmap;
+}
+
+bool PrepareForText(const char* data, std::size_t size, std::string& prepared) {
     try {
         QPDF pdf;
         pdf.setSuppressWarnings(true);
         pdf.processMemoryFile("job", data, size);
+        Walker walker(pdf);
         for (auto& page : QPDFPageDocumentHelper(pdf).getAllPages()) {
             walker.Resources(page.getAttribute("/Resources", false), 0);
+            const QPDFObjectHandle::Rectangle box = page.getMediaBox().getArrayAsRectangle();
+            QPDFObjectHandle object = page.getObjectHandle();
+            const QPDFObjectHandle wide = QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(
+                box.llx - kPageMargin, box.lly - kPageMargin, box.urx + kPageMargin, box.ury + kPageMargin));
+            object.replaceKey("/MediaBox", wide);
+            object.replaceKey("/CropBox", wide);
         }
+        QPDFWriter writer(pdf);
+        writer.setOutputMemory();
+        writer.write();
+        std::shared_ptr<Buffer> out = writer.getBufferSharedPointer();
+        prepared.assign(reinterpret_cast<const char*>(out->getBuffer()), out->getSize());
+        return true;
     } catch (const std::exception&) {
-        // A PDF qpdf cannot read keeps whatever fonts were found before.
+        return false;  // poppler reads the PDF as it came
     }
-    return walker.repairs;
 }
 
 }  // namespace sw::driver

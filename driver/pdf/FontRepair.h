@@ -1,13 +1,14 @@
 // Unicode for fonts that a PDF gives none for. Some generators (among them
 // the plain-text filter of cups-filters) embed a TrueType font under
-// Identity-H with no ToUnicode map, so its codes are glyph numbers and a
-// text extractor reads them as letters three places off. The embedded font's
-// own cmap says which character each glyph draws; this reads it back.
+// Identity-H with no ToUnicode map, so its codes are glyph numbers: a text
+// extractor reads them as letters some places off and takes the glyphs
+// numbered like tab or line feed ("&", "(", ")") for blanks. The embedded
+// font's own cmap says which character each glyph draws; the repair writes
+// that into the PDF as a ToUnicode map, and names the font by its family.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <string>
 #include <unordered_map>
 
@@ -18,12 +19,21 @@ struct FontRepair {
     std::string name;                                     // "Family-Style" from the font's name table
 };
 
-// By the font's BaseFont name, as the text extraction reports it.
-using FontRepairs = std::map<std::string, FontRepair>;
+// Text extraction keeps only what lies on the page, but a report printed
+// for a larger paper than the queue's (A4 on Letter) runs over its edges
+// and is still the report. Every page's box is widened by this much on each
+// side, so the text past the edges is read too; positions are given back
+// relative to the page's own corner.
+inline constexpr double kPageMargin = 2000.0;
 
-// Looks through the fonts the pages use; never throws. A damaged PDF gives
-// what could be found.
-FontRepairs FindFontRepairs(const char* data, std::size_t size);
+// Rewrites the PDF for reading its text: fonts repaired as above, page
+// boxes widened by kPageMargin. True with the new PDF in `prepared`; false
+// (and the PDF to be read as it came, without margin) when qpdf cannot
+// rewrite it. Never throws.
+bool PrepareForText(const char* data, std::size_t size, std::string& prepared);
+
+// The ToUnicode CMap of a repair.
+std::string ToUnicodeCMap(const FontRepair& repair);
 
 // The characters of a TrueType/OpenType font file by glyph, and its family
 // and style names; false when the file holds no usable cmap.

@@ -191,7 +191,8 @@ poppler::rectf Turn(const poppler::rectf& r, int rotation, double width, double 
     }
 }
 
-void WordsOfPage(poppler::page& page, const FontRepairs& repairs, PageWords& out) {
+// `margin`: how far the page's box was widened on each side.
+void WordsOfPage(poppler::page& page, double margin, PageWords& out) {
     const poppler::rectf box = page.page_rect();
     std::vector<poppler::text_box> boxes = page.text_list(poppler::page::text_list_include_font);
     // Most text of a turned page reads one way; that way is the page's.
@@ -202,8 +203,8 @@ void WordsOfPage(poppler::page& page, const FontRepairs& repairs, PageWords& out
     const int rotation =
         static_cast<int>(std::max_element(byRotation.begin(), byRotation.end()) - byRotation.begin());
     const bool sideways = rotation == 1 || rotation == 3;
-    out.width = sideways ? box.height() : box.width();
-    out.height = sideways ? box.width() : box.height();
+    out.width = (sideways ? box.height() : box.width()) - 2 * margin;
+    out.height = (sideways ? box.width() : box.height()) - 2 * margin;
 
     for (const auto& tb : boxes) {
         if ((tb.rotation() & 3) != rotation || out.words.size() >= kMaxWordsPerPage) {
@@ -212,9 +213,6 @@ void WordsOfPage(poppler::page& page, const FontRepairs& repairs, PageWords& out
         const poppler::ustring text = tb.text();
         const std::string font = tb.has_font_info() ? tb.get_font_name(0) : std::string();
         const double size = tb.has_font_info() ? tb.get_font_size() : 0.0;
-        const auto repair = repairs.find(font);
-        const FontRepair* fix = repair != repairs.end() ? &repair->second : nullptr;
-        const std::string fontName = fix != nullptr && !fix->name.empty() ? fix->name : font;
 
         Word word;
         bool open = false;
@@ -233,10 +231,6 @@ void WordsOfPage(poppler::page& page, const FontRepairs& repairs, PageWords& out
                 c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
                 units = 2;
             }
-            if (fix != nullptr) {
-                const auto it = fix->unicode.find(static_cast<std::uint32_t>(c));
-                c = it != fix->unicode.end() ? it->second : c;
-            }
             poppler::rectf glyph = tb.char_bbox(i);
             if (glyph.width() <= 0 && glyph.height() <= 0) {
                 glyph = tb.bbox();
@@ -246,14 +240,15 @@ void WordsOfPage(poppler::page& page, const FontRepairs& repairs, PageWords& out
                 finish();
                 continue;
             }
-            const poppler::rectf g = Turn(glyph, rotation, box.width(), box.height());
+            poppler::rectf g = Turn(glyph, rotation, box.width(), box.height());
+            g = {g.x() - margin, g.y() - margin, g.width(), g.height()};
             if (!open) {
                 word.x0 = g.left();
                 word.y0 = g.top();
                 word.x1 = g.right();
                 word.y1 = g.bottom();
                 word.fontSize = size;
-                word.font = fontName;
+                word.font = font;
                 open = true;
             } else {
                 word.x0 = std::min(word.x0, g.left());
@@ -269,8 +264,17 @@ void WordsOfPage(poppler::page& page, const FontRepairs& repairs, PageWords& out
 
 void QuietPoppler(const std::string& /*message*/, void* /*closure*/) {}
 
-std::unique_ptr<poppler::document> LoadDocument(const char* data, std::size_t size, std::string* error) {
+// Poppler reads from the caller's bytes, so `prepared` must outlive the
+// document. `margin` receives how far the pages were widened.
+std::unique_ptr<poppler::document> LoadDocument(const char* data, std::size_t size, std::string& prepared,
+                                                double* margin, std::string* error) {
     poppler::set_debug_error_function(QuietPoppler, nullptr);
+    *margin = 0;
+    if (PrepareForText(data, size, prepared)) {
+        data = prepared.data();
+        size = prepared.size();
+        *margin = kPageMargin;
+    }
     if (size > static_cast<std::size_t>(INT_MAX)) {
         *error = "the PDF is larger than 2 GB";
         return nullptr;
@@ -304,12 +308,13 @@ std::unique_ptr<poppler::document> LoadDocument(const char* data, std::size_t si
         }
         const char* data = static_cast<const char*>(map);
         std::string error;
-        std::unique_ptr<poppler::document> doc = LoadDocument(data, size, &error);
+        std::string prepared;
+        double margin = 0;
+        std::unique_ptr<poppler::document> doc = LoadDocument(data, size, prepared, &margin, &error);
         if (!doc) {
             SendFrame(output, 'E', error);
             ::_exit(0);
         }
-        const FontRepairs repairs = FindFontRepairs(data, size);
         std::string count;
         PutU32(count, static_cast<std::uint32_t>(std::max(0, doc->pages())));
         SendFrame(output, 'D', count);
@@ -317,7 +322,7 @@ std::unique_ptr<poppler::document> LoadDocument(const char* data, std::size_t si
             PageWords words;
             std::unique_ptr<poppler::page> page(doc->create_page(i));
             if (page) {
-                WordsOfPage(*page, repairs, words);
+                WordsOfPage(*page, margin, words);
             }
             if (!SendFrame(output, 'P', EncodePage(words))) {
                 break;
@@ -336,16 +341,17 @@ std::unique_ptr<poppler::document> LoadDocument(const char* data, std::size_t si
 }  // namespace
 
 bool ExtractWords(const char* data, std::size_t size, std::vector<PageWords>& pages, std::string* error) {
-    std::unique_ptr<poppler::document> doc = LoadDocument(data, size, error);
+    std::string prepared;
+    double margin = 0;
+    std::unique_ptr<poppler::document> doc = LoadDocument(data, size, prepared, &margin, error);
     if (!doc) {
         return false;
     }
-    const FontRepairs repairs = FindFontRepairs(data, size);
     for (int i = 0; i < doc->pages(); ++i) {
         PageWords words;
         std::unique_ptr<poppler::page> page(doc->create_page(i));
         if (page) {
-            WordsOfPage(*page, repairs, words);
+            WordsOfPage(*page, margin, words);
         }
         pages.push_back(std::move(words));
     }

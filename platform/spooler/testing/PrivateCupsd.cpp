@@ -101,7 +101,7 @@ PrivateCupsd::PrivateCupsd(const CupsdOptions& options) {
                        "<Location /admin>\nOrder allow,deny\nAllow all\n</Location>\n"
                        "<Policy default>\n<Limit All>\nOrder deny,allow\n</Limit>\n</Policy>\n";
     for (const auto& [name, value] : options.environment) {
-        conf += "SetEnv " + name + " " + value + "\n";
+        files += "SetEnv " + name + " " + value + "\n";
     }
     Write(root_ + "/conf/cups-files.conf", files);
     Write(root_ + "/conf/cupsd.conf", conf);
