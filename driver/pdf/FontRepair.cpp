@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -214,18 +215,30 @@ private:
             return;
         }
         std::shared_ptr<Buffer> bytes = file.getStreamData(qpdf_dl_generalized);
-        FontRepair repair;
-        if (!bytes || !ReadTrueTypeFont(bytes->getBuffer(), bytes->getSize(), repair)) {
+        if (!bytes) {
             return;
         }
-        font.replaceKey("/ToUnicode", QPDFObjectHandle::newStream(&pdf_, ToUnicodeCMap(repair)));
-        if (!repair.name.empty()) {
-            font.replaceKey("/BaseFont", QPDFObjectHandle::newName("/" + repair.name));
+        // Generators that embed the same font on every page get one map for all.
+        const std::string key(reinterpret_cast<const char*>(bytes->getBuffer()), bytes->getSize());
+        auto known = maps_.find(key);
+        if (known == maps_.end()) {
+            FontRepair repair;
+            if (!ReadTrueTypeFont(bytes->getBuffer(), bytes->getSize(), repair)) {
+                return;
+            }
+            QPDFObjectHandle stream =
+                pdf_.makeIndirectObject(QPDFObjectHandle::newStream(&pdf_, ToUnicodeCMap(repair)));
+            known = maps_.emplace(key, std::make_pair(stream, repair.name)).first;
+        }
+        font.replaceKey("/ToUnicode", known->second.first);
+        if (!known->second.second.empty()) {
+            font.replaceKey("/BaseFont", QPDFObjectHandle::newName("/" + known->second.second));
         }
         ++repaired;
     }
 
     QPDF& pdf_;
+    std::map<std::string, std::pair<QPDFObjectHandle, std::string>> maps_;  // font file -> map, name
     std::size_t visited_ = 0;
     std::set<int> seen_;
 };
@@ -276,20 +289,53 @@ std::string ToUnicodeCMap(const FontRepair& repair) {
         "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
         "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
         "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
-    std::vector<std::pair<std::uint32_t, char32_t>> pairs;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs;
     for (const auto& [code, c] : repair.unicode) {
         if (code <= 0xFFFF) {
-            pairs.emplace_back(code, c);
+            pairs.emplace_back(code, static_cast<std::uint32_t>(c));
         }
     }
     std::sort(pairs.begin(), pairs.end());
+    // Codes that follow each other and draw characters that follow each
+    // other become one range, within one 256-block on both sides.
+    struct Range {
+        std::uint32_t low, high, first;
+    };
+    std::vector<Range> ranges;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> singles;
+    for (std::size_t i = 0; i < pairs.size();) {
+        std::size_t j = i + 1;
+        while (j < pairs.size() && pairs[j].first == pairs[j - 1].first + 1 &&
+               pairs[j].second == pairs[j - 1].second + 1 && (pairs[j].first >> 8) == (pairs[i].first >> 8) &&
+               (pairs[j].second >> 8) == (pairs[i].second >> 8) && pairs[j].second <= 0xFFFF) {
+            ++j;
+        }
+        if (j - i > 1 && pairs[i].second <= 0xFFFF) {
+            ranges.push_back({pairs[i].first, pairs[j - 1].first, pairs[i].second});
+        } else {
+            for (std::size_t k = i; k < j; ++k) {
+                singles.push_back(pairs[k]);
+            }
+        }
+        i = j;
+    }
     char entry[64];
-    for (std::size_t i = 0; i < pairs.size(); i += 100) {
-        const std::size_t count = std::min<std::size_t>(100, pairs.size() - i);
+    for (std::size_t i = 0; i < ranges.size(); i += 100) {
+        const std::size_t count = std::min<std::size_t>(100, ranges.size() - i);
+        cmap += std::to_string(count) + " beginbfrange\n";
+        for (std::size_t k = i; k < i + count; ++k) {
+            std::snprintf(entry, sizeof entry, "<%04X> <%04X> <%04X>\n", ranges[k].low, ranges[k].high,
+                          ranges[k].first);
+            cmap += entry;
+        }
+        cmap += "endbfrange\n";
+    }
+    for (std::size_t i = 0; i < singles.size(); i += 100) {
+        const std::size_t count = std::min<std::size_t>(100, singles.size() - i);
         cmap += std::to_string(count) + " beginbfchar\n";
         for (std::size_t k = i; k < i + count; ++k) {
-            const std::uint32_t code = pairs[k].first;
-            const auto c = static_cast<std::uint32_t>(pairs[k].second);
+            const std::uint32_t code = singles[k].first;
+            const std::uint32_t c = singles[k].second;
             if (c > 0xFFFF) {
                 const std::uint32_t v = c - 0x10000;
                 std::snprintf(entry, sizeof entry, "<%04X> <%04X%04X>\n", code, 0xD800 + (v >> 10),

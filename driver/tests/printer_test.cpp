@@ -283,6 +283,10 @@ TEST_F(PrinterRun, enscript_report_printed_as_a_pdf_file_over_pages) {
     // files are a group file and a text file, never a PDF for the monitor.
     ExpectMessages(p, 2, L"sales-report");
     EXPECT_EQ(GroupValue(p.group, "Document"), "sales-report");
+    // The page values read "Printing 2 of 2 pages" at the end.
+    const PageValues values = ReadPageValues(::getuid(), kQueue);
+    EXPECT_EQ(values.f, 2U);
+    EXPECT_EQ(values.f + values.n - 1, 2U);
     EXPECT_EQ(KeysOf(p.text).size(), 5U) << p.text;
 
     const WorkbookDump book = Convert(p);
