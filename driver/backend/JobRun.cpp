@@ -121,8 +121,10 @@ public:
     }
     void Post(std::uint32_t type, const std::wstring& document, const std::wstring& groupFile,
               const std::wstring& printer) {
-        if (poster_ && !poster_->Post(vendor::MakeJobMessage(type, document, groupFile, printer))) {
+        if (poster_ && !poster_->Post(vendor::MakeJobMessage(type, document, groupFile, printer)) &&
+            !toldNoListener_) {
             Say("DEBUG", "no listener on " + poster_->Path());
+            toldNoListener_ = true;
         }
     }
 
@@ -130,6 +132,7 @@ private:
     JobOwner owner_;
     std::string queue_;
     bool session_ = false;
+    bool toldNoListener_ = false;
     std::unique_ptr<vendor::JobMessagePoster> poster_;
 };
 

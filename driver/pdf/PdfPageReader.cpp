@@ -193,7 +193,12 @@ poppler::rectf Turn(const poppler::rectf& r, int rotation, double width, double 
 
 // `margin`: how far the page's box was widened on each side.
 void WordsOfPage(poppler::page& page, double margin, PageWords& out) {
+    // Text positions come in the page as displayed, after its own rotation.
     const poppler::rectf box = page.page_rect();
+    const bool turnedPage =
+        page.orientation() == poppler::page::landscape || page.orientation() == poppler::page::seascape;
+    const double shownWidth = turnedPage ? box.height() : box.width();
+    const double shownHeight = turnedPage ? box.width() : box.height();
     std::vector<poppler::text_box> boxes = page.text_list(poppler::page::text_list_include_font);
     // Most text of a turned page reads one way; that way is the page's.
     std::array<std::size_t, 4> byRotation{};
@@ -203,8 +208,8 @@ void WordsOfPage(poppler::page& page, double margin, PageWords& out) {
     const int rotation =
         static_cast<int>(std::max_element(byRotation.begin(), byRotation.end()) - byRotation.begin());
     const bool sideways = rotation == 1 || rotation == 3;
-    out.width = (sideways ? box.height() : box.width()) - 2 * margin;
-    out.height = (sideways ? box.width() : box.height()) - 2 * margin;
+    out.width = (sideways ? shownHeight : shownWidth) - 2 * margin;
+    out.height = (sideways ? shownWidth : shownHeight) - 2 * margin;
 
     for (const auto& tb : boxes) {
         if ((tb.rotation() & 3) != rotation || out.words.size() >= kMaxWordsPerPage) {
@@ -240,7 +245,7 @@ void WordsOfPage(poppler::page& page, double margin, PageWords& out) {
                 finish();
                 continue;
             }
-            poppler::rectf g = Turn(glyph, rotation, box.width(), box.height());
+            poppler::rectf g = Turn(glyph, rotation, shownWidth, shownHeight);
             g = {g.x() - margin, g.y() - margin, g.width(), g.height()};
             if (!open) {
                 word.x0 = g.left();
@@ -379,13 +384,16 @@ std::string PdfPageReader::EndReason() {
     if (child_ > 0 && ::waitpid(child_, &status, 0) == child_) {
         child_ = -1;
         if (WIFSIGNALED(status)) {
-            return std::string("the PDF reader failed (") + strsignal(WTERMSIG(status)) + ")";
+            return std::string("the PDF reader failed (") + strsignal(WTERMSIG(status)) +
+                   "); it may have needed more than the " + std::to_string(memoryBytes_ >> 20) +
+                   " MB of memory the printer allows";
         }
     }
     return "the PDF reader ended early";
 }
 
 bool PdfPageReader::Open(int fd, const ReadLimits& limits, std::string* error) {
+    memoryBytes_ = limits.memoryBytes;
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
         *error = std::string("cannot start the PDF reader: ") + std::strerror(errno);

@@ -47,6 +47,7 @@ private:
     int pages_ = 0;
     int next_ = 0;
     int pageSeconds_ = 30;
+    std::size_t memoryBytes_ = 0;
 };
 
 // The words of one page of a PDF in memory; what the child runs. Exposed for

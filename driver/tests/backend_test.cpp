@@ -44,15 +44,17 @@ protected:
             << "SpoolFolder=" << (dir_ / "jobs").string() << "\n"
             << extra;
     }
-    Outcome Run(const std::string& pdf, const std::string& title = "report.pdf", int job = 7) {
+    // `prefix` goes before the backend's command (a time-out, say).
+    Outcome Run(const std::string& pdf, const std::string& title = "report.pdf", int job = 7,
+                const std::string& prefix = "") {
         const fs::path input = dir_ / "input.pdf";
         std::ofstream(input, std::ios::binary) << pdf;
         const passwd* me = ::getpwuid(::getuid());
         const std::string command =
             "PRINTER=Sheetwise_Print_Driver SHEETWISE_PRINTER_DIR='" + (dir_ / "printers").string() +
-            "' SHEETWISE_RUNTIME_ROOT='" + (dir_ / "run").string() + "' TMPDIR='" + dir_.string() + "' '" +
-            kBackend + "' " + std::to_string(job) + " '" + me->pw_name + "' '" + title + "' 1 '' <'" +
-            input.string() + "' 2>'" + (dir_ / "stderr").string() + "'";
+            "' SHEETWISE_RUNTIME_ROOT='" + (dir_ / "run").string() + "' TMPDIR='" + dir_.string() + "' " +
+            prefix + " '" + kBackend + "' " + std::to_string(job) + " '" + me->pw_name + "' '" + title +
+            "' 1 '' <'" + input.string() + "' 2>'" + (dir_ / "stderr").string() + "'";
         const auto start = std::chrono::steady_clock::now();
         const int status = std::system(command.c_str());
         Outcome out;
@@ -131,6 +133,24 @@ TEST_F(BackendRun, hostile_pdfs_end_in_bounded_time) {
     EXPECT_EQ(slow.status, CUPS_BACKEND_CANCEL) << slow.errors;
     EXPECT_NE(slow.errors.find("page 1: reading took longer than 1 s"), std::string::npos) << slow.errors;
     EXPECT_LT(slow.seconds, 15);
+    EXPECT_EQ(JobFiles(), before);
+
+#if !defined(__SANITIZE_ADDRESS__)
+    // The reading process may not take more memory than the printer allows
+    // (the sanitizer's shadow memory rules out a limit in its builds).
+    Settings("MemoryLimitMB=64\n");
+    const Outcome hungry = Run(ManyRunsPdf(400000));
+    EXPECT_EQ(hungry.status, CUPS_BACKEND_CANCEL) << hungry.errors;
+    EXPECT_NE(hungry.errors.find("64 MB of memory the printer allows"), std::string::npos) << hungry.errors;
+    EXPECT_EQ(JobFiles(), before);
+#endif
+
+    // Cancelling the job (cupsd's SIGTERM) ends it at once, without files.
+    Settings("");
+    const Outcome cancelled = Run(ManyPagesPdf(10000), "inventory", 9, "timeout --preserve-status -s TERM 1");
+    EXPECT_EQ(cancelled.status, CUPS_BACKEND_CANCEL) << cancelled.errors;
+    EXPECT_NE(cancelled.errors.find("the job was cancelled"), std::string::npos) << cancelled.errors;
+    EXPECT_LT(cancelled.seconds, 5);
     EXPECT_EQ(JobFiles(), before);
 
     // Ten thousand pages are read page by page and all reach the text file.

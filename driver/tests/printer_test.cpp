@@ -260,6 +260,10 @@ TEST_F(PrinterRun, plain_text_report_through_the_text_filter) {
     EXPECT_NE(p.text.find("]]Dyna (UK)["), std::string::npos) << p.text;
     EXPECT_NE(p.text.find("]]Run date: 3/31/2005\n"), std::string::npos) << p.text;
     EXPECT_EQ(KeysOf(p.text).size(), 5U) << p.text;
+    // Turned pages read the same as upright ones.
+    const Printed turned = Print("-o landscape '" + (work_ / "sales.txt").string() + "'");
+    EXPECT_EQ(turned.end.state, IPP_JSTATE_COMPLETED) << turned.end.message;
+    EXPECT_EQ(turned.text, p.text);
 
     const WorkbookDump book = Convert(p);
     ASSERT_TRUE(book.ok) << book.error;

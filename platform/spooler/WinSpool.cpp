@@ -6,7 +6,9 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/spooler/PrinterNames.h"
@@ -334,19 +336,22 @@ void PackPrinter(Packer& packer, std::size_t index, const PrinterData& p, DWORD 
 }
 
 struct PrinterHandle {
-    static constexpr std::uint32_t kMagic = 0x53505231;
-    std::uint32_t magic = kMagic;
     std::string queue;
     std::wstring name;
 };
 
+// Handles are checked against the open ones, so a closed or made-up handle
+// is refused without being read.
+std::mutex g_handlesLock;
+std::unordered_set<const void*> g_handles;
+
 PrinterHandle* HandleOf(HANDLE h) {
-    auto* handle = static_cast<PrinterHandle*>(h);
-    if (handle == nullptr || handle->magic != PrinterHandle::kMagic) {
+    const std::lock_guard<std::mutex> lock(g_handlesLock);
+    if (h == nullptr || g_handles.count(h) == 0) {
         Fail(kInvalidHandle, "not an open printer");
         return nullptr;
     }
-    return handle;
+    return static_cast<PrinterHandle*>(h);
 }
 
 bool QueryPrinter(const std::string& queue, PrinterData& out) {
@@ -396,6 +401,10 @@ BOOL OpenPrinterW(LPCWSTR pPrinterName, LPHANDLE phPrinter, const PRINTER_DEFAUL
     auto handle = std::make_unique<PrinterHandle>();
     handle->queue = queue;
     handle->name = sw::spooler::PrinterNameOfQueue(queue);
+    {
+        const std::lock_guard<std::mutex> lock(g_handlesLock);
+        g_handles.insert(handle.get());
+    }
     *phPrinter = handle.release();
     Fail(0);
     return TRUE;
@@ -406,7 +415,10 @@ BOOL ClosePrinter(HANDLE hPrinter) {
     if (handle == nullptr) {
         return FALSE;
     }
-    handle->magic = 0;
+    {
+        const std::lock_guard<std::mutex> lock(g_handlesLock);
+        g_handles.erase(handle);
+    }
     delete handle;
     return TRUE;
 }
