@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include "driver/backend/JobFiles.h"
 #include "driver/backend/JobOwner.h"
 #include "driver/layout/PrinterText.h"
+#include "driver/layout/PrinterTextSpool.h"
 #include "driver/layout/TextLayout.h"
 #include "driver/pdf/PdfPageReader.h"
 #include "platform/spooler/PrinterNames.h"
@@ -29,8 +31,15 @@ namespace sw::driver {
 
 namespace {
 
-// Text kept for one job before its files are written.
-constexpr std::size_t kMaxJobTextBytes = std::size_t{512} << 20;
+// What one job may hold before its files are written: runs in memory
+// (a few bytes each for the column keys) and spooled text on disk.
+constexpr std::size_t kMaxJobRuns = 20'000'000;
+constexpr std::uint64_t kMaxJobTextBytes = std::uint64_t{4} << 30;
+
+std::size_t DistinctKeys(std::vector<std::int64_t> keys) {
+    std::sort(keys.begin(), keys.end());
+    return static_cast<std::size_t>(std::unique(keys.begin(), keys.end()) - keys.begin());
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -196,39 +205,38 @@ int RunJob(const BackendJob& job, const std::atomic<bool>& stop) {
         return abort(error, CUPS_BACKEND_CANCEL);
     }
 
-    std::vector<PageLayout> pages;
-    pages.reserve(n);
-    std::size_t textBytes = 0;
-    std::size_t runs = 0;
+    // Each page's text goes to a spool as it is read; only the runs' boxes
+    // stay in memory for the column keys.
+    const double unitsPerPoint = static_cast<double>(settings.Resolution()) / 72.0;
+    PrinterTextSpool spool;
+    if (!spool.Open(folder, &error)) {
+        return abort(error, CUPS_BACKEND_FAILED);
+    }
     for (std::uint32_t k = 1; k <= n; ++k) {
         PageWords words;
         if (!reader.NextPage(words, &error)) {
             return abort(error, CUPS_BACKEND_CANCEL);
         }
-        for (const Word& w : words.words) {
-            textBytes += w.text.size() + w.font.size() + 64;
+        if (!spool.AddPage(LayOutPage(words), unitsPerPoint, &error)) {
+            return abort(error, CUPS_BACKEND_FAILED);
         }
-        if (textBytes > kMaxJobTextBytes) {
-            return abort("the job holds more text than the printer can keep (" +
-                             std::to_string(kMaxJobTextBytes >> 20) + " MB)",
+        if (spool.Boxes().size() > kMaxJobRuns || spool.Bytes() > kMaxJobTextBytes) {
+            return abort("the job holds more text than the printer can keep (" + std::to_string(kMaxJobRuns) +
+                             " runs, " + std::to_string(kMaxJobTextBytes >> 20) + " MB)",
                          CUPS_BACKEND_CANCEL);
-        }
-        pages.push_back(LayOutPage(words));
-        for (const Line& line : pages.back().lines) {
-            runs += line.runs.size();
         }
         progress.Values(n - k + 1, k);
         progress.Post(vendor::kPagePrinted, document, noGroupFile, printer);
         Say("INFO", "Printing page " + std::to_string(k) + " of " + std::to_string(n));
     }
     const auto read = Clock::now();
+    const std::size_t runs = spool.Boxes().size();
     if (runs == 0) {
         return abort("the job holds no text to convert (a scanned image or an empty page?)",
                      CUPS_BACKEND_CANCEL);
     }
 
-    const double unitsPerPoint = static_cast<double>(settings.Resolution()) / 72.0;
-    AssignColumnKeys(pages, unitsPerPoint);
+    const std::vector<std::int64_t> keys = ColumnKeysOf(spool.Boxes(), unitsPerPoint);
     const auto laidOut = Clock::now();
 
     GroupFileFields fields;
@@ -240,12 +248,8 @@ int RunJob(const BackendJob& job, const std::atomic<bool>& stop) {
     JobFilePaths paths;
     std::size_t lines = 0;
     const bool written = WriteJobFiles(
-        folder, fields,
-        [&](std::ostream& out) {
-            lines = WritePrinterText(out, pages, unitsPerPoint);
-            return static_cast<bool>(out);
-        },
-        paths, &error);
+        folder, fields, [&](std::ostream& out) { return spool.Write(out, keys, &lines, &error); }, paths,
+        &error);
     if (!written) {
         return abort(error, CUPS_BACKEND_FAILED);
     }
@@ -264,7 +268,7 @@ int RunJob(const BackendJob& job, const std::atomic<bool>& stop) {
         "sheetwise timing: start=%.3f input_ms=%ld read_ms=%ld layout_ms=%ld write_ms=%ld total_ms=%ld "
         "pages=%u lines=%zu runs=%zu columns=%zu rss_kb=%ld reader_rss_kb=%ld",
         epoch, Ms(started, received), Ms(received, read), Ms(read, laidOut), Ms(laidOut, done),
-        Ms(started, done), n, lines, runs, CountColumns(pages), usage.ru_maxrss, childKb);
+        Ms(started, done), n, lines, runs, DistinctKeys(keys), usage.ru_maxrss, childKb);
     Say("DEBUG", timing);
     Say("INFO", "Wrote " + paths.groupFile);
     return CUPS_BACKEND_OK;

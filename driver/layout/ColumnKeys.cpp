@@ -28,11 +28,6 @@ constexpr std::size_t kMaxMergeGroups = 1500;  // reachability is quadratic in g
 constexpr std::size_t kMaxCandidates = 200000;
 constexpr double kMinOverlap = 0.3;
 
-struct RunInfo {
-    Run* run;
-    std::uint32_t line;
-};
-
 class UnionFind {
 public:
     explicit UnionFind(std::size_t n) : parent_(n) { std::iota(parent_.begin(), parent_.end(), 0); }
@@ -51,12 +46,12 @@ private:
 
 // Groups runs whose anchor values chain within the tolerance; returns the
 // group of each run and the size of each group.
-void GroupByAnchor(const std::vector<double>& anchor, std::vector<std::size_t>& groupOf,
-                   std::vector<std::size_t>& support) {
-    std::vector<std::size_t> order(anchor.size());
-    std::iota(order.begin(), order.end(), 0);
+void GroupByAnchor(const std::vector<float>& anchor, std::vector<std::uint32_t>& groupOf,
+                   std::vector<std::uint32_t>& support) {
+    std::vector<std::uint32_t> order(anchor.size());
+    std::iota(order.begin(), order.end(), 0U);
     std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return anchor[a] < anchor[b]; });
+                     [&](std::uint32_t a, std::uint32_t b) { return anchor[a] < anchor[b]; });
     groupOf.assign(anchor.size(), 0);
     support.clear();
     double previous = 0;
@@ -65,7 +60,7 @@ void GroupByAnchor(const std::vector<double>& anchor, std::vector<std::size_t>& 
         if (i == 0 || value - previous > kAlignTolerance) {
             support.push_back(0);
         }
-        groupOf[order[i]] = support.size() - 1;
+        groupOf[order[i]] = static_cast<std::uint32_t>(support.size() - 1);
         ++support.back();
         previous = value;
     }
@@ -154,7 +149,7 @@ private:
     std::vector<std::uint64_t> bits_;
 };
 
-std::vector<std::pair<std::size_t, std::size_t>> OrderEdges(const std::vector<RunInfo>& runs,
+std::vector<std::pair<std::size_t, std::size_t>> OrderEdges(const std::vector<RunBox>& runs,
                                                             const std::vector<std::size_t>& clusterOf,
                                                             UnionFind* live) {
     std::vector<std::pair<std::size_t, std::size_t>> edges;
@@ -177,7 +172,7 @@ std::vector<std::pair<std::size_t, std::size_t>> OrderEdges(const std::vector<Ru
     return edges;
 }
 
-void MergeOverlapping(std::vector<Cluster>& clusters, const std::vector<RunInfo>& runs,
+void MergeOverlapping(std::vector<Cluster>& clusters, const std::vector<RunBox>& runs,
                       const std::vector<std::size_t>& clusterOf, UnionFind& live) {
     const std::size_t n = clusters.size();
     if (n < 2 || n > kMaxMergeGroups) {
@@ -240,35 +235,28 @@ void MergeOverlapping(std::vector<Cluster>& clusters, const std::vector<RunInfo>
 
 }  // namespace
 
-void AssignColumnKeys(std::vector<PageLayout>& pages, double unitsPerPoint) {
-    std::vector<RunInfo> runs;
-    std::uint32_t lineId = 0;
-    for (auto& page : pages) {
-        for (auto& line : page.lines) {
-            for (auto& run : line.runs) {
-                runs.push_back({&run, lineId});
-            }
-            ++lineId;
-        }
-    }
+std::vector<std::int64_t> ColumnKeysOf(const std::vector<RunBox>& runs, double unitsPerPoint) {
+    std::vector<std::int64_t> keys(runs.size());
     if (runs.empty()) {
-        return;
+        return keys;
     }
 
     // 1. Alignment groups.
-    std::vector<double> anchors[3];
-    for (const auto& info : runs) {
-        anchors[0].push_back(info.run->left);
-        anchors[1].push_back(info.run->right);
-        anchors[2].push_back((info.run->left + info.run->right) / 2);
+    // Compact types: a long job has millions of runs.
+    std::vector<float> anchors[3];
+    for (const RunBox& box : runs) {
+        anchors[0].push_back(box.left);
+        anchors[1].push_back(box.right);
+        anchors[2].push_back((box.left + box.right) / 2);
     }
-    std::vector<std::size_t> groupOf[3];
-    std::vector<std::size_t> support[3];
+    std::vector<std::uint32_t> groupOf[3];
+    std::vector<std::uint32_t> support[3];
     for (int t = 0; t < 3; ++t) {
         GroupByAnchor(anchors[t], groupOf[t], support[t]);
+        std::vector<float>().swap(anchors[t]);
     }
     const std::size_t offsets[3] = {0, support[0].size(), support[0].size() + support[1].size()};
-    std::vector<std::size_t> chosen(runs.size());
+    std::vector<std::uint32_t> chosen(runs.size());
     for (std::size_t r = 0; r < runs.size(); ++r) {
         int best = 0;
         for (int t = 1; t < 3; ++t) {
@@ -276,10 +264,10 @@ void AssignColumnKeys(std::vector<PageLayout>& pages, double unitsPerPoint) {
                 best = t;
             }
         }
-        chosen[r] = offsets[best] + groupOf[best][r];
+        chosen[r] = static_cast<std::uint32_t>(offsets[best] + groupOf[best][r]);
     }
     // Only the groups some run chose become clusters.
-    std::vector<std::size_t> ids(chosen);
+    std::vector<std::uint32_t> ids(chosen);
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
     std::vector<std::size_t> clusterOf(runs.size());
@@ -288,10 +276,10 @@ void AssignColumnKeys(std::vector<PageLayout>& pages, double unitsPerPoint) {
         clusterOf[r] =
             static_cast<std::size_t>(std::lower_bound(ids.begin(), ids.end(), chosen[r]) - ids.begin());
         Cluster& c = clusters[clusterOf[r]];
-        const Run& run = *runs[r].run;
-        c.coreLeft = std::min(c.coreLeft, run.left);
-        c.coreRight = std::max(c.coreRight, run.right);
-        c.minLeft = std::min(c.minLeft, run.left);
+        const RunBox& run = runs[r];
+        c.coreLeft = std::min(c.coreLeft, static_cast<double>(run.left));
+        c.coreRight = std::max(c.coreRight, static_cast<double>(run.right));
+        c.minLeft = std::min(c.minLeft, static_cast<double>(run.left));
         ++c.support;
         if (c.lines.empty() || c.lines.back() != runs[r].line) {
             c.lines.push_back(runs[r].line);
@@ -364,8 +352,31 @@ void AssignColumnKeys(std::vector<PageLayout>& pages, double unitsPerPoint) {
         if (r > 0 && runs[r].line == runs[r - 1].line && key <= lineKey) {
             key = lineKey + 1;
         }
-        runs[r].run->key = key;
+        keys[r] = key;
         lineKey = key;
+    }
+    return keys;
+}
+
+void AssignColumnKeys(std::vector<PageLayout>& pages, double unitsPerPoint) {
+    std::vector<RunBox> boxes;
+    std::uint32_t line = 0;
+    for (const auto& page : pages) {
+        for (const auto& l : page.lines) {
+            for (const auto& run : l.runs) {
+                boxes.push_back(BoxOf(run, line));
+            }
+            ++line;
+        }
+    }
+    const std::vector<std::int64_t> keys = ColumnKeysOf(boxes, unitsPerPoint);
+    std::size_t next = 0;
+    for (auto& page : pages) {
+        for (auto& l : page.lines) {
+            for (auto& run : l.runs) {
+                run.key = keys[next++];
+            }
+        }
     }
 }
 

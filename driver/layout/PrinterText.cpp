@@ -37,8 +37,11 @@ std::string CleanText(const std::string& text) {
 }  // namespace
 
 std::string FormatRun(const Run& run, double unitsPerPoint) {
-    std::string header = "[[" + std::to_string(run.key) + "," +
-                         std::to_string(Units(run.top, unitsPerPoint)) + "," +
+    return "[[" + std::to_string(run.key) + FormatRunTail(run, unitsPerPoint);
+}
+
+std::string FormatRunTail(const Run& run, double unitsPerPoint) {
+    std::string header = "," + std::to_string(Units(run.top, unitsPerPoint)) + "," +
                          std::to_string(Units(run.right, unitsPerPoint)) + "," +
                          std::to_string(Units(run.bottom, unitsPerPoint)) + "][" +
                          std::to_string(std::llround(std::clamp(run.fontSize, 0.0, 1e6))) + "][";
@@ -47,8 +50,10 @@ std::string FormatRun(const Run& run, double unitsPerPoint) {
     header += run.style.italic ? 'I' : 'N';
     header += "][" + run.style.family + "]]";
     std::string text = CleanText(run.text);
-    // A single run longer than a line can hold is cut at a character boundary.
-    const std::size_t room = kMaxTextLineBytes > header.size() ? kMaxTextLineBytes - header.size() : 0;
+    // A single run longer than a line can hold is cut at a character boundary
+    // (room is left for the key).
+    const std::size_t room =
+        kMaxTextLineBytes > header.size() + 24 ? kMaxTextLineBytes - header.size() - 24 : 0;
     if (text.size() > room) {
         std::size_t cut = room;
         while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {

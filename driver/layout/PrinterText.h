@@ -18,6 +18,8 @@ inline constexpr std::size_t kMaxTextLineBytes = 60000;
 
 // The header and text of one run.
 std::string FormatRun(const Run& run, double unitsPerPoint);
+// The same without its opening "[[" and key: ",N2,N3,N4][N5][STYLE][NAME]]text".
+std::string FormatRunTail(const Run& run, double unitsPerPoint);
 
 // Writes every page's lines, with the empty printed lines between them.
 // Returns the number of lines written.

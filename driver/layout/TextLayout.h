@@ -64,6 +64,22 @@ struct PageLayout {
 // are one run ("Acme Corp", "1,234.50"); a wider gap starts a new run.
 PageLayout LayOutPage(const PageWords& page);
 
+// What the column keys need of a run: its horizontal extent and its line
+// (numbered through the whole job). Small, so a long job keeps only these.
+struct RunBox {
+    float left = 0;
+    float right = 0;
+    std::uint32_t line = 0;
+};
+inline RunBox BoxOf(const Run& run, std::uint32_t line) {
+    auto narrow = [](double v) { return static_cast<float>(v < -1e9 ? -1e9 : (v > 1e9 ? 1e9 : v)); };
+    return {narrow(run.left), narrow(run.right), line};
+}
+
+// The column keys of a job's runs, given in reading order (line by line,
+// left to right within a line), as AssignColumnKeys gives them.
+std::vector<std::int64_t> ColumnKeysOf(const std::vector<RunBox>& runs, double unitsPerPoint);
+
 // Gives every run of the job its column key: runs of one printed column share
 // a key (left-aligned, right-aligned or centred), and within a line keys grow
 // strictly from left to right, so no two runs of a line ever share a key.
