@@ -60,7 +60,7 @@ void Say(const char* level, const std::string& text) {
 
 // The job's data as an open file: the file cupsd named, or standard input
 // copied into an unlinked temporary file (at most `maxBytes`).
-int OpenInput(const std::string& path, std::size_t maxBytes, std::string* error) {
+int OpenInput(const std::string& path, std::size_t maxBytes, const std::atomic<bool>& stop, std::string* error) {
     if (!path.empty()) {
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
@@ -80,6 +80,11 @@ int OpenInput(const std::string& path, std::size_t maxBytes, std::string* error)
     std::size_t total = 0;
     for (;;) {
         const ssize_t n = ::read(STDIN_FILENO, buffer.data(), buffer.size());
+        if (stop) {
+            *error = "the job was cancelled";
+            ::close(fd);
+            return -1;
+        }
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -170,7 +175,7 @@ int RunJob(const BackendJob& job, const std::atomic<bool>& stop) {
         Say("ERROR", error);
         return CUPS_BACKEND_FAILED;
     }
-    const int input = OpenInput(job.inputFile, static_cast<std::size_t>(settings.MaxJobMB()) << 20, &error);
+    const int input = OpenInput(job.inputFile, static_cast<std::size_t>(settings.MaxJobMB()) << 20, stop, &error);
     const auto received = Clock::now();  // on standard input the whole filter chain has run by now
     if (input < 0) {
         Say("ERROR", error);

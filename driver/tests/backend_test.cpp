@@ -153,8 +153,9 @@ TEST_F(BackendRun, hostile_pdfs_end_in_bounded_time) {
     EXPECT_LT(cancelled.seconds, 5);
     EXPECT_EQ(JobFiles(), before);
 
-    // Ten thousand pages are read page by page and all reach the text file.
-    Settings("");
+}
+
+TEST_F(BackendRun, ten_thousand_pages_are_read_page_by_page) {
     const Outcome many = Run(ManyPagesPdf(10000), "inventory", 8);
     ASSERT_EQ(many.status, CUPS_BACKEND_OK) << many.errors;
     const passwd* me = ::getpwuid(::getuid());
