@@ -60,7 +60,8 @@ void Say(const char* level, const std::string& text) {
 
 // The job's data as an open file: the file cupsd named, or standard input
 // copied into an unlinked temporary file (at most `maxBytes`).
-int OpenInput(const std::string& path, std::size_t maxBytes, const std::atomic<bool>& stop, std::string* error) {
+int OpenInput(const std::string& path, std::size_t maxBytes, const std::atomic<bool>& stop,
+              std::string* error) {
     if (!path.empty()) {
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
@@ -175,7 +176,8 @@ int RunJob(const BackendJob& job, const std::atomic<bool>& stop) {
         Say("ERROR", error);
         return CUPS_BACKEND_FAILED;
     }
-    const int input = OpenInput(job.inputFile, static_cast<std::size_t>(settings.MaxJobMB()) << 20, stop, &error);
+    const int input =
+        OpenInput(job.inputFile, static_cast<std::size_t>(settings.MaxJobMB()) << 20, stop, &error);
     const auto received = Clock::now();  // on standard input the whole filter chain has run by now
     if (input < 0) {
         Say("ERROR", error);

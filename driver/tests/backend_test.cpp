@@ -152,7 +152,6 @@ TEST_F(BackendRun, hostile_pdfs_end_in_bounded_time) {
     EXPECT_NE(cancelled.errors.find("the job was cancelled"), std::string::npos) << cancelled.errors;
     EXPECT_LT(cancelled.seconds, 5);
     EXPECT_EQ(JobFiles(), before);
-
 }
 
 TEST_F(BackendRun, ten_thousand_pages_are_read_page_by_page) {

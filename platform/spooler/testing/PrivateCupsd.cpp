@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -109,6 +110,8 @@ PrivateCupsd::PrivateCupsd(const CupsdOptions& options) {
     const std::string out = root_ + "/log/cupsd.out";
     pid_ = ::fork();
     if (pid_ == 0) {
+        // A test that dies takes its scheduler with it.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         std::FILE* log = std::freopen(out.c_str(), "w", stderr);
         (void)log;
         ::dup2(STDERR_FILENO, STDOUT_FILENO);
