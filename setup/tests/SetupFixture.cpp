@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "platform/registry/Registry.h"
+#include "platform/spooler/SpoolerAdmin.h"
 #include "platform/vendor/PrinterSettings.h"
 
 namespace {
@@ -96,5 +97,19 @@ int SetupFixture::RunSetup(const std::string& args, std::string* output, const s
 }
 
 int SetupFixture::Run(const std::string& command, std::string* output) const {
-    return cupsd_->Run(command, output);
+    return cupsd_->Run("{ " + command + "; }", output);
+}
+
+bool SetupFixture::AddMonitorWithPort(const std::wstring& monitor, const std::wstring& backend,
+                                      const std::wstring& port) {
+    std::wstring name = monitor;
+    std::wstring program = backend;
+    std::wstring environment = L"Windows 4.0";
+    MONITOR_INFO_2W info{name.data(), environment.data(), program.data()};
+    std::wstring portName = port;
+    PORT_INFO_1W portInfo{portName.data()};
+    const bool added = AddMonitorW(nullptr, 2, reinterpret_cast<LPBYTE>(&info)) &&
+                       AddPortExW(nullptr, 1, reinterpret_cast<LPBYTE>(&portInfo), name.c_str());
+    sw::registry::CloseAllConnections();
+    return added;
 }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <deque>
+#include <fstream>
 #include <functional>
 #include <regex>
 #include <set>
@@ -14,7 +15,6 @@
 #include "lib/options/KVDriverOptionsExcel.h"
 #include "parser/app/tests/workbook_reader.h"
 #include "platform/registry/Registry.h"
-#include "platform/spooler/SpoolerAdmin.h"
 #include "platform/ui/MessageBox.h"
 #include "setup/app/KVPrintDriverCommandLine.h"
 #include "setup/install/KVInstallerState.h"
@@ -275,15 +275,7 @@ TEST_F(SetupTest, a_missing_file_is_reported_and_the_others_are_copied) {
 
 TEST_F(SetupTest, a_port_that_cannot_be_added_still_leaves_the_printer_added) {
     // Another monitor already owns a port of that name.
-    std::wstring name = L"Other M";
-    std::wstring program = L"othersch";
-    std::wstring environment = L"Windows 4.0";
-    MONITOR_INFO_2W monitor{name.data(), environment.data(), program.data()};
-    ASSERT_TRUE(AddMonitorW(nullptr, 2, reinterpret_cast<LPBYTE>(&monitor)));
-    std::wstring portName = L"Sheetwise Port";
-    PORT_INFO_1W port{portName.data()};
-    ASSERT_TRUE(AddPortExW(nullptr, 1, reinterpret_cast<LPBYTE>(&port), name.c_str()));
-    sw::registry::CloseAllConnections();
+    ASSERT_TRUE(AddMonitorWithPort(L"Other M", L"othersch", L"Sheetwise Port"));
 
     std::string out;
     EXPECT_EQ(RunSetup(InstallArgs(), &out), 1);
