@@ -51,13 +51,14 @@ TEST_F(PackageTest, package_holds_the_printer_and_its_scripts_add_and_remove_it)
                                "zlib1g", "libxlsxwriter", "libfreetype", "libfontconfig"}) {
         EXPECT_NE(depends.find(needed), std::string::npos) << needed << "\n" << depends;
     }
+    const std::string control = (root_ / "control" / "control").string();
     ASSERT_EQ(Run("cd '" + unpacked.string() +
-                      "' && for f in usr/lib/sheetwise/*; do objdump -p \"$f\" 2>/dev/null | awk '/NEEDED/ {print $2}'; "
+                      "' && sed -n 's/^Depends: //p' '" + control +
+                      "' | tr ',' '\\n' | sed 's/^ *//; s/ .*//' >../declared && for f in usr/lib/sheetwise/*; do objdump -p \"$f\" 2>/dev/null | awk '/NEEDED/ {print $2}'; "
                       "done | sort -u | grep -v '^libKVLib' | while read lib; do "
-                      "path=$(ldconfig -p | awk -v l=\"$lib\" '$1 == l && /x86-64/ {print $NF; exit}'); "
-                      "pkg=$(dpkg -S \"$path\" 2>/dev/null | head -1 | cut -d: -f1); "
-                      "grep -q \"^Depends:.*\\b$pkg\\b\" '" +
-                      (root_ / "control" / "control").string() + "' || echo \"undeclared: $lib ($pkg)\"; done",
+                      "path=$(ldconfig -p | awk -v l=\"$lib\" '$1 == l && /x86-64/ {print $NF}' | head -1); "
+                      "pkg=$( (dpkg -S \"$path\" || dpkg -S \"/usr$path\") 2>/dev/null | sed -n '1s/:.*//p'); "
+                      "if [ -z \"$pkg\" ] || ! grep -qxF \"$pkg\" ../declared; then echo \"undeclared: $lib ($pkg)\"; fi; done",
                   &out),
               0);
     EXPECT_EQ(out, "") << depends;
