@@ -133,7 +133,8 @@ bool CreateDirectory(const std::wstring& path, std::wstring* error) {
 bool DeleteFileAtNextStart(const std::wstring& path, std::wstring* error) {
     const std::string folder = BootListFolder();
     if (folder.empty()) {
-        return Fail(error, "nothing deletes files at the next start here (systemd-tmpfiles is not installed)");
+        return Fail(error,
+                    "nothing deletes files at the next start here (systemd-tmpfiles is not installed)");
     }
     const std::string list = folder + "/" + kBootListName;
     // Keep the entries already listed; the line that removes the list itself

@@ -65,8 +65,8 @@ bool IsFile(const std::string& path) {
 
 // Structures first, their texts behind them, as the original calls lay them out.
 template <typename Info, typename Fill>
-BOOL PackList(const std::vector<std::vector<std::wstring>>& rows, LPBYTE buffer, DWORD cbBuf, LPDWORD pcbNeeded,
-              LPDWORD pcReturned, Fill fill) {
+BOOL PackList(const std::vector<std::vector<std::wstring>>& rows, LPBYTE buffer, DWORD cbBuf,
+              LPDWORD pcbNeeded, LPDWORD pcReturned, Fill fill) {
     if (pcReturned != nullptr) {
         *pcReturned = 0;
     }
@@ -109,10 +109,9 @@ BOOL PackNames(const std::vector<std::wstring>& names, LPBYTE buffer, DWORD cbBu
     for (const auto& name : names) {
         rows.push_back({name});
     }
-    return PackList<Info>(rows, buffer, cbBuf, pcbNeeded, pcReturned,
-                          [](Info& info, const std::vector<std::wstring>& row, auto& put) {
-                              info.pName = put(row[0]);
-                          });
+    return PackList<Info>(
+        rows, buffer, cbBuf, pcbNeeded, pcReturned,
+        [](Info& info, const std::vector<std::wstring>& row, auto& put) { info.pName = put(row[0]); });
 }
 
 BOOL PackFolder(const std::string& folder, DWORD Level, LPBYTE buffer, DWORD cbBuf, LPDWORD pcbNeeded) {
@@ -152,14 +151,14 @@ bool ListQueues(std::vector<QueueInfo>& out) {
         return false;
     }
     std::vector<BYTE> buffer(needed + sizeof(PRINTER_INFO_2W));
-    if (!EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), static_cast<DWORD>(buffer.size()), &needed,
-                       &count)) {
+    if (!EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), static_cast<DWORD>(buffer.size()),
+                       &needed, &count)) {
         return false;
     }
     const auto* info = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
     for (DWORD i = 0; i < count; ++i) {
-        out.push_back({info[i].pPrinterName, info[i].pPortName, info[i].pDriverName, info[i].Status,
-                       info[i].cJobs});
+        out.push_back(
+            {info[i].pPrinterName, info[i].pPortName, info[i].pDriverName, info[i].Status, info[i].cJobs});
     }
     return true;
 }
@@ -192,7 +191,8 @@ struct PortRecord {
 std::vector<PortRecord> AllPorts() {
     std::vector<PortRecord> ports;
     for (const std::wstring& monitor : rec::SubKeys(rec::kMonitors)) {
-        for (const auto& [uri, name] : rec::TextValues(rec::Join(rec::Join(rec::kMonitors, monitor), L"Ports"))) {
+        for (const auto& [uri, name] :
+             rec::TextValues(rec::Join(rec::Join(rec::kMonitors, monitor), L"Ports"))) {
             ports.push_back({uri, name, monitor});
         }
     }
@@ -213,14 +213,16 @@ bool AddQueue(const std::string& queue, const std::wstring& printerName, const s
         return Fail(RPC_S_SERVER_UNAVAILABLE);
     }
     char printerUri[HTTP_MAX_URI];
-    httpAssembleURIf(HTTP_URI_CODING_ALL, printerUri, sizeof printerUri, "ipp", nullptr, "localhost", ippPort(),
-                     "/printers/%s", queue.c_str());
+    httpAssembleURIf(HTTP_URI_CODING_ALL, printerUri, sizeof printerUri, "ipp", nullptr, "localhost",
+                     ippPort(), "/printers/%s", queue.c_str());
     ipp_t* request = ippNewRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
     ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, Narrow(uri).c_str());
-    ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-info", nullptr, Narrow(printerName).c_str());
-    ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-location", nullptr, Narrow(location).c_str());
+    ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-info", nullptr,
+                 Narrow(printerName).c_str());
+    ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-location", nullptr,
+                 Narrow(location).c_str());
     ippAddBoolean(request, IPP_TAG_PRINTER, "printer-is-accepting-jobs", 0);
     ippAddBoolean(request, IPP_TAG_PRINTER, "printer-is-shared", 0);
     ippAddInteger(request, IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-state", IPP_PSTATE_STOPPED);
@@ -264,8 +266,8 @@ std::string PortUri(const std::string& scheme, const std::wstring& portName) {
 
 // ---- Folders ------------------------------------------------------------------------
 
-BOOL GetPrinterDriverDirectoryW(LPCWSTR /*pName*/, LPCWSTR /*pEnvironment*/, DWORD Level, LPBYTE pDriverDirectory,
-                                DWORD cbBuf, LPDWORD pcbNeeded) {
+BOOL GetPrinterDriverDirectoryW(LPCWSTR /*pName*/, LPCWSTR /*pEnvironment*/, DWORD Level,
+                                LPBYTE pDriverDirectory, DWORD cbBuf, LPDWORD pcbNeeded) {
     const std::string root = sw::spooler::SpoolerFolder();
     const std::string folder = root + "/drivers";
     ::mkdir(root.c_str(), 0755);
@@ -273,8 +275,8 @@ BOOL GetPrinterDriverDirectoryW(LPCWSTR /*pName*/, LPCWSTR /*pEnvironment*/, DWO
     return PackFolder(folder, Level, pDriverDirectory, cbBuf, pcbNeeded);
 }
 
-BOOL GetPrintProcessorDirectoryW(LPCWSTR /*pName*/, LPCWSTR /*pEnvironment*/, DWORD Level, LPBYTE pPrintProcessorInfo,
-                                 DWORD cbBuf, LPDWORD pcbNeeded) {
+BOOL GetPrintProcessorDirectoryW(LPCWSTR /*pName*/, LPCWSTR /*pEnvironment*/, DWORD Level,
+                                 LPBYTE pPrintProcessorInfo, DWORD cbBuf, LPDWORD pcbNeeded) {
     return PackFolder(sw::spooler::SchedulerProgramFolder() + "/filter", Level, pPrintProcessorInfo, cbBuf,
                       pcbNeeded);
 }
@@ -330,8 +332,8 @@ BOOL AddPrinterDriverW(LPCWSTR /*pName*/, DWORD Level, LPBYTE pDriverInfo) {
     return TRUE;
 }
 
-BOOL EnumPrinterDriversW(LPCWSTR /*pName*/, LPCWSTR /*pEnvironment*/, DWORD Level, LPBYTE pDriverInfo, DWORD cbBuf,
-                         LPDWORD pcbNeeded, LPDWORD pcReturned) {
+BOOL EnumPrinterDriversW(LPCWSTR /*pName*/, LPCWSTR /*pEnvironment*/, DWORD Level, LPBYTE pDriverInfo,
+                         DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
     if (Level != 1) {
         return Refuse(ERROR_INVALID_LEVEL);
     }
@@ -386,7 +388,8 @@ BOOL AddPrintProcessorW(LPCWSTR /*pName*/, LPCWSTR /*pEnvironment*/, LPCWSTR pPa
     if (rec::FindName(rec::SubKeys(rec::kProcessors), pPrintProcessorName)) {
         return Refuse(ERROR_PRINT_PROCESSOR_ALREADY_INSTALLED);
     }
-    const long status = rec::SetText(rec::Join(rec::kProcessors, pPrintProcessorName), L"Driver", Arg(pPathName));
+    const long status =
+        rec::SetText(rec::Join(rec::kProcessors, pPrintProcessorName), L"Driver", Arg(pPathName));
     if (status != ERROR_SUCCESS) {
         return Refuse(static_cast<DWORD>(status));
     }
@@ -394,8 +397,8 @@ BOOL AddPrintProcessorW(LPCWSTR /*pName*/, LPCWSTR /*pEnvironment*/, LPCWSTR pPa
     return TRUE;
 }
 
-BOOL EnumPrintProcessorsW(LPCWSTR /*pName*/, LPCWSTR /*pEnvironment*/, DWORD Level, LPBYTE pPrintProcessorInfo,
-                          DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
+BOOL EnumPrintProcessorsW(LPCWSTR /*pName*/, LPCWSTR /*pEnvironment*/, DWORD Level,
+                          LPBYTE pPrintProcessorInfo, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
     if (Level != 1) {
         return Refuse(ERROR_INVALID_LEVEL);
     }
@@ -479,7 +482,8 @@ BOOL DeleteMonitorW(LPCWSTR /*pName*/, LPCWSTR /*pEnvironment*/, LPCWSTR pMonito
     const std::wstring scheme = rec::GetText(key, L"Driver").value_or(L"");
     bool shared = false;
     for (const std::wstring& other : rec::SubKeys(rec::kMonitors)) {
-        shared = shared || (other != *name && rec::GetText(rec::Join(rec::kMonitors, other), L"Driver") == scheme);
+        shared =
+            shared || (other != *name && rec::GetText(rec::Join(rec::kMonitors, other), L"Driver") == scheme);
     }
     if (!scheme.empty() && !shared) {
         const std::string program = sw::spooler::SchedulerProgramFolder() + "/backend/" + Narrow(scheme);
@@ -522,15 +526,17 @@ BOOL AddPortExW(LPCWSTR /*pName*/, DWORD Level, LPBYTE pBuffer, LPCWSTR pMonitor
     return TRUE;
 }
 
-BOOL EnumPortsW(LPCWSTR /*pName*/, DWORD Level, LPBYTE pPorts, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned) {
+BOOL EnumPortsW(LPCWSTR /*pName*/, DWORD Level, LPBYTE pPorts, DWORD cbBuf, LPDWORD pcbNeeded,
+                LPDWORD pcReturned) {
     const std::vector<PortRecord> ports = AllPorts();
     std::vector<std::vector<std::wstring>> rows;
     for (const PortRecord& port : ports) {
         rows.push_back({port.uri, port.monitor, port.name});
     }
     if (Level == 1) {
-        return PackList<PORT_INFO_1W>(rows, pPorts, cbBuf, pcbNeeded, pcReturned,
-                                      [](PORT_INFO_1W& info, const auto& row, auto& put) { info.pName = put(row[0]); });
+        return PackList<PORT_INFO_1W>(
+            rows, pPorts, cbBuf, pcbNeeded, pcReturned,
+            [](PORT_INFO_1W& info, const auto& row, auto& put) { info.pName = put(row[0]); });
     }
     if (Level != 2) {
         return Refuse(ERROR_INVALID_LEVEL);
@@ -599,7 +605,8 @@ HANDLE AddPrinterW(LPCWSTR /*pName*/, DWORD Level, LPBYTE pPrinter) {
             return nullptr;
         }
     }
-    const std::string ppd = Narrow(rec::GetText(rec::Join(rec::kDrivers, *driver), L"Data File").value_or(L""));
+    const std::string ppd =
+        Narrow(rec::GetText(rec::Join(rec::kDrivers, *driver), L"Data File").value_or(L""));
     if (!IsFile(ppd)) {
         Fail(ERROR_FILE_NOT_FOUND);
         return nullptr;

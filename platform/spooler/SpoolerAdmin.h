@@ -126,7 +126,8 @@ BOOL DeleteMonitorW(LPCWSTR pName, LPCWSTR pEnvironment, LPCWSTR pMonitorName);
 // scheme, ":/" and the name, percent-encoded. ERROR_ALREADY_EXISTS when the
 // name or URI is any monitor's port already.
 BOOL AddPortExW(LPCWSTR pName, DWORD Level, LPBYTE pBuffer, LPCWSTR pMonitorName);
-BOOL EnumPortsW(LPCWSTR pName, DWORD Level, LPBYTE pPorts, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned);
+BOOL EnumPortsW(LPCWSTR pName, DWORD Level, LPBYTE pPorts, DWORD cbBuf, LPDWORD pcbNeeded,
+                LPDWORD pcReturned);
 BOOL DeletePortW(LPCWSTR pName, HWND hWnd, LPCWSTR pPortName);
 
 // Level 2: pPrinterName, pPortName (a port's URI), pDriverName (an added

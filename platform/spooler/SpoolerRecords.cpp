@@ -104,7 +104,8 @@ std::vector<std::pair<std::wstring, std::wstring>> TextValues(const std::wstring
         for (DWORD i = 0;; ++i) {
             wchar_t name[1024];
             DWORD chars = 1024;
-            if (RegEnumValueW(k.get(), i, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+            if (RegEnumValueW(k.get(), i, name, &chars, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS) {
                 break;
             }
             names.emplace_back(name, chars);

@@ -123,10 +123,11 @@ struct PrinterData {
     DWORD jobs = 0;
 };
 
-const std::vector<const char*> kPrinterAttributes = {
-    "printer-name",      "printer-info",     "printer-location",          "device-uri",
-    "printer-make-and-model", "printer-state", "printer-is-shared", "queued-job-count",
-    "printer-state-message",  "printer-is-accepting-jobs"};
+const std::vector<const char*> kPrinterAttributes = {"printer-name",           "printer-info",
+                                                     "printer-location",       "device-uri",
+                                                     "printer-make-and-model", "printer-state",
+                                                     "printer-is-shared",      "queued-job-count",
+                                                     "printer-state-message",  "printer-is-accepting-jobs"};
 
 // The state message of a queue that DeletePrinter marked: it stays until
 // its jobs have ended. The scheduler keeps the message across restarts.
@@ -154,7 +155,8 @@ PrinterData ToPrinter(ipp_t* ipp) {
             break;
     }
     p.jobs = static_cast<DWORD>(std::max(0, Number(ipp, "queued-job-count")));
-    if (Number(ipp, "printer-is-accepting-jobs", 1) == 0 && Text(ipp, "printer-state-message") == kPendingDeletion) {
+    if (Number(ipp, "printer-is-accepting-jobs", 1) == 0 &&
+        Text(ipp, "printer-state-message") == kPendingDeletion) {
         p.status |= PRINTER_STATUS_PENDING_DELETION;
     }
     return p;

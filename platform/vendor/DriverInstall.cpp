@@ -55,7 +55,8 @@ std::wstring DriverVersionFolder() {
 }
 
 template <typename Info>
-std::vector<Info> Listed(BOOL (*enumerate)(DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD), std::vector<BYTE>& storage) {
+std::vector<Info> Listed(BOOL (*enumerate)(DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD),
+                         std::vector<BYTE>& storage) {
     DWORD needed = 0;
     DWORD count = 0;
     enumerate(1, nullptr, 0, &needed, &count);
@@ -106,11 +107,10 @@ std::vector<std::wstring> ProcessorNames() {
 std::vector<std::wstring> MonitorNames() {
     std::vector<BYTE> storage;
     std::vector<std::wstring> names;
-    for (const auto& info : Listed<MONITOR_INFO_1W>(
-             [](DWORD level, LPBYTE b, DWORD cb, LPDWORD n, LPDWORD c) {
-                 return EnumMonitorsW(nullptr, level, b, cb, n, c);
-             },
-             storage)) {
+    for (const auto& info :
+         Listed<MONITOR_INFO_1W>([](DWORD level, LPBYTE b, DWORD cb, LPDWORD n,
+                                    LPDWORD c) { return EnumMonitorsW(nullptr, level, b, cb, n, c); },
+                                 storage)) {
         names.emplace_back(info.pName);
     }
     return names;
@@ -161,8 +161,8 @@ int GetPrinterDriverDirectory(const char* /*server*/, const char* /*environment*
 int GetPrintProcessorDirectory(const char* /*server*/, const char* /*environment*/, char folder[kPathBytes]) {
     wchar_t buffer[kPathBytes * 2] = {};
     DWORD needed = 0;
-    if (!GetPrintProcessorDirectoryW(nullptr, kEnvironment, 1, reinterpret_cast<LPBYTE>(buffer), sizeof buffer,
-                                     &needed)) {
+    if (!GetPrintProcessorDirectoryW(nullptr, kEnvironment, 1, reinterpret_cast<LPBYTE>(buffer),
+                                     sizeof buffer, &needed)) {
         return 0;
     }
     return CopyOut(buffer, folder) ? 1 : 0;
@@ -181,8 +181,9 @@ int DeletePrinterDriver(const char* /*server*/, const char* /*environment*/, con
     return DeletePrinterDriverW(nullptr, kEnvironment, name.c_str()) ? 0 : 1;
 }
 
-int AddPrinterDriver(const char* driverName, const char* driverFile, const char* dataFile, const char* configFile,
-                     const char* /*resourceFile*/, const char* /*tiffLibrary*/, const char* /*jpegLibrary*/) {
+int AddPrinterDriver(const char* driverName, const char* driverFile, const char* dataFile,
+                     const char* configFile, const char* /*resourceFile*/, const char* /*tiffLibrary*/,
+                     const char* /*jpegLibrary*/) {
     const std::wstring folder = DriverVersionFolder();
     if (folder.empty()) {
         return 0;
@@ -252,7 +253,8 @@ int AddPort(const char* portName, const char* monitorName) {
     return AddPortExW(nullptr, 1, reinterpret_cast<LPBYTE>(&info), monitor.c_str()) ? 0 : 1;
 }
 
-int AddPrinter(const char* printerName, const char* portName, const char* driverName, const char* processorName) {
+int AddPrinter(const char* printerName, const char* portName, const char* driverName,
+               const char* processorName) {
     std::wstring printer = Wide(printerName);
     std::wstring port = Wide(portName);
     // The spooler names a port by its device URI.
@@ -334,8 +336,9 @@ int CreateRegistryKeys() {
         ERROR_SUCCESS) {
         return 0;
     }
-    const LONG status = RegSetValueExW(key, L"InstallFolder", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                                       static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+    const LONG status =
+        RegSetValueExW(key, L"InstallFolder", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                       static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
     return status == ERROR_SUCCESS ? 1 : 0;
 }

@@ -51,8 +51,9 @@ int DeletePrinterDriver(const char* server, const char* environment, const char*
 // Ordinal 43: 1 when the driver was added from the files already copied
 // into the driver folder's "2" folder (driver file and data file; the
 // other files have no part on Linux and may be empty).
-int AddPrinterDriver(const char* driverName, const char* driverFile, const char* dataFile, const char* configFile,
-                     const char* resourceFile, const char* tiffLibrary, const char* jpegLibrary);
+int AddPrinterDriver(const char* driverName, const char* driverFile, const char* dataFile,
+                     const char* configFile, const char* resourceFile, const char* tiffLibrary,
+                     const char* jpegLibrary);
 
 // Ordinal 24: 1 when the print processor is installed.
 int IsPrintProcessorInstalled(const char* processorName);
@@ -73,7 +74,8 @@ int AddPort(const char* portName, const char* monitorName);
 
 // Ordinal 9: 0 when the printer was added (paused until StartPrinter);
 // otherwise LastError() tells why.
-int AddPrinter(const char* printerName, const char* portName, const char* driverName, const char* processorName);
+int AddPrinter(const char* printerName, const char* portName, const char* driverName,
+               const char* processorName);
 
 // Ordinal 4: 1 when the parameter was stored. Parameters are the driver's
 // settings of the printer named by PAR_PRINTER_NAME, kept in its settings

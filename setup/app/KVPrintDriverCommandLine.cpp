@@ -63,7 +63,8 @@ void ParseInstallerCommandLine(const std::vector<std::wstring>& args, KVPrintDri
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& arg = args[i];
         const bool last = i + 1 == args.size();
-        bool flag = !arg.empty() && (arg[0] == L'-' || (arg[0] == L'/' && arg.find(L'/', 1) == std::wstring::npos));
+        bool flag =
+            !arg.empty() && (arg[0] == L'-' || (arg[0] == L'/' && arg.find(L'/', 1) == std::wstring::npos));
         if (folderPending && !arg.empty() && arg[0] == L'/') {
             flag = false;
         }

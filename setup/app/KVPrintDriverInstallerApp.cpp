@@ -32,7 +32,8 @@ bool KVPrintDriverInstallerApp::RunActivity() {
     const int activity = m_pCmdInfo->GetInstallActivity();
     if (activity == KVPrintDriverCommandLine::ActivityInstall) {
         if (m_pCmdInfo->GetSilent() != 0) {
-            return InstallPrinterDriver(nullptr, m_pCmdInfo->GetInstallFolder(), m_pCmdInfo->GetWindowsVersion());
+            return InstallPrinterDriver(nullptr, m_pCmdInfo->GetInstallFolder(),
+                                        m_pCmdInfo->GetWindowsVersion());
         }
         KVPrintDriverInstallerDlg dlg;
         dlg.Create();

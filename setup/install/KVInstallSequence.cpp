@@ -80,14 +80,16 @@ bool InstallRun::Run(KVPrintDriverInstallerDlg* pDlg) {
         std::function<bool()> work;
     };
     const std::vector<Step> steps = {
-        {L"Validating Operating System...", 5, [this] { return CheckOperatingSystem(m_requestedVersion, true); }},
+        {L"Validating Operating System...", 5,
+         [this] { return CheckOperatingSystem(m_requestedVersion, true); }},
         {L"Validating Destination Folder...", 5, [this] { return ValidateDestinationFolder(); }},
         {L"Validating Administrative Privleges...", 5, [] { return true; }},
         {L"Validating Terminal Server...", 5, [this] { return ValidateTerminalServer(); }},
         {L"Setting Global Variables...", 5, [this] { return SetGlobalVariables(); }},
         {L"Checking For Existing Driver...", 10, [this] { return CheckExistingDriver(); }},
         {L"Copying Installation Files...", 10, [this] { return CopyInstallationFiles(); }},
-        {L"Setting Printer Driver Installation Parameters...", 5, [this] { return SetInstallationParameters(); }},
+        {L"Setting Printer Driver Installation Parameters...", 5,
+         [this] { return SetInstallationParameters(); }},
         {nullptr, 5, [] { return true; }},
         {L"Installing Printer Driver...", 30, [this] { return InstallDriver(); }},
         {L"Creating Registry Keys...", 5,
@@ -129,7 +131,8 @@ bool InstallRun::ValidateDestinationFolder() {
 bool InstallRun::ValidateTerminalServer() {
     if (vendor::IsTerminalServicesEnabled() != 0) {
         ReportInstallError(
-            L"This driver will not work correctly when Terminal Services are enabled. Please install the Terminal "
+            L"This driver will not work correctly when Terminal Services are enabled. Please install the "
+            L"Terminal "
             L"Server version of the driver.");
         return false;
     }
@@ -160,8 +163,9 @@ bool InstallRun::SetGlobalVariables() {
 
 bool InstallRun::CheckExistingDriver() {
     if (vendor::IsPrinterDriverInstalled(Ansi(m_names.driverName)) == 1) {
-        const std::wstring question = L"The driver " + m_names.driverName +
-                                      L" is already installed.  Do you want to remove it and reinstall this version?";
+        const std::wstring question =
+            L"The driver " + m_names.driverName +
+            L" is already installed.  Do you want to remove it and reinstall this version?";
         if (AfxMessageBox(question, MB_YESNO | MB_ICONQUESTION) != IDYES) {
             ReportInstallError(L"Cannot install duplicate driver.");
             return false;
@@ -228,18 +232,23 @@ bool InstallRun::CopyInstallationFiles() {
                   L"Could not copy print driver resource file to the driver directory.");
     ok &= CopyOne(from, m_driverFolder, m_names.configFile,
                   L"Could not copy print driver interface file to the driver directory.");
-    ok &= CopyOne(from, m_driverFolder, m_names.tiffLibrary, L"Could not copy TIFF dll file to the driver directory.");
-    ok &= CopyOne(from, m_driverFolder, m_names.jpegLibrary, L"Could not copy JPEG dll file to the driver directory.");
+    ok &= CopyOne(from, m_driverFolder, m_names.tiffLibrary,
+                  L"Could not copy TIFF dll file to the driver directory.");
+    ok &= CopyOne(from, m_driverFolder, m_names.jpegLibrary,
+                  L"Could not copy JPEG dll file to the driver directory.");
 
-    ok &= CopyOne(from, versionFolder, m_names.driverFile, L"Could not copy print driver file to the spool directory.");
+    ok &= CopyOne(from, versionFolder, m_names.driverFile,
+                  L"Could not copy print driver file to the spool directory.");
     ok &= CopyOne(from, versionFolder, m_names.dataFile,
                   L"Could not copy print driver ini file to the spool directory.");
     ok &= CopyOne(from, versionFolder, m_names.resourceFile,
                   L"Could not copy print driver resource file to the spool directory.");
     ok &= CopyOne(from, versionFolder, m_names.configFile,
                   L"Could not copy print driver interface file to the spool directory.");
-    ok &= CopyOne(from, versionFolder, m_names.tiffLibrary, L"Could not copy TIFF dll file to the spool directory.");
-    ok &= CopyOne(from, versionFolder, m_names.jpegLibrary, L"Could not copy JPEG dll file to the spool directory.");
+    ok &= CopyOne(from, versionFolder, m_names.tiffLibrary,
+                  L"Could not copy TIFF dll file to the spool directory.");
+    ok &= CopyOne(from, versionFolder, m_names.jpegLibrary,
+                  L"Could not copy JPEG dll file to the spool directory.");
 
     const std::wstring processorSource =
         InstallerState().bWindows2000XP ? m_installFolder + L"Process.2K/" : m_installFolder;
@@ -257,8 +266,10 @@ bool InstallRun::SetInstallationParameters() {
     const std::vector<Parameter> parameters = {
         {vendor::PAR_INIC_PARAMETERS, L"2", L"Could not set PAR_INIC_PARAMTERS parameter."},
         {vendor::PAR_PRINTER_NAME, m_names.driverName, L"Could not set PAR_PRINTER_NAME parameter."},
-        {vendor::PAR_DRIVER_CONFIGFILE, m_names.configFile, L"Could not set PAR_DRIVER_CONFIGFILE parameter."},
-        {vendor::PAR_DRIVER_DRIVERFILE, m_names.driverFile, L"Could not set PAR_DRIVER_DRIVERFILE parameter."},
+        {vendor::PAR_DRIVER_CONFIGFILE, m_names.configFile,
+         L"Could not set PAR_DRIVER_CONFIGFILE parameter."},
+        {vendor::PAR_DRIVER_DRIVERFILE, m_names.driverFile,
+         L"Could not set PAR_DRIVER_DRIVERFILE parameter."},
         {vendor::PAR_DRIVER_DATAFILE, m_names.dataFile, L"Could not set PAR_DRIVER_DATAFILE parameter."},
         {vendor::PAR_PRINTER_PROCESS, m_names.processorName, L"Could not set PAR_PRINTER_PROCESS parameter."},
         {vendor::PAR_PRINTER_PORT, m_names.portName, L"Could not set PAR_PRINTER_PORT parameter."},
@@ -278,8 +289,8 @@ bool InstallRun::InstallDriver() {
         return true;
     }
     if (vendor::AddPrinterDriver(Ansi(m_names.driverName), Ansi(m_names.driverFile), Ansi(m_names.dataFile),
-                                 Ansi(m_names.configFile), Ansi(m_names.resourceFile), Ansi(m_names.tiffLibrary),
-                                 Ansi(m_names.jpegLibrary)) != 1) {
+                                 Ansi(m_names.configFile), Ansi(m_names.resourceFile),
+                                 Ansi(m_names.tiffLibrary), Ansi(m_names.jpegLibrary)) != 1) {
         ReportInstallError(L"Could not add printer driver!");
         return false;
     }
@@ -305,34 +316,22 @@ bool InstallRun::InstallDriver() {
         ok = false;
     }
 
-    const std::wstring resource = m_names.resourceFile.empty() ? std::wstring() : m_systemFolder + m_names.resourceFile;
+    const std::wstring resource =
+        m_names.resourceFile.empty() ? std::wstring() : m_systemFolder + m_names.resourceFile;
     const std::vector<std::pair<std::int32_t, std::wstring>> settings = {
-        {201, L"1"},
-        {303, m_installFolder},
-        {202, L"1"},
-        {313, L"0"},
-        {301, L"4"},
-        {305, L"1"},
-        {318, L"0"},
-        {206, L"300"},
-        {207, L"300"},
-        {205, L"1"},
-        {319, resource},
-        {306, L"1"},
-        {320, L"1"},
-        {307, m_installFolder},
-        {322, L"8"},
-        {325, L"MonoMessageInterface"},
-        {323, L"0"},
-        {326, L"1"},
-        {394, L"1"},
-        {310, L"1"},
-        {432, L"1"},
-        {389, L"1"},
-        {206, L"100"},
-        {207, L"100"},
-        {205, L"0"},
-        {307, WithSeparator(m_installFolder) + m_names.monitorProgram},
+        {201, L"1"},     {303, m_installFolder},
+        {202, L"1"},     {313, L"0"},
+        {301, L"4"},     {305, L"1"},
+        {318, L"0"},     {206, L"300"},
+        {207, L"300"},   {205, L"1"},
+        {319, resource}, {306, L"1"},
+        {320, L"1"},     {307, m_installFolder},
+        {322, L"8"},     {325, L"MonoMessageInterface"},
+        {323, L"0"},     {326, L"1"},
+        {394, L"1"},     {310, L"1"},
+        {432, L"1"},     {389, L"1"},
+        {206, L"100"},   {207, L"100"},
+        {205, L"0"},     {307, WithSeparator(m_installFolder) + m_names.monitorProgram},
     };
     for (const auto& [number, value] : settings) {
         vendor::SetInstallParameter(nullptr, &number, Ansi(value));

@@ -19,7 +19,7 @@ public:
     void DestroyWindow();
 
     void SetStatusText(const std::wstring& text);  // control 1001
-    void SetPos(int nPos);                          // control 1000, 0..100
+    void SetPos(int nPos);                         // control 1000, 0..100
 
     const std::wstring& GetStatusText() const { return m_strStatus; }
     int GetPos() const { return m_nPos; }

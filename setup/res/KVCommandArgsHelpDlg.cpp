@@ -55,7 +55,8 @@ KVCommandArgsHelpDlg::KVCommandArgsHelpDlg(int nMode, const KVPrintDriverCommand
 }
 
 int KVCommandArgsHelpDlg::DoModal() {
-    std::printf("%s\n%s\n", sw::shell::ToNarrow(msc_sCaption).c_str(), sw::shell::ToNarrow(m_strText).c_str());
+    std::printf("%s\n%s\n", sw::shell::ToNarrow(msc_sCaption).c_str(),
+                sw::shell::ToNarrow(m_strText).c_str());
     std::fflush(stdout);
     return IDOK;
 }

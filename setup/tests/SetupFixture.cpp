@@ -37,9 +37,8 @@ void SetupFixture::SetUp() {
     if (!sw::testing::PrivateCupsd::Available(&reason)) {
         GTEST_SKIP() << reason;
     }
-    root_ = fs::temp_directory_path() /
-            ("setup_test_" + std::to_string(::getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ = fs::temp_directory_path() / ("setup_test_" + std::to_string(::getpid()) + "_" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
     for (const char* dir : {"store", "printers", "run", "jobs", "spooler", "tmpfiles", "install", "homes"}) {
         fs::create_directories(root_ / dir);
@@ -72,10 +71,10 @@ void SetupFixture::SetUp() {
     ASSERT_TRUE(settings.Save(&error)) << error;
 
     // A second scheme served by the same program, for ports of another monitor.
-    cupsd_ = std::make_unique<sw::testing::PrivateCupsd>(sw::testing::CupsdOptions{
-        {{"othersch", kBackend}},
-        {{"SHEETWISE_PRINTER_DIR", (root_ / "printers").string()},
-         {"SHEETWISE_RUNTIME_ROOT", (root_ / "run").string()}}});
+    cupsd_ = std::make_unique<sw::testing::PrivateCupsd>(
+        sw::testing::CupsdOptions{{{"othersch", kBackend}},
+                                  {{"SHEETWISE_PRINTER_DIR", (root_ / "printers").string()},
+                                   {"SHEETWISE_RUNTIME_ROOT", (root_ / "run").string()}}});
     ASSERT_TRUE(cupsd_->Running()) << cupsd_->Failure();
     backend_ = fs::path(cupsd_->Root()) / "bin" / "backend";
     ::setenv("SHEETWISE_CUPS_SERVERBIN", (fs::path(cupsd_->Root()) / "bin").c_str(), 1);
@@ -91,7 +90,8 @@ void SetupFixture::TearDown() {
     }
 }
 
-int SetupFixture::RunSetup(const std::string& args, std::string* output, const std::string& environment) const {
+int SetupFixture::RunSetup(const std::string& args, std::string* output,
+                           const std::string& environment) const {
     // No display: questions get their safe answers on standard error.
     return Run("env -u DISPLAY -u WAYLAND_DISPLAY " + environment + " '" + kSetup + "' " + args, output);
 }

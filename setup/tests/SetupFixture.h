@@ -24,12 +24,16 @@ protected:
 
     // Runs SheetwiseSetup with `args`; its exit status, its output in `output`.
     // `environment` is put before the program (NAME=value ...).
-    int RunSetup(const std::string& args, std::string* output = nullptr, const std::string& environment = {}) const;
-    std::string InstallArgs() const { return "-install -WINNT -Silent -INSTALLDIR '" + install_.string() + "'"; }
+    int RunSetup(const std::string& args, std::string* output = nullptr,
+                 const std::string& environment = {}) const;
+    std::string InstallArgs() const {
+        return "-install -WINNT -Silent -INSTALLDIR '" + install_.string() + "'";
+    }
     // A shell command against the scheduler; its exit status and output.
     int Run(const std::string& command, std::string* output = nullptr) const;
     // Registers a port monitor served by a backend the scheduler has, with one port.
-    static bool AddMonitorWithPort(const std::wstring& monitor, const std::wstring& backend, const std::wstring& port);
+    static bool AddMonitorWithPort(const std::wstring& monitor, const std::wstring& backend,
+                                   const std::wstring& port);
     bool QueueExists(const std::string& queue) const { return Run("lpstat -p '" + queue + "'") == 0; }
 
     fs::path root_;

@@ -94,8 +94,9 @@ protected:
     fs::path AddUser(const std::string& name) {
         const fs::path home = root_ / "homes" / name;
         fs::create_directories(home / ".config" / "sheetwise");
-        WriteText(home / ".cups" / "lpoptions",
-                  "Dest Sheetwise_Print_Driver media=A4\nDefault sheetwise_print_driver/draft\nDest Other x=1\n");
+        WriteText(
+            home / ".cups" / "lpoptions",
+            "Dest Sheetwise_Print_Driver media=A4\nDefault sheetwise_print_driver/draft\nDest Other x=1\n");
         const std::wstring store = (home / ".config" / "sheetwise" / "user.db").wstring();
         EXPECT_EQ(RegLoadKeyW(HKEY_USERS, L"TestUser", store.c_str()), ERROR_SUCCESS);
         SetValues(HKEY_USERS, L"TestUser\\Printers\\DevModePerUser",
@@ -129,11 +130,13 @@ protected:
                   "ACME TRADING - SALES REPORT\n\nCustomer  Name            Amount\n"
                   "C1001     Acme Corp       15,566.97\nC1002     Cog Works          99.00\n");
         std::string out;
-        EXPECT_EQ(Run("lp -d Sheetwise_Print_Driver '" + (root_ / "report.txt").string() + "'", &out), 0) << out;
+        EXPECT_EQ(Run("lp -d Sheetwise_Print_Driver '" + (root_ / "report.txt").string() + "'", &out), 0)
+            << out;
         const int job = sw::testing::PrivateCupsd::JobIdFromLp(out);
         EXPECT_EQ(cupsd_->WaitForJob(job, 60).state, 9) << cupsd_->ErrorLog();
         const passwd* me = ::getpwuid(::geteuid());
-        const fs::path group = root_ / "jobs" / (me != nullptr ? me->pw_name : "") / ("job" + std::to_string(job) + ".grp");
+        const fs::path group =
+            root_ / "jobs" / (me != nullptr ? me->pw_name : "") / ("job" + std::to_string(job) + ".grp");
         EXPECT_TRUE(fs::exists(group)) << cupsd_->ErrorLog();
         {
             KVDriverOptionsMgr mgr;
@@ -141,8 +144,8 @@ protected:
             mgr.SaveSettings(nullptr);
         }
         const fs::path book = root_ / "book.xls";
-        EXPECT_EQ(Run("'" + kParser + "' -print '" + group.string() + "' -profile Printed -out '" + book.string() +
-                          "' -batch",
+        EXPECT_EQ(Run("'" + kParser + "' -print '" + group.string() + "' -profile Printed -out '" +
+                          book.string() + "' -batch",
                       &out),
                   0)
             << out;
@@ -162,7 +165,8 @@ TEST_F(SetupTest, install_shows_the_queue_prints_a_workbook_and_uninstall_leaves
               0)
         << out;
     EXPECT_NE(out.find("Description: Sheetwise Print Driver"), std::string::npos) << out;
-    EXPECT_NE(out.find("device for Sheetwise_Print_Driver: sheetwise:/Sheetwise%20Port"), std::string::npos) << out;
+    EXPECT_NE(out.find("device for Sheetwise_Print_Driver: sheetwise:/Sheetwise%20Port"), std::string::npos)
+        << out;
     EXPECT_NE(out.find("Sheetwise_Print_Driver accepting requests"), std::string::npos) << out;
     EXPECT_NE(out.find("printer-make-and-model='Sheetwise Print Driver'"), std::string::npos) << out;
     EXPECT_TRUE(fs::exists(fs::path(cupsd_->Root()) / "conf" / "ppd" / "Sheetwise_Print_Driver.ppd"));
@@ -176,7 +180,8 @@ TEST_F(SetupTest, install_shows_the_queue_prints_a_workbook_and_uninstall_leaves
     EXPECT_NE(settings.find("Parameter307=" + install_.string() + "/KVPrintMonitor\n"), std::string::npos)
         << settings;
     EXPECT_NE(settings.find("SpoolFolder=" + (root_ / "jobs").string()), std::string::npos) << settings;
-    EXPECT_EQ(ValueNames(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Sheetwise\\Sheetwise Print Driver").count(L"InstallFolder"),
+    EXPECT_EQ(ValueNames(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Sheetwise\\Sheetwise Print Driver")
+                  .count(L"InstallFolder"),
               1U);
 
     const WorkbookDump book = PrintAndConvert();
@@ -197,10 +202,12 @@ TEST_F(SetupTest, install_shows_the_queue_prints_a_workbook_and_uninstall_leaves
     }
     EXPECT_FALSE(fs::exists(root_ / "printers" / "Sheetwise_Print_Driver.conf"));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kMonitorKey));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE,
-                           L"SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers\\"
-                           L"Version-3\\Sheetwise Print Driver"));
-    EXPECT_EQ(UserValues(home, L"Printers\\DevModePerUser"), std::set<std::wstring>{L"Sheetwise Print Driver 2"});
+    EXPECT_FALSE(
+        KeyExists(HKEY_LOCAL_MACHINE,
+                  L"SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers\\"
+                  L"Version-3\\Sheetwise Print Driver"));
+    EXPECT_EQ(UserValues(home, L"Printers\\DevModePerUser"),
+              std::set<std::wstring>{L"Sheetwise Print Driver 2"});
     EXPECT_TRUE(UserValues(home, L"Printers\\Settings").empty());
     EXPECT_EQ(ReadText(home / ".cups" / "lpoptions"), "Dest Other x=1\n");
     EXPECT_TRUE(ValueNames(HKEY_CURRENT_USER, L"Printers\\DevModePerUser").empty());
@@ -212,8 +219,8 @@ TEST_F(SetupTest, a_second_printer_on_the_port_keeps_the_port_and_its_monitor) {
     std::string ppd = ReadText(install_ / "sheetwise.ppd");
     ppd = std::regex_replace(ppd, std::regex("Sheetwise Print Driver"), "Other Model");
     WriteText(root_ / "other.ppd", ppd);
-    ASSERT_EQ(Run("lpadmin -p Other_Printer -v sheetwise:/Sheetwise%20Port -P '" + (root_ / "other.ppd").string() +
-                      "'",
+    ASSERT_EQ(Run("lpadmin -p Other_Printer -v sheetwise:/Sheetwise%20Port -P '" +
+                      (root_ / "other.ppd").string() + "'",
                   &out),
               0)
         << out;
@@ -250,9 +257,10 @@ TEST_F(SetupTest, an_installed_driver_answered_no_is_not_reinstalled) {
     ASSERT_EQ(RunSetup(InstallArgs(), &out), 0) << out;
     fs::remove(drivers_ / "sheetwise.ppd");
     EXPECT_EQ(RunSetup(InstallArgs(), &out), 1);
-    EXPECT_NE(out.find("The driver Sheetwise Print Driver is already installed.  Do you want to remove it and "
-                       "reinstall this version?"),
-              std::string::npos)
+    EXPECT_NE(
+        out.find("The driver Sheetwise Print Driver is already installed.  Do you want to remove it and "
+                 "reinstall this version?"),
+        std::string::npos)
         << out;
     EXPECT_NE(out.find("Installation failed.\n\nCannot install duplicate driver."), std::string::npos) << out;
     EXPECT_FALSE(fs::exists(drivers_ / "sheetwise.ppd"));
@@ -263,9 +271,10 @@ TEST_F(SetupTest, a_missing_file_is_reported_and_the_others_are_copied) {
     fs::remove(install_ / "sheetwise.ppd");
     std::string out;
     EXPECT_EQ(RunSetup("-install -WINNT -INSTALLDIR '" + install_.string() + "'", &out), 1);
-    EXPECT_NE(out.find("Could not copy print driver ini file to the driver directory.\nCould not copy print driver "
-                       "ini file to the spool directory."),
-              std::string::npos)
+    EXPECT_NE(
+        out.find("Could not copy print driver ini file to the driver directory.\nCould not copy print driver "
+                 "ini file to the spool directory."),
+        std::string::npos)
         << out;
     EXPECT_TRUE(fs::exists(drivers_ / "sheetwise") && fs::exists(drivers_ / "2" / "sheetwise"));
     // The later steps are skipped, but the window still reaches its end.
@@ -291,7 +300,8 @@ TEST_F(SetupTest, a_driver_in_use_asks_retry_and_cancel) {
     std::string out;
     ASSERT_EQ(RunSetup(InstallArgs(), &out), 0) << out;
     // A job that waits in the stopped queue keeps the driver in use.
-    ASSERT_EQ(Run("cupsdisable Sheetwise_Print_Driver && echo waiting | lp -d Sheetwise_Print_Driver", &out), 0)
+    ASSERT_EQ(Run("cupsdisable Sheetwise_Print_Driver && echo waiting | lp -d Sheetwise_Print_Driver", &out),
+              0)
         << out;
     {
         ScriptedAnswers answers({[] { return IDCANCEL; }, [] { return IDCANCEL; }});
@@ -300,7 +310,8 @@ TEST_F(SetupTest, a_driver_in_use_asks_retry_and_cancel) {
         ASSERT_EQ(answers.asked.size(), 2U);
         EXPECT_EQ(answers.asked[0].rfind(L"The specified printer driver is currently locked", 0), 0U);
         EXPECT_EQ(answers.asked[1].rfind(L"WARNING!\n    The printer driver cannot be removed.", 0), 0U);
-        EXPECT_EQ(InstallerState().strErrorText, L"\nUninstall failed!  Please close all applications and try again.");
+        EXPECT_EQ(InstallerState().strErrorText,
+                  L"\nUninstall failed!  Please close all applications and try again.");
         EXPECT_TRUE(QueueExists(kQueue));
         EXPECT_TRUE(fs::exists(drivers_ / "sheetwise"));
     }
@@ -311,7 +322,8 @@ TEST_F(SetupTest, a_driver_in_use_asks_retry_and_cancel) {
                                      Run("cancel -a Sheetwise_Print_Driver");
                                      return IDRETRY;
                                  }});
-        EXPECT_TRUE(UninstallPrinterDriver(KVPrintDriverCommandLine::VersionNT)) << InstallerState().strErrorText;
+        EXPECT_TRUE(UninstallPrinterDriver(KVPrintDriverCommandLine::VersionNT))
+            << InstallerState().strErrorText;
         EXPECT_EQ(answers.asked.size(), 3U);
         EXPECT_FALSE(QueueExists(kQueue));
         EXPECT_FALSE(fs::exists(drivers_ / "sheetwise"));
@@ -326,10 +338,11 @@ TEST_F(SetupTest, a_file_that_stays_is_not_a_clean_uninstall) {
     WriteText(stuck / "held", "x");
     // Nothing would delete it at the next start: the uninstall says so and fails.
     EXPECT_EQ(RunSetup("-uninstall", &out, "SHEETWISE_TMPFILES_DIR='" + (root_ / "none").string() + "'"), 1);
-    EXPECT_NE(out.find("Installation failed.\n\nThe Sheetwise Print Driver was uninstalled, but these files could "
-                       "not be removed and will stay; delete them by hand:\n    " +
-                       stuck.string()),
-              std::string::npos)
+    EXPECT_NE(
+        out.find("Installation failed.\n\nThe Sheetwise Print Driver was uninstalled, but these files could "
+                 "not be removed and will stay; delete them by hand:\n    " +
+                 stuck.string()),
+        std::string::npos)
         << out;
     EXPECT_FALSE(QueueExists(kQueue));
     // With a list read at boot, the file is listed there and the user told.
@@ -339,7 +352,8 @@ TEST_F(SetupTest, a_file_that_stays_is_not_a_clean_uninstall) {
     const std::string entries = ReadText(list);
     EXPECT_NE(entries.find("\nr " + stuck.string() + "\n"), std::string::npos) << entries;
     EXPECT_NE(entries.find("\nr " + list.string() + "\n"), std::string::npos) << entries;
-    EXPECT_EQ(entries.size() - entries.rfind("\nr " + list.string() + "\n"), list.string().size() + 4) << entries;
+    EXPECT_EQ(entries.size() - entries.rfind("\nr " + list.string() + "\n"), list.string().size() + 4)
+        << entries;
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include "setup/uninstall/KVSpoolerRemoval.h"
 
-#include <cwctype>
 #include <cstring>
+#include <cwctype>
 #include <vector>
 
 #include "platform/registry/Registry.h"
@@ -87,7 +87,8 @@ bool DeletePrintersOfDriver(const std::wstring& driverName) {
 
 bool IsDriverInstalled(const std::wstring& driverName) {
     std::vector<BYTE> storage;
-    for (const auto& driver : Enumerated<DRIVER_INFO_1W>(storage, [](LPBYTE b, DWORD cb, LPDWORD n, LPDWORD c) {
+    for (const auto& driver :
+         Enumerated<DRIVER_INFO_1W>(storage, [](LPBYTE b, DWORD cb, LPDWORD n, LPDWORD c) {
              return EnumPrinterDriversW(nullptr, kEnvironment, 1, b, cb, n, c);
          })) {
         if (driver.pName == driverName) {
@@ -107,7 +108,8 @@ unsigned long DeleteDriver(const std::wstring& driverName) {
 
 bool IsMonitorInstalled(const std::wstring& monitorName) {
     std::vector<BYTE> storage;
-    for (const auto& monitor : Enumerated<MONITOR_INFO_1W>(storage, [](LPBYTE b, DWORD cb, LPDWORD n, LPDWORD c) {
+    for (const auto& monitor :
+         Enumerated<MONITOR_INFO_1W>(storage, [](LPBYTE b, DWORD cb, LPDWORD n, LPDWORD c) {
              return EnumMonitorsW(nullptr, 1, b, cb, n, c);
          })) {
         if (monitor.pName == monitorName) {
@@ -158,8 +160,8 @@ void RemovePrintProcessor(const std::wstring& processorName) {
         return;
     }
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, (kProcessorsKey + processorName).c_str(), 0, KEY_ALL_ACCESS, &key) ==
-        ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, (kProcessorsKey + processorName).c_str(), 0, KEY_ALL_ACCESS,
+                      &key) == ERROR_SUCCESS) {
         RegDeleteValueW(key, L"Driver");
         RegCloseKey(key);
     }

@@ -19,13 +19,19 @@
 namespace {
 
 constexpr const wchar_t* kLockedDriverText =
-    L"The specified printer driver is currently locked and cannot be removed.\n    Close all applications then "
-    L"press RETRY in order to \n    to delete the printer driver.\n\n    If you have all applications closed and "
-    L"still unable\n    to remove the printer driver, cancel the uninstall, REBOOT your computer and run\n    the "
-    L"uninstall from Control Panel/Add or Remove Programs again.\n    Press Cancel to abort the uninstall for now.";
+    L"The specified printer driver is currently locked and cannot be removed.\n    Close all applications "
+    L"then "
+    L"press RETRY in order to \n    to delete the printer driver.\n\n    If you have all applications closed "
+    L"and "
+    L"still unable\n    to remove the printer driver, cancel the uninstall, REBOOT your computer and run\n   "
+    L" the "
+    L"uninstall from Control Panel/Add or Remove Programs again.\n    Press Cancel to abort the uninstall "
+    L"for now.";
 constexpr const wchar_t* kLockedDriverWarning =
-    L"WARNING!\n    The printer driver cannot be removed.\n    If you cancel the uninstall now, the printer will be "
-    L"only partially removed\n    and may affect new installations of this printer.\n    Press RETRY to remove the "
+    L"WARNING!\n    The printer driver cannot be removed.\n    If you cancel the uninstall now, the printer "
+    L"will be "
+    L"only partially removed\n    and may affect new installations of this printer.\n    Press RETRY to "
+    L"remove the "
     L"printer driver or Cancel to exit the uninstall process.";
 
 void Pause(int milliseconds) {
@@ -47,7 +53,8 @@ bool DeleteDriverAsking(const std::wstring& driverName) {
         }
         if (error != removal::kDriverInUse) {
             wchar_t text[128];
-            std::swprintf(text, 128, L"Error deleting the printer driver. \nError %d", static_cast<int>(error));
+            std::swprintf(text, 128, L"Error deleting the printer driver. \nError %d",
+                          static_cast<int>(error));
             AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
             return false;
         }
@@ -124,8 +131,8 @@ bool UninstallPrinterDriver(int nRequestedVersion) {
 
     std::vector<std::wstring> files;
     for (const std::wstring& folder : {driverFolder, driverFolder + L"2/"}) {
-        for (const std::wstring* file : {&names.driverFile, &names.dataFile, &names.resourceFile, &names.configFile,
-                                         &names.tiffLibrary, &names.jpegLibrary}) {
+        for (const std::wstring* file : {&names.driverFile, &names.dataFile, &names.resourceFile,
+                                         &names.configFile, &names.tiffLibrary, &names.jpegLibrary}) {
             if (!file->empty()) {
                 files.push_back(folder + *file);
             }
@@ -149,7 +156,8 @@ bool UninstallPrinterDriver(int nRequestedVersion) {
     }
     if (someRemain && staying.empty()) {
         AfxMessageBox(
-            L"The Sheetwise Print Driver was uninstalled, but some files were not able to be removed.  These files "
+            L"The Sheetwise Print Driver was uninstalled, but some files were not able to be removed.  These "
+            L"files "
             L"will be deleted after the next reboot.  Please do not attempt to reinstall the Sheetwise Print "
             L"Driver before rebooting or unexpected results may occur.",
             MB_OK);
@@ -160,9 +168,10 @@ bool UninstallPrinterDriver(int nRequestedVersion) {
         for (const std::wstring& file : staying) {
             list += L"\n    " + file;
         }
-        ReportInstallError(L"The Sheetwise Print Driver was uninstalled, but these files could not be removed and "
-                           L"will stay; delete them by hand:" +
-                           list);
+        ReportInstallError(
+            L"The Sheetwise Print Driver was uninstalled, but these files could not be removed and "
+            L"will stay; delete them by hand:" +
+            list);
         return false;
     }
     return true;

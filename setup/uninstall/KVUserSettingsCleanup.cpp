@@ -38,7 +38,8 @@ void CleanKey(const std::wstring& keyPath, const std::wstring& printerName) {
         for (DWORD index = 0;; ++index) {
             wchar_t name[16384];
             DWORD chars = 16384;
-            if (RegEnumValueW(key, index, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+            if (RegEnumValueW(key, index, name, &chars, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS) {
                 break;
             }
             if (IsPrinterValueName(std::wstring(name, chars), printerName) &&
@@ -70,7 +71,8 @@ bool CleanCurrentUserKey(const wchar_t* keyPath, const std::wstring& printerName
 // The user's own store and CUPS options, done with the user's identity.
 bool CleanProfile(const std::wstring& profilePath, const std::wstring& printerName) {
     const std::wstring store = SettingsStoreOf(profilePath);
-    if (sw::shell::FileExists(store) && RegLoadKeyW(HKEY_USERS, kTemporaryProfile, store.c_str()) == ERROR_SUCCESS) {
+    if (sw::shell::FileExists(store) &&
+        RegLoadKeyW(HKEY_USERS, kTemporaryProfile, store.c_str()) == ERROR_SUCCESS) {
         for (const wchar_t* sub : kPerUserKeys) {
             CleanKey(std::wstring(kTemporaryProfile) + sub, printerName);
         }
@@ -100,10 +102,12 @@ void CleanUserPrinterSettings(const std::wstring& printerName) {
         if (path.empty()) {
             return;
         }
-        if (path.find(L"%systemroot%") != std::wstring::npos || path.find(L"%SystemRoot%") != std::wstring::npos) {
+        if (path.find(L"%systemroot%") != std::wstring::npos ||
+            path.find(L"%SystemRoot%") != std::wstring::npos) {
             continue;
         }
-        if (path.find(L"%systemdrive%") != std::wstring::npos || path.find(L"%SystemDrive%") != std::wstring::npos) {
+        if (path.find(L"%systemdrive%") != std::wstring::npos ||
+            path.find(L"%SystemDrive%") != std::wstring::npos) {
             const char* drive = std::getenv("SystemDrive");
             path.replace(0, 13, sw::shell::FromNarrow(drive != nullptr ? drive : ""));
         }

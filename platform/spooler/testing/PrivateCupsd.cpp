@@ -113,23 +113,28 @@ PrivateCupsd::PrivateCupsd(const CupsdOptions& options) {
     // outlive a test that dies.
     Write(root_ + "/spooler-service",
           "#!/bin/sh\n"
-          "root='" + root_ + "'\n"
-          "case \"$1\" in\n"
-          "stop)\n"
-          "  pid=$(cat \"$root/cupsd.pid\" 2>/dev/null) || exit 0\n"
-          "  kill -TERM \"$pid\" 2>/dev/null || exit 0\n"
-          "  i=0\n"
-          "  while [ -d /proc/$pid ] && ! grep -q '^State:.*Z' /proc/$pid/status 2>/dev/null && [ $i -lt 150 ]; do\n"
-          "    sleep 0.1; i=$((i+1)); done ;;\n"
-          "start)\n"
-          "  setsid timeout 900 " + std::string(kCupsd) + " -f -c \"$root/conf/cupsd.conf\" -s \"$root/conf/cups-files.conf\" \\\n"
-          "    >>\"$root/log/cupsd.out\" 2>&1 </dev/null &\n"
-          "  echo $! >\"$root/cupsd.pid\"\n"
-          "  i=0\n"
-          "  until lpstat -h \"$root/cups.sock\" -r >/dev/null 2>&1; do\n"
-          "    [ $i -ge 150 ] && exit 1; sleep 0.1; i=$((i+1)); done ;;\n"
-          "*) exit 2 ;;\n"
-          "esac\n");
+          "root='" +
+              root_ +
+              "'\n"
+              "case \"$1\" in\n"
+              "stop)\n"
+              "  pid=$(cat \"$root/cupsd.pid\" 2>/dev/null) || exit 0\n"
+              "  kill -TERM \"$pid\" 2>/dev/null || exit 0\n"
+              "  i=0\n"
+              "  while [ -d /proc/$pid ] && ! grep -q '^State:.*Z' /proc/$pid/status 2>/dev/null && [ $i -lt "
+              "150 ]; do\n"
+              "    sleep 0.1; i=$((i+1)); done ;;\n"
+              "start)\n"
+              "  setsid timeout 900 " +
+              std::string(kCupsd) +
+              " -f -c \"$root/conf/cupsd.conf\" -s \"$root/conf/cups-files.conf\" \\\n"
+              "    >>\"$root/log/cupsd.out\" 2>&1 </dev/null &\n"
+              "  echo $! >\"$root/cupsd.pid\"\n"
+              "  i=0\n"
+              "  until lpstat -h \"$root/cups.sock\" -r >/dev/null 2>&1; do\n"
+              "    [ $i -ge 150 ] && exit 1; sleep 0.1; i=$((i+1)); done ;;\n"
+              "*) exit 2 ;;\n"
+              "esac\n");
     ::chmod((root_ + "/spooler-service").c_str(), 0755);
     pid_ = ::fork();
     if (pid_ == 0) {
