@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <regex>
+#include <sstream>
 
 #include "setup/tests/SetupFixture.h"
 
@@ -30,6 +31,7 @@ TEST_F(PackageTest, package_holds_the_printer_and_its_scripts_add_and_remove_it)
 
     // Files, with the backend private to root as the scheduler needs.
     ASSERT_EQ(Run("dpkg-deb -c '" + deb.string() + "'", &out), 0) << out;
+    const std::string list = out;
     for (const char* entry :
          {"-rwxr-xr-x root/root .* ./usr/lib/sheetwise/SheetwiseSetup\n",
           "-rwxr-xr-x root/root .* ./usr/lib/sheetwise/SheetwiseParser\n",
@@ -69,11 +71,22 @@ TEST_F(PackageTest, package_holds_the_printer_and_its_scripts_add_and_remove_it)
 
     // The scripts run the installer without windows or questions.
     const std::string postinst = ReadText(root_ / "control" / "postinst");
-    EXPECT_NE(postinst.find("\"$setup\" -install -WINNT -Silent \\\n                -INSTALLDIR "
-                            "\"$DPKG_ROOT/usr/lib/sheetwise/\""),
+    EXPECT_NE(postinst.find(
+                  "env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME=\"$store\" \"$setup\" -install -WINNT "
+                  "-Silent \\\n                -INSTALLDIR \"$DPKG_ROOT/usr/lib/sheetwise/\""),
               std::string::npos)
         << postinst;
     EXPECT_NE(ReadText(root_ / "control" / "prerm").find("\"$setup\" -uninstall"), std::string::npos);
+    // Every file under /etc is a conffile.
+    std::string etcFiles;
+    std::istringstream lines(list);
+    for (std::string line; std::getline(lines, line);) {
+        const auto at = line.find(" ./etc/");
+        if (line.rfind('-', 0) == 0 && at != std::string::npos) {
+            etcFiles += line.substr(at + 2) + "\n";
+        }
+    }
+    EXPECT_EQ(ReadText(root_ / "control" / "conffiles"), etcFiles);
 
     ASSERT_EQ(Run("lintian --fail-on error '" + deb.string() + "'", &out), 0) << out;
 
