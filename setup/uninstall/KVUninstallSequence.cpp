@@ -127,7 +127,8 @@ bool UninstallPrinterDriver(int nRequestedVersion) {
     }
     driverFolder = WithSeparator(driverFolder);
     processorFolder = WithSeparator(processorFolder);
-    removal::StopSpooler();
+    // A spooler that was not running is not started by the uninstall.
+    const bool stopped = removal::StopSpooler();
 
     std::vector<std::wstring> files;
     for (const std::wstring& folder : {driverFolder, driverFolder + L"2/"}) {
@@ -162,7 +163,9 @@ bool UninstallPrinterDriver(int nRequestedVersion) {
             L"Driver before rebooting or unexpected results may occur.",
             MB_OK);
     }
-    removal::StartSpooler();
+    if (stopped) {
+        removal::StartSpooler();
+    }
     if (!staying.empty()) {
         std::wstring list;
         for (const std::wstring& file : staying) {
