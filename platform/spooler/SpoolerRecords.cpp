@@ -1,6 +1,6 @@
 #include "platform/spooler/SpoolerRecords.h"
 
-#include <cwctype>
+#include <cwchar>
 
 #include "platform/registry/Registry.h"
 
@@ -138,15 +138,7 @@ long DeleteTree(const std::wstring& key) {
 }
 
 bool SameText(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
+    return wcscasecmp(a.c_str(), b.c_str()) == 0;
 }
 
 std::optional<std::wstring> FindName(const std::vector<std::wstring>& names, const std::wstring& name) {

@@ -1,7 +1,7 @@
 #include "setup/uninstall/KVSpoolerRemoval.h"
 
 #include <cstring>
-#include <cwctype>
+#include <cwchar>
 #include <vector>
 
 #include "platform/registry/Registry.h"
@@ -17,15 +17,7 @@ constexpr const wchar_t* kProcessorsKey =
     L"SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Print Processors\\";
 
 bool SameText(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
+    return wcscasecmp(a.c_str(), b.c_str()) == 0;
 }
 
 // Calls an enumeration twice, first for the size it needs.

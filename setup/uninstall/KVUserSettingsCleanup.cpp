@@ -1,7 +1,7 @@
 #include "setup/uninstall/KVUserSettingsCleanup.h"
 
 #include <cstdlib>
-#include <cwctype>
+#include <cwchar>
 
 #include "platform/registry/Registry.h"
 #include "platform/shell/Shell.h"
@@ -15,15 +15,7 @@ constexpr const wchar_t* kPerUserKeys[] = {L"\\Printers\\DevModePerUser", L"\\Pr
                                            L"\\Printers\\Settings"};
 
 bool SameText(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
+    return wcscasecmp(a.c_str(), b.c_str()) == 0;
 }
 
 // Deletes the printer's values of one key of a loaded store, rescanning
