@@ -8,3 +8,7 @@ foreach(sw_file IN LISTS sw_etc_files)
   string(APPEND sw_conffiles "/${sw_file}\n")
 endforeach()
 file(WRITE "${CPACK_SW_CONFFILES}" "${sw_conffiles}")
+# Without any, the package has no "conffiles" at all.
+if(sw_conffiles STREQUAL "")
+  list(REMOVE_ITEM CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${CPACK_SW_CONFFILES}")
+endif()
