@@ -65,7 +65,9 @@ std::vector<Info> Listed(BOOL (*enumerate)(DWORD, LPBYTE, DWORD, LPDWORD, LPDWOR
         return {};
     }
     std::vector<Info> items(count);
-    std::memcpy(items.data(), storage.data(), count * sizeof(Info));
+    if (count > 0) {
+        std::memcpy(items.data(), storage.data(), count * sizeof(Info));
+    }
     return items;
 }
 

@@ -31,7 +31,9 @@ std::vector<Info> Enumerated(std::vector<BYTE>& storage, Enumerate enumerate) {
         return {};
     }
     std::vector<Info> items(count);
-    std::memcpy(items.data(), storage.data(), count * sizeof(Info));
+    if (count > 0) {
+        std::memcpy(items.data(), storage.data(), count * sizeof(Info));
+    }
     return items;
 }
 
