@@ -18,6 +18,7 @@
 #include "lib/util/KVLibUtility.h"
 #include "lib/util/KVText.h"
 #include "lib/xml/KVXmlNodeImpl.h"
+#include "platform/base/TextCodec.h"
 
 using kvlib::xml::Handle;
 using kvlib::xml::Node;
@@ -297,7 +298,7 @@ bool KVProfileXmlFile::GetNodeString(KVXmlNode* node, LPTSTR buffer, long capaci
     if (text == nullptr) {
         return false;
     }
-    const std::wstring wide = kvlib::NarrowToWide(text, std::strlen(text));
+    const std::wstring wide = sw::base::FromLocaleOrCp1252(text);
     KVLibUtility::CopyLPCTSTRToLPTSTR(wide.c_str(), buffer, capacity);
     return true;
 }

@@ -26,10 +26,6 @@ enTextDecoding KVCurrentTextDecoding();
 void KVDecodeText(std::string_view bytes, enTextDecoding decoding, std::wstring& out);
 std::wstring KVDecodeText(std::string_view bytes);
 
-// The Windows-1252 character of one byte; the five bytes that code page leaves
-// undefined map to the C1 control of the same value, as Windows does.
-wchar_t KVWindows1252Char(unsigned char byte);
-
 // A wide path in the narrow form the file system takes.
 std::string KVEncodePath(std::wstring_view path);
 

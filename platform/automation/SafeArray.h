@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "platform/automation/StatusCodes.h"
 #include "platform/automation/Variant.h"
-#include "platform/automation/WinTypes.h"
 
 struct SAFEARRAYBOUND {
     ULONG cElements;

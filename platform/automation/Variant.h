@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/automation/Bstr.h"
-#include "platform/automation/WinTypes.h"
+#include "platform/automation/StatusCodes.h"
 
 struct IUnknown;
 struct IDispatch;

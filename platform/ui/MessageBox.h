@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-using UINT = unsigned int;
+#include "platform/base/WinTypes.h"
 
 // Button sets.
 inline constexpr UINT MB_OK = 0x00000000U;

@@ -1,5 +1,5 @@
 #include "tools/reg/RegTool.h"
-#include "platform/text/Utf8.h"
+#include "platform/base/TextCodec.h"
 
 #include <unistd.h>
 
@@ -24,8 +24,6 @@ const char kUsage[] =
     "usage: SheetwiseReg query KEY [/v NAME | /ve] | add KEY [/v NAME | /ve] [/t REG_SZ|REG_DWORD] [/d DATA] "
     "[/f]"
     " | delete KEY [/v NAME | /ve | /va] [/f] | export KEY FILE [/y]";
-
-// Windows-1252 for 0x80..0x9F; the rest of the high half is Latin-1.
 
 std::wstring Upper(std::wstring text) {
     for (auto& c : text) {
@@ -599,11 +597,11 @@ void Export(const KeyPath& path, const std::wstring& file, const Options& option
 }  // namespace
 
 std::wstring Widen(const std::string& bytes) {
-    return sw::text::FromUtf8OrCp1252(bytes);
+    return sw::base::FromUtf8OrCp1252(bytes);
 }
 
 std::string Narrow(const std::wstring& text) {
-    return sw::text::ToUtf8(text);
+    return sw::base::ToUtf8(text);
 }
 
 int Run(const std::vector<std::string>& rawArgs, std::FILE* out, std::FILE* err) {
