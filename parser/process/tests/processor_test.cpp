@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include "lib/options/KVDriverOptionsExcel.h"
-#include "parser/app/tests/workbook_reader.h"
 #include "parser/process/KVActiveProfile.h"
 #include "parser/process/KVExcelFileProcessor.h"
 #include "parser/process/KVProgressDlg.h"
@@ -15,6 +14,7 @@
 #include "platform/calc/engine/CalcApplication.h"
 #include "platform/shell/Shell.h"
 #include "platform/ui/MessageBox.h"
+#include "tests/support/WorkbookReader.h"
 
 namespace fs = std::filesystem;
 
