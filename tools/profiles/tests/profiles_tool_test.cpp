@@ -162,6 +162,13 @@ TEST_F(profiles_tool_test, errors_exit_non_zero_with_one_line_and_keep_the_store
     ExpectFailure({"import", Path("missing.xml")});
     WriteTextFile(Path("bad.xml"), "<SHEETWISE_PROFILES><PROFILE>");
     ExpectFailure({"import", Path("bad.xml")});
+    RunProfilesTool({"import", Path("bad.xml")}, &out, &err);
+    EXPECT_NE(err.find("is not a valid profile file: the XML is not well formed: "), std::string::npos)
+        << err;
+    EXPECT_NE(err.find("(at the end of the file)"), std::string::npos) << err;
+    WriteTextFile(Path("mismatched.xml"), "<SHEETWISE_PROFILES>\n<PROFILE>\n</PROFILES>\n");
+    RunProfilesTool({"import", Path("mismatched.xml")}, &out, &err);
+    EXPECT_NE(err.find("(line 3, column "), std::string::npos) << err;
     ExpectFailure({"export", Path("no/such/folder/out.xml")});
     ExpectFailure({"export", Path("x.xml"), "Nobody"});
     ExpectFailure({"frobnicate"}, 2);
