@@ -10,7 +10,8 @@ xls and xlsx: one fact per line, for every sheet:
   cell <i> <A1> <type> <value> fmt=<code> font=<name>|<size>|b<0/1>|i<0/1>|u<0/1> align=<h>
   width <i> <col letter> <width>
   active <i> <A1>
-cells (.xls): the first sheet, one record a line, fields separated by tabs:
+cells (.xls, or .xlsx by the name's extension): the first sheet, one record a
+line, fields separated by tabs:
   "sheets N", "dims ROWS COLS", "active ROW COL", "width COL WIDTH" and for
   every non-blank cell "cell ROW COL TYPE FONT SIZE BOLD ITALIC UNDERLINE FORMAT VALUE".
 Exit status 3 when the reader module is missing.
@@ -124,7 +125,49 @@ def first_sheet_active_cell(path):
     return None
 
 
+def plain(value):
+    if isinstance(value, float) and value.is_integer():
+        return int(value)
+    return value
+
+
+def dump_cells_xlsx(path):
+    try:
+        import openpyxl
+        from openpyxl.utils.cell import column_index_from_string, coordinate_to_tuple
+        from openpyxl.utils.datetime import to_excel
+    except ImportError as e:
+        print("missing reader:", e)
+        sys.exit(3)
+    book = openpyxl.load_workbook(path)
+    sheet = book.worksheets[0]
+    out = [f"sheets\t{len(book.worksheets)}", f"dims\t{sheet.max_row}\t{sheet.max_column}"]
+    selection = sheet.sheet_view.selection
+    if selection and selection[0].activeCell:
+        row, col = coordinate_to_tuple(selection[0].activeCell)
+        out.append(f"active\t{row - 1}\t{col - 1}")
+    for letter, dim in sorted(sheet.column_dimensions.items()):
+        if dim.width:
+            out.append(f"width\t{column_index_from_string(letter) - 1}\t{int(dim.width * 256)}")
+    # Only the cells the file holds: iterating the sheet would visit every
+    # position of a wide sheet's millions.
+    for (r, c), cell in sorted(sheet._cells.items()):
+        if cell.value is None:
+            continue
+        kind = "date" if cell.is_date else {"s": "text", "n": "number", "b": "bool", "e": "error"}.get(
+            cell.data_type, "?")
+        value = to_excel(cell.value) if cell.is_date else cell.value
+        font = cell.font
+        out.append("\t".join(str(x) for x in (
+            "cell", r - 1, c - 1, kind, font.name, int(font.sz or 0), int(bool(font.b)), int(bool(font.i)),
+            1 if font.u else 0, cell.number_format, plain(value))))
+    sys.stdout.write("\n".join(out) + "\n")
+
+
 def dump_cells(path):
+    if path.lower().endswith(".xlsx"):
+        dump_cells_xlsx(path)
+        return
     try:
         import xlrd
     except ImportError as e:
@@ -148,9 +191,7 @@ def dump_cells(path):
             xf = book.xf_list[cell.xf_index]
             font = book.font_list[xf.font_index]
             fmt = book.format_map[xf.format_key].format_str
-            value = cell.value
-            if isinstance(value, float) and value.is_integer():
-                value = int(value)
+            value = plain(cell.value)
             out.append("\t".join(str(x) for x in (
                 "cell", r, c, TYPES.get(cell.ctype, "?"), font.name, font.height // 20, font.bold,
                 int(bool(font.italic)), font.underline_type, fmt, value)))
