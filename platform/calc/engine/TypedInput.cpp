@@ -254,7 +254,8 @@ std::optional<NumberParse> ParseFraction(std::wstring_view s) {
     if (d == 0) {
         return std::nullopt;
     }
-    double v = static_cast<double>(DigitsValue(*whole)) + static_cast<double>(DigitsValue(*num)) / d;
+    double v = static_cast<double>(DigitsValue(*whole)) +
+               static_cast<double>(DigitsValue(*num)) / static_cast<double>(d);
     NumberParse out;
     out.value = negative ? -v : v;
     out.format = den->size() > 1 ? L"# ?\?/?\?" : L"# ?/?";
