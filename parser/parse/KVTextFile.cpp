@@ -120,6 +120,7 @@ void KVTextFileReader::Close() {
     m_bEof = false;
     m_bError = false;
     m_bFirstLine = true;
+    m_nErrorNumber = 0;
 }
 
 bool KVTextFileReader::Fill() {
@@ -132,6 +133,7 @@ bool KVTextFileReader::Fill() {
     if (n == 0) {
         if (std::ferror(m_pFile) != 0) {
             m_bError = true;
+            m_nErrorNumber = errno;
         } else {
             m_bEof = true;
         }

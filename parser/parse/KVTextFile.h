@@ -58,6 +58,8 @@ public:
     // when the system reports a read error (the line is then not given).
     enRead ReadLine(std::wstring& line);
     void Close();
+    // The system's error number of the read that failed (0 before any).
+    int GetErrorNumber() const { return m_nErrorNumber; }
 
 private:
     bool Fill();
@@ -71,5 +73,6 @@ private:
     bool m_bEof = false;
     bool m_bError = false;
     bool m_bFirstLine = true;
+    int m_nErrorNumber = 0;
     enTextDecoding m_decoding = enTextDecoding::enTextUtf8;
 };
