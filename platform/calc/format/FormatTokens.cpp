@@ -125,7 +125,8 @@ void DetectSimple(Section& sec) {
     sec.simple = true;
 }
 
-Section ParseSection(const std::wstring& s) {
+// The tokens of a section's text, with the flags the tokens themselves set.
+Section TokenizeSection(const std::wstring& s) {
     Section sec;
     auto& toks = sec.toks;
     size_t i = 0;
@@ -247,8 +248,13 @@ Section ParseSection(const std::wstring& s) {
             ++i;
         }
     }
+    return sec;
+}
 
-    // m / mm: minutes next to an hour (before) or seconds (after) token, else month.
+// m and mm are minutes next to an hour (before) or seconds (after) token,
+// else months; the section's date and time flags follow from its tokens.
+void ResolveDateTokens(Section& sec) {
+    auto& toks = sec.toks;
     for (size_t k = 0; k < toks.size(); ++k) {
         Tok kind = toks[k].kind;
         if (kind != Tok::MonthOrMin1 && kind != Tok::MonthOrMin2) {
@@ -282,25 +288,29 @@ Section ParseSection(const std::wstring& s) {
         }
     }
     sec.isDate = sec.hasDate || sec.hasTime;
-    if (sec.isDate) {
-        // Number-only tokens mean nothing in a date section; show them as typed.
-        for (Token& t : toks) {
-            if (t.kind == Tok::Digit) {
-                t.kind = Tok::Lit;
-                t.text = std::wstring(1, t.ch);
-            } else if (t.kind == Tok::Point || t.kind == Tok::Comma || t.kind == Tok::Slash) {
-                wchar_t ch = t.kind == Tok::Point ? L'.' : t.kind == Tok::Comma ? L',' : L'/';
-                t.kind = Tok::Lit;
-                t.text = std::wstring(1, ch);
-            } else if (t.kind == Tok::Exp) {
-                t.kind = Tok::Lit;
-                t.text = std::wstring(1, L'E') + t.ch;
-            }
-        }
-        return sec;
-    }
+}
 
-    // Number section: fraction bar, parts of each placeholder, commas.
+// Number-only tokens mean nothing in a date section; they show as typed.
+void ShowNumberTokensAsTyped(Section& sec) {
+    for (Token& t : sec.toks) {
+        if (t.kind == Tok::Digit) {
+            t.kind = Tok::Lit;
+            t.text = std::wstring(1, t.ch);
+        } else if (t.kind == Tok::Point || t.kind == Tok::Comma || t.kind == Tok::Slash) {
+            wchar_t ch = t.kind == Tok::Point ? L'.' : t.kind == Tok::Comma ? L',' : L'/';
+            t.kind = Tok::Lit;
+            t.text = std::wstring(1, ch);
+        } else if (t.kind == Tok::Exp) {
+            t.kind = Tok::Lit;
+            t.text = std::wstring(1, L'E') + t.ch;
+        }
+    }
+}
+
+// A number section's fraction bar, and the part (integer, fraction,
+// exponent, numerator, denominator) of each digit placeholder.
+void MarkNumberParts(Section& sec) {
+    auto& toks = sec.toks;
     int slash = -1;
     for (size_t k = 0; k < toks.size(); ++k) {
         if (toks[k].kind == Tok::Slash) {
@@ -370,8 +380,13 @@ Section ParseSection(const std::wstring& s) {
             }
         }
     }
-    // Commas: between integer placeholders they group; a run right after the last
-    // digit placeholder before the point (or the end) scales by 1000 each.
+}
+
+// Commas: between integer placeholders they group; a run right after the last
+// digit placeholder before the point (or the end) scales by 1000 each; any
+// other comma is shown as typed.
+void ResolveCommas(Section& sec) {
+    auto& toks = sec.toks;
     std::vector<Token> out;
     out.reserve(toks.size());
     for (size_t k = 0; k < toks.size(); ++k) {
@@ -398,6 +413,17 @@ Section ParseSection(const std::wstring& s) {
         k = e - 1;
     }
     sec.toks = std::move(out);
+}
+
+Section ParseSection(const std::wstring& s) {
+    Section sec = TokenizeSection(s);
+    ResolveDateTokens(sec);
+    if (sec.isDate) {
+        ShowNumberTokensAsTyped(sec);
+        return sec;
+    }
+    MarkNumberParts(sec);
+    ResolveCommas(sec);
     DetectSimple(sec);
     return sec;
 }
