@@ -141,8 +141,10 @@ bool KVExcelFileProcessor::Process() {
     progress.OffsetPos(50);
     progress.SetStatus(L"Writing data...");
     GridFacts facts;
+    // A report whose values did not reach the sheet is not converted: the
+    // later steps would only shape an empty workbook.
     if (bOk) {
-        WriteAndFormat(grid, facts, nRows, nColumns);
+        bOk = FitsWorksheet(nRows, nColumns) && WriteAndFormat(grid, facts, nRows, nColumns);
     }
 
     progress.OffsetPos(25);
@@ -165,10 +167,35 @@ bool KVExcelFileProcessor::Process() {
     return bOk;
 }
 
-void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid, GridFacts& facts, int nRows,
+bool KVExcelFileProcessor::FitsWorksheet(int nRows, int nColumns) {
+    m_nSheetRows = m_pSpreadSheet->GetRowCount();
+    m_nSheetColumns = m_pSpreadSheet->GetColumnCount();
+    // The grid's last row and column hold data; the empty row and column
+    // past them, which the block also covers, may lie beyond the sheet.
+    if ((m_nSheetRows <= 0 || nRows <= m_nSheetRows) &&
+        (m_nSheetColumns <= 0 || nColumns <= m_nSheetColumns)) {
+        return true;
+    }
+    AfxMessageBox(L"The report has " + std::to_wstring(nRows) + L" rows and " + std::to_wstring(nColumns) +
+                      L" columns; a worksheet holds at most " + std::to_wstring(m_nSheetRows) +
+                      L" rows and " + std::to_wstring(m_nSheetColumns) +
+                      L" columns. Nothing was written; print the report in smaller parts.",
+                  MB_OK | MB_ICONEXCLAMATION);
+    return false;
+}
+
+bool KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid, GridFacts& facts, int nRows,
                                           int nColumns) {
     m_nGridRows = nRows + 1;
     m_nGridColumns = nColumns + 1;
+    const long nBlockRows = m_nSheetRows > 0 ? std::min<long>(nRows + 1, m_nSheetRows) : nRows + 1;
+    const long nBlockColumns =
+        m_nSheetColumns > 0 ? std::min<long>(nColumns + 1, m_nSheetColumns) : nColumns + 1;
+    // The sheet takes a limited number of cells in one block: a larger grid
+    // goes in bands of whole rows, as even as may be.
+    const long nMaxBandRows = std::max(1L, KVSpreadSheet::msc_nMaxBlockCells / nBlockColumns);
+    const long nBands = (nBlockRows + nMaxBandRows - 1) / nMaxBandRows;
+    const long nBandRows = (nBlockRows + nBands - 1) / nBands;
 
     struct Anchor {
         std::wstring upper;
@@ -182,56 +209,67 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
         }
     }
 
-    // Without a block the anchors still act on the sheet, so the facts are
-    // gathered either way.
-    BlockPtr block(m_pSpreadSheet->CreateBlock(nRows + 1, nColumns + 1));
-    for (int i = 0; i < nRows; ++i) {
-        // The cells that exist, left to right: a report's rows hold a few of
-        // its hundred-odd columns.
-        grid->ForEachInRow(i, [&](int j, const KVExcelFileFieldValue& cell) {
-            if (j >= nColumns || cell.IsEmpty()) {
-                return;
-            }
-            const std::wstring_view text = cell.GetText();
-            if (block) {
-                m_pSpreadSheet->SetBlockText(text, i, j, block.get());
-            }
-            if (HasTimeCharacter(text)) {
-                facts.timeLike.push_back(CellKey(i, j));
-            }
-            for (const Anchor& a : anchors) {
-                if (MatchesUpper(text, a.upper)) {
-                    facts.anchorHits.push_back({i, j, a.anchor});
+    for (long nFirst = 0; nFirst < nBlockRows; nFirst += nBandRows) {
+        const long nBand = std::min(nBandRows, nBlockRows - nFirst);
+        BlockPtr block(m_pSpreadSheet->CreateBlock(nBand, nBlockColumns));
+        if (!block) {
+            AfxMessageBox(L"There is not enough memory to pass the report's " + std::to_wstring(nRows) +
+                              L" rows and " + std::to_wstring(nColumns) +
+                              L" columns to the worksheet. Nothing was written; close other programs and "
+                              L"convert the job again.",
+                          MB_OK | MB_ICONEXCLAMATION);
+            return false;
+        }
+        const auto nEnd = static_cast<int>(std::min<long>(nFirst + nBand, nRows));
+        for (auto i = static_cast<int>(nFirst); i < nEnd; ++i) {
+            const auto nBlockRow = static_cast<long>(i - nFirst);
+            // The cells that exist, left to right: a report's rows hold a few
+            // of its hundred-odd columns.
+            grid->ForEachInRow(i, [&](int j, const KVExcelFileFieldValue& cell) {
+                if (j >= nColumns || cell.IsEmpty()) {
+                    return;
                 }
-            }
-        });
-        // Each row is done with once copied, and its memory serves the
-        // block's texts rather than adding to them.
-        grid->ReleaseRow(i);
+                const std::wstring_view text = cell.GetText();
+                m_pSpreadSheet->SetBlockText(text, nBlockRow, j, block.get());
+                if (HasTimeCharacter(text)) {
+                    facts.timeLike.push_back(CellKey(i, j));
+                }
+                for (const Anchor& a : anchors) {
+                    if (MatchesUpper(text, a.upper)) {
+                        facts.anchorHits.push_back({i, j, a.anchor});
+                    }
+                }
+            });
+            // Each row is done with once copied, and its memory serves the
+            // block's texts rather than adding to them.
+            grid->ReleaseRow(i);
+        }
+        if (nFirst + nBand >= nBlockRows) {
+            grid.reset();
+        }
+        if (!m_pSpreadSheet->WriteBlockAt(block.get(), nFirst + 1, nBand, nBlockColumns)) {
+            return false;
+        }
     }
-    grid.reset();
-    if (!block) {
-        return;
-    }
-    m_pSpreadSheet->WriteBlock(block.get(), nRows + 1, nColumns + 1);
 
     if (m_pProfile->GetRemoveFormattingOfCells()) {
-        m_pSpreadSheet->SetBlockFont(nRows + 1, nColumns + 1, m_pProfile->GetFontName(),
+        m_pSpreadSheet->SetBlockFont(nBlockRows, nBlockColumns, m_pProfile->GetFontName(),
                                      static_cast<LONG>(m_pProfile->GetFontSize()),
                                      m_pProfile->GetFontBold() != 0, m_pProfile->GetFontItalicize() != 0,
                                      m_pProfile->GetFontUnderline() != 0);
     } else {
-        m_pSpreadSheet->SetBlockFont(nRows + 1, nColumns + 1, L"Arial", 12, false, false, false);
+        m_pSpreadSheet->SetBlockFont(nBlockRows, nBlockColumns, L"Arial", 12, false, false, false);
     }
-    block.reset();
 
     const std::wstring dateFormat = m_pProfile->GetIsCustomDateFormat() ? m_pProfile->GetCustomDateFormat()
                                                                         : m_pProfile->GetDateFormatW();
     const std::wstring numberFormat = m_pProfile->GetNumericFormat();
-    // The typed cells, row by row, each row left to right.
+    // The typed cells of the grid, band by band, each band's row by row and
+    // each row left to right.
     std::vector<KVTypedCell> typed;
-    if (!m_pSpreadSheet->ReadTypedCells(1, 1, nRows + 1, nColumns + 1, typed)) {
-        return;
+    for (long nFirst = 0; nFirst < nBlockRows; nFirst += nBandRows) {
+        const long nBand = std::min(nBandRows, nBlockRows - nFirst);
+        m_pSpreadSheet->ReadTypedCells(nFirst + 1, 1, nFirst + nBand, nBlockColumns, typed);
     }
     // The cells of each format are named together, many to a call: one
     // call per cell was a good part of a large conversion.
@@ -269,6 +307,7 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
     m_pSpreadSheet->SetCellsFormat(dates, dateFormat);
     m_pSpreadSheet->SetCellsFormat(times, msc_sTimeFormat);
     m_pSpreadSheet->SetCellsFormat(numbers, numberFormat);
+    return true;
 }
 
 void KVExcelFileProcessor::ApplyProperties(const GridFacts& facts, int nRows, int nColumns) {

@@ -41,6 +41,10 @@ using LPCTSTR = const wchar_t*;
 using LPSTR = char*;
 using LPCSTR = const char*;
 using LPVOID = void*;
+using HANDLE = void*;
+using LPHANDLE = HANDLE*;
+using HWND = void*;
+using PSECURITY_DESCRIPTOR = void*;
 
 using HRESULT = LONG;
 using SCODE = LONG;
@@ -67,6 +71,17 @@ struct FILETIME {
 };
 using PFILETIME = FILETIME*;
 using LPFILETIME = FILETIME*;
+
+struct SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;  // 0 = Sunday
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+};
 
 // Accepted and ignored where a call takes it: nothing here has per-object security.
 struct SECURITY_ATTRIBUTES {
