@@ -203,6 +203,7 @@ bool KorvaneFileParserApp::LocatePrinterTextFile() {
     return true;
 }
 
+// NOLINTNEXTLINE(performance-unnecessary-value-param): a copy on purpose (see the header).
 bool KorvaneFileParserApp::ExtractPdfText(std::wstring pdfFile) {
     m_strPrinterTextFile = kvjob::PdfTextFilePath(pdfFile);
     const std::wstring program = L"\"" + sw::shell::ProgramFolder() + L"PdfUnpack\"";

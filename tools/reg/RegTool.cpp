@@ -150,11 +150,11 @@ Options ParseOptions(const std::vector<std::wstring>& args, std::size_t from, co
             }
             return std::wstring();
         };
-        auto once = [&](auto& slot, std::wstring value) {
+        auto once = [&](auto& slot, const std::wstring& value) {
             if (slot) {
                 throw Failure("Invalid syntax: " + Narrow(arg) + " given twice.");
             }
-            slot = std::move(value);
+            slot = value;
         };
         if (name == L"V") {
             std::wstring value = takes(L"a value name");
@@ -559,7 +559,9 @@ void ExportKey(HKEY key, const std::wstring& fullPath, std::string& text, int de
     for (const auto& sub : ReadSubkeys(key)) {
         Key child;
         Check(RegOpenKeyExW(key, sub.c_str(), 0, KEY_READ, child.out()));
-        ExportKey(child.get(), fullPath + L"\\" + sub, text, depth + 1);
+        std::wstring childPath = fullPath;
+        childPath.append(L"\\").append(sub);
+        ExportKey(child.get(), childPath, text, depth + 1);
     }
 }
 
