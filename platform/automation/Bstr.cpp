@@ -334,7 +334,7 @@ UINT SysStringByteLen(BSTR bstr) {
 }
 
 UINT SysStringLen(BSTR bstr) {
-    return SysStringByteLen(bstr) / sizeof(OLECHAR);
+    return static_cast<UINT>(SysStringByteLen(bstr) / sizeof(OLECHAR));
 }
 
 namespace sw::automation {
