@@ -13,7 +13,7 @@
 
 #include "lib/manager/KVDriverOptionsMgr.h"
 #include "lib/options/KVDriverOptionsExcel.h"
-#include "parser/app/tests/workbook_reader.h"
+#include "tests/support/WorkbookReader.h"
 #include "platform/registry/Registry.h"
 #include "platform/ui/MessageBox.h"
 #include "setup/app/KVPrintDriverCommandLine.h"

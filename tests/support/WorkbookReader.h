@@ -1,11 +1,21 @@
-// Reads a saved workbook back through an independent reader (python3-xlrd)
-// so the tests check the file, not what our own code believes it wrote.
+// Saved workbooks read back through independent readers (dump_workbook.py
+// beside this file: python3-xlrd for .xls, python3-openpyxl for .xlsx), so
+// tests check the file, not what our own code believes it wrote.
 #pragma once
 
 #include <map>
 #include <optional>
 #include <string>
 #include <utility>
+
+// The dumper's output for a file: kind "xls" or "xlsx" lists every sheet,
+// "cells" the first sheet of an .xls as ReadWorkbook takes it. Status 3 or
+// 127 when the reader module or python3 is missing.
+struct WorkbookText {
+    int status = -1;
+    std::string text;
+};
+WorkbookText DumpWorkbook(const std::string& kind, const std::string& path);
 
 struct WorkbookCell {
     std::string type;  // text, number, date, bool, error
@@ -50,4 +60,5 @@ struct WorkbookDump {
     }
 };
 
+// The first sheet of an .xls; ok is false (and error says why) when it cannot be read.
 WorkbookDump ReadWorkbook(const std::string& path);

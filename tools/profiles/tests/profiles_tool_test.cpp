@@ -1,24 +1,42 @@
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "lib/tests/test_support.h"
+#include "tests/support/ProgramRun.h"
 
 namespace {
 
-using kvtest::Lines;
-using kvtest::RunProfilesTool;
+std::vector<std::string> Lines(const std::string& text) {
+    return SplitLines(text);
+}
 
-class profiles_tool_test : public kvtest::StoreTest {
+// Each test runs the tool against a settings store of its own.
+class profiles_tool_test : public ::testing::Test {
 protected:
+    void SetUp() override {
+        std::filesystem::create_directories(Path("store"));
+        ASSERT_EQ(setenv("SHEETWISE_REGISTRY_DIR", Path("store").c_str(), 1), 0);
+    }
+    void TearDown() override { unsetenv("SHEETWISE_REGISTRY_DIR"); }
+    std::string Path(const std::string& name) const { return dir_.file(name); }
+    // Exit status, standard output and standard error of one run of the tool.
+    static int RunProfilesTool(const std::vector<std::string>& args, std::string* out, std::string* err) {
+        const ProgramResult run = RunProgram("SheetwiseProfiles", args);
+        *out = run.out;
+        *err = run.err;
+        return run.status;
+    }
     static std::string ShippedSample() { return std::string(SW_SOURCE_DIR) + "/samples/profiles.xml"; }
     // A profile file of the tests' own, so the checks do not follow edits of
     // the shipped sample.
     std::string Sample() const {
         const std::string path = Path("sample.xml");
-        kvtest::WriteFile(
+        WriteTextFile(
             path,
             "<SHEETWISE_PROFILES>\n    <PROFILE>\n        <PROFILETYPE>2</PROFILETYPE>\n"
             "        <DATEFORMAT>m/d/yyyy</DATEFORMAT>\n        <NUMERICFORMAT>#,##0.00</NUMERICFORMAT>\n"
@@ -47,6 +65,8 @@ protected:
         EXPECT_EQ(Lines(err).size(), 1U) << err;
         EXPECT_EQ(err.rfind("SheetwiseProfiles: ", 0), 0U) << err;
     }
+
+    TempDir dir_{"profiles-tool-test"};
 };
 
 TEST_F(profiles_tool_test, import_list_show_export_and_delete_the_sample) {
@@ -81,7 +101,7 @@ TEST_F(profiles_tool_test, import_list_show_export_and_delete_the_sample) {
 
     // Export by name writes only the named profiles.
     ASSERT_EQ(RunProfilesTool({"export", Path("named.xml"), "Sales Report"}, &out, &err), 0) << err;
-    EXPECT_NE(kvtest::ReadFile(Path("named.xml")).find("<PROFILENAME>Sales Report</PROFILENAME>"),
+    EXPECT_NE(ReadTextFile(Path("named.xml")).find("<PROFILENAME>Sales Report</PROFILENAME>"),
               std::string::npos);
 }
 
@@ -99,13 +119,13 @@ TEST_F(profiles_tool_test, import_replaces_a_profile_of_the_same_name_with_exact
     std::string out;
     std::string err;
     ASSERT_EQ(RunProfilesTool({"import", Sample()}, &out, &err), 0) << err;
-    kvtest::WriteFile(Path("replace.xml"),
-                      "<SHEETWISE_PROFILES><PROFILE><PROFILETYPE>2</PROFILETYPE>"
-                      "<PROFILENAME>SALES REPORT</PROFILENAME><REMOVEDATASECTION>1</REMOVEDATASECTION>"
-                      "<REMOVEDATAANCHORS><REMOVEDATAANCHOR><ANCHORDESCRIPTOR>Only</ANCHORDESCRIPTOR>"
-                      "<ANCHORTYPE>1</ANCHORTYPE></REMOVEDATAANCHOR></REMOVEDATAANCHORS></PROFILE>"
-                      "<PROFILE><PROFILETYPE>2</PROFILETYPE><PROFILENAME>Second</PROFILENAME></PROFILE>"
-                      "</SHEETWISE_PROFILES>");
+    WriteTextFile(Path("replace.xml"),
+                  "<SHEETWISE_PROFILES><PROFILE><PROFILETYPE>2</PROFILETYPE>"
+                  "<PROFILENAME>SALES REPORT</PROFILENAME><REMOVEDATASECTION>1</REMOVEDATASECTION>"
+                  "<REMOVEDATAANCHORS><REMOVEDATAANCHOR><ANCHORDESCRIPTOR>Only</ANCHORDESCRIPTOR>"
+                  "<ANCHORTYPE>1</ANCHORTYPE></REMOVEDATAANCHOR></REMOVEDATAANCHORS></PROFILE>"
+                  "<PROFILE><PROFILETYPE>2</PROFILETYPE><PROFILENAME>Second</PROFILENAME></PROFILE>"
+                  "</SHEETWISE_PROFILES>");
     ASSERT_EQ(RunProfilesTool({"import", Path("replace.xml")}, &out, &err), 0) << err;
     ASSERT_EQ(RunProfilesTool({"list"}, &out, &err), 0) << err;
     EXPECT_EQ(Lines(out), (std::vector<std::string>{"SALES REPORT", "Second"}));
@@ -118,9 +138,9 @@ TEST_F(profiles_tool_test, import_replaces_a_profile_of_the_same_name_with_exact
 
 TEST_F(profiles_tool_test, names_decode_like_the_library_so_windows_1252_bytes_find_their_profile) {
     // 0x80 is not UTF-8: the file's name and the argument both mean the euro sign.
-    kvtest::WriteFile(Path("cp1252.xml"),
-                      "<SHEETWISE_PROFILES><PROFILE><PROFILETYPE>2</PROFILETYPE>"
-                      "<PROFILENAME>Caf\x80</PROFILENAME></PROFILE></SHEETWISE_PROFILES>");
+    WriteTextFile(Path("cp1252.xml"),
+                  "<SHEETWISE_PROFILES><PROFILE><PROFILETYPE>2</PROFILETYPE>"
+                  "<PROFILENAME>Caf\x80</PROFILENAME></PROFILE></SHEETWISE_PROFILES>");
     std::string out;
     std::string err;
     ASSERT_EQ(RunProfilesTool({"import", Path("cp1252.xml")}, &out, &err), 0) << err;
@@ -140,8 +160,15 @@ TEST_F(profiles_tool_test, errors_exit_non_zero_with_one_line_and_keep_the_store
     ExpectFailure({"delete", "Nobody"});
     ExpectFailure({"delete", "Default"});
     ExpectFailure({"import", Path("missing.xml")});
-    kvtest::WriteFile(Path("bad.xml"), "<SHEETWISE_PROFILES><PROFILE>");
+    WriteTextFile(Path("bad.xml"), "<SHEETWISE_PROFILES><PROFILE>");
     ExpectFailure({"import", Path("bad.xml")});
+    RunProfilesTool({"import", Path("bad.xml")}, &out, &err);
+    EXPECT_NE(err.find("is not a valid profile file: the XML is not well formed: "), std::string::npos)
+        << err;
+    EXPECT_NE(err.find("(at the end of the file)"), std::string::npos) << err;
+    WriteTextFile(Path("mismatched.xml"), "<SHEETWISE_PROFILES>\n<PROFILE>\n</PROFILES>\n");
+    RunProfilesTool({"import", Path("mismatched.xml")}, &out, &err);
+    EXPECT_NE(err.find("(line 3, column "), std::string::npos) << err;
     ExpectFailure({"export", Path("no/such/folder/out.xml")});
     ExpectFailure({"export", Path("x.xml"), "Nobody"});
     ExpectFailure({"frobnicate"}, 2);
@@ -157,14 +184,14 @@ TEST_F(profiles_tool_test, errors_exit_non_zero_with_one_line_and_keep_the_store
 TEST_F(profiles_tool_test, a_damaged_store_is_reported_and_left_untouched) {
     const std::string store = Path("store/user.db");
     const std::string garbage(8192, 'x');
-    kvtest::WriteFile(store, garbage);
+    WriteTextFile(store, garbage);
     std::string out;
     std::string err;
     EXPECT_EQ(RunProfilesTool({"list"}, &out, &err), 1);
     EXPECT_EQ(Lines(err).size(), 1U) << err;
     EXPECT_NE(err.find("user.db"), std::string::npos) << err;
     EXPECT_NE(RunProfilesTool({"import", Sample()}, &out, &err), 0);
-    EXPECT_EQ(kvtest::ReadFile(store), garbage);
+    EXPECT_EQ(ReadTextFile(store), garbage);
 }
 
 }  // namespace

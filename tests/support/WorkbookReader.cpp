@@ -1,4 +1,6 @@
-#include "workbook_reader.h"
+#include "tests/support/WorkbookReader.h"
+
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <sstream>
@@ -18,26 +20,34 @@ std::vector<std::string> SplitTabs(const std::string& line) {
 
 }  // namespace
 
-WorkbookDump ReadWorkbook(const std::string& path) {
-    WorkbookDump dump;
-    const std::string command =
-        "/usr/bin/python3 '" SW_SOURCE_DIR "/parser/app/tests/read_workbook.py' '" + path + "' 2>&1";
+WorkbookText DumpWorkbook(const std::string& kind, const std::string& path) {
+    WorkbookText dump;
+    // The distribution's python3, which has the reader modules.
+    const std::string command = "/usr/bin/python3 '" SW_SOURCE_DIR "/tests/support/dump_workbook.py' " +
+                                kind + " '" + path + "' 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) {
-        dump.error = "cannot run the reader";
+        dump.text = "cannot run the reader";
         return dump;
     }
-    std::string output;
-    char buffer[4096];
+    char buffer[65536];
     size_t n;
     while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        output.append(buffer, n);
+        dump.text.append(buffer, n);
     }
     const int status = pclose(pipe);
-    if (status != 0) {
-        dump.error = output;
+    dump.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return dump;
+}
+
+WorkbookDump ReadWorkbook(const std::string& path) {
+    WorkbookDump dump;
+    const WorkbookText read = DumpWorkbook("cells", path);
+    if (read.status != 0) {
+        dump.error = read.text;
         return dump;
     }
+    const std::string& output = read.text;
     std::istringstream lines(output);
     std::string line;
     while (std::getline(lines, line)) {

@@ -1,56 +1,10 @@
-// Scalar types and status codes of the automation run time, with the widths
-// they have on Windows: LONG and HRESULT are 32 bits even where `long` is 64.
-// Code that prints a status code with "%08lx" must widen it through ULONG
-// first: static_cast<unsigned long>(static_cast<ULONG>(sc)).
+// Status codes and locale identifiers of the automation run time, with the
+// values they have on Windows.
 #pragma once
 
 #include <cstdint>
 
-using BYTE = std::uint8_t;
-using WORD = std::uint16_t;
-using DWORD = std::uint32_t;
-using CHAR = char;
-using SHORT = std::int16_t;
-using USHORT = std::uint16_t;
-using INT = int;
-using UINT = unsigned int;
-using LONG = std::int32_t;
-using ULONG = std::uint32_t;
-using LONGLONG = std::int64_t;
-using ULONGLONG = std::uint64_t;
-using FLOAT = float;
-using DOUBLE = double;
-using BOOL = int;
-using PUINT = UINT*;
-
-using WCHAR = wchar_t;
-using OLECHAR = wchar_t;
-using TCHAR = wchar_t;
-using LPOLESTR = OLECHAR*;
-using LPCOLESTR = const OLECHAR*;
-using LPWSTR = wchar_t*;
-using LPCWSTR = const wchar_t*;
-using LPTSTR = wchar_t*;
-using LPCTSTR = const wchar_t*;
-using LPVOID = void*;
-
-using HRESULT = LONG;
-using SCODE = LONG;
-using LCID = DWORD;
-
-#ifndef TRUE
-#define TRUE 1
-#endif
-#ifndef FALSE
-#define FALSE 0
-#endif
-
-#ifndef SUCCEEDED
-#define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
-#endif
-#ifndef FAILED
-#define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
-#endif
+#include "platform/base/WinTypes.h"
 
 inline constexpr LCID LOCALE_SYSTEM_DEFAULT = 0x0800;
 inline constexpr LCID LOCALE_USER_DEFAULT = 0x0400;
