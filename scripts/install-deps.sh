@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config clang clang-format clang-tidy libclang-rt-14-dev
   libgtest-dev libgmock-dev
   libsqlite3-dev libtinyxml-dev zlib1g-dev
-  libxlsxwriter-dev libfreetype-dev libfontconfig-dev fonts-liberation
+  libxlsxwriter-dev libisal-dev libminizip-dev libfreetype-dev libfontconfig-dev fonts-liberation
   python3 python3-xlrd python3-xlwt python3-openpyxl
   ghostscript enscript groff
   hyperfine time

@@ -230,7 +230,7 @@ TEST_F(WorkbookFiles, xlsx_keeps_values_types_formats_fonts_alignment_widths_and
              "cell 0 C4 d 10:30:00 fmt=h:mm:ss AM/PM font=Arial|10.0|b0|i0|uNone align=None date=1",
              "cell 0 C5 d 2005-01-31 00:00:00 fmt=yyyy-mm-dd;@ font=Arial|10.0|b0|i0|uNone align=None date=1",
              "cell 0 D2 b True fmt=General font=Arial|10.0|b0|i0|uNone align=None date=0",
-             "cell 0 D3 f =#DIV/0! fmt=General font=Arial|10.0|b0|i0|uNone align=None date=0",
+             "cell 0 D3 e #DIV/0! fmt=General font=Arial|10.0|b0|i0|uNone align=None date=0",
              "cell 0 E2 n 0.3333333333333333 fmt=General font=Arial|10.0|b0|i0|uNone align=None date=0",
              "cell 0 E3 n 123456789 fmt=General font=Arial|10.0|b0|i0|uNone align=None date=0",
              "cell 0 E5 n 1e+300 fmt=General font=Arial|10.0|b0|i0|uNone align=None date=0",
