@@ -27,6 +27,8 @@ struct ParallelDeflate::Chunk {
     std::unique_ptr<uint8_t[]> in;
     size_t capacity = 0;
     size_t used = 0;
+    Maker make;  // when set, the worker makes the chunk's bytes first
+    size_t bound = 0;
     std::vector<uint8_t> dict;  // the stream's bytes just before this chunk
     std::vector<uint8_t> out;
     size_t outSize = 0;
@@ -110,6 +112,11 @@ struct ParallelDeflate::Shared {
 
     static void Compress(Compressor& compressor, Chunk& c) {
         try {
+            if (c.make) {
+                c.reserve(c.bound);
+                c.used = c.make(c.in.get());
+                c.make = nullptr;
+            }
             c.crc = crc32_gzip_refl(0, c.in.get(), c.used);
             c.ok = compressor.run(c.in.get(), c.used, c.dict, c.last, c.out, &c.outSize);
         } catch (const std::bad_alloc&) {
@@ -170,23 +177,51 @@ void ParallelDeflate::write(const void* data, size_t n) {
     }
 }
 
-void ParallelDeflate::nextChunk(size_t need) {
-    submit(false);
-    std::unique_ptr<Chunk> next;
+std::unique_ptr<ParallelDeflate::Chunk> ParallelDeflate::freshChunk() {
+    std::unique_ptr<Chunk> c;
     if (!shared_->spare.empty()) {
-        next = std::move(shared_->spare.back());
+        c = std::move(shared_->spare.back());
         shared_->spare.pop_back();
     } else {
-        next = std::make_unique<Chunk>();
+        c = std::make_unique<Chunk>();
     }
+    c->used = 0;
+    c->done = false;
+    c->last = false;
+    c->dict.clear();
+    return c;
+}
+
+void ParallelDeflate::nextChunk(size_t need) {
+    submit(false);
+    std::unique_ptr<Chunk> next = freshChunk();
     next->reserve(std::max(kChunk, need));
-    next->used = 0;
-    next->done = false;
-    next->last = false;
+    // Primed with the end of the chunk just handed over (written here, so its
+    // bytes are known already).
     const Chunk& previous = *shared_->inFlight.back();
     const size_t tail = std::min(previous.used, kWindow);
     next->dict.assign(previous.in.get() + previous.used - tail, previous.in.get() + previous.used);
     current_ = std::move(next);
+    at_ = reinterpret_cast<char*>(current_->in.get());
+    end_ = at_ + current_->capacity;
+}
+
+void ParallelDeflate::defer(size_t bound, Maker make) {
+    if (at_ != reinterpret_cast<char*>(current_->in.get())) {
+        submit(false);
+    } else {
+        at_ = end_ = nullptr;
+    }
+    std::unique_ptr<Chunk> piece = freshChunk();
+    piece->make = std::move(make);
+    piece->bound = bound;
+    hand(std::move(piece));
+    // What is written next starts a chunk of its own, unprimed: the piece
+    // before it does not exist yet.
+    if (!current_) {
+        current_ = freshChunk();
+        current_->reserve(kChunk);
+    }
     at_ = reinterpret_cast<char*>(current_->in.get());
     end_ = at_ + current_->capacity;
 }
@@ -198,25 +233,29 @@ void ParallelDeflate::startWorkers() {
 }
 
 void ParallelDeflate::submit(bool last) {
-    Chunk& c = *current_;
-    c.used = static_cast<size_t>(at_ - reinterpret_cast<char*>(c.in.get()));
-    c.last = last;
+    std::unique_ptr<Chunk> c = std::move(current_);
+    c->used = static_cast<size_t>(at_ - reinterpret_cast<char*>(c->in.get()));
+    c->last = last;
     at_ = end_ = nullptr;
     if (last && shared_->inFlight.empty()) {
-        Shared::Compress(shared_->local, c);
-        c.done = true;
-        shared_->inFlight.push_back(std::move(current_));
+        Shared::Compress(shared_->local, *c);
+        c->done = true;
+        shared_->inFlight.push_back(std::move(c));
         return;
     }
+    hand(std::move(c));
+}
+
+void ParallelDeflate::hand(std::unique_ptr<Chunk> c) {
     if (shared_->workers.empty()) {
         startWorkers();
     }
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);
-        shared_->pending.push_back(&c);
+        shared_->pending.push_back(c.get());
     }
     shared_->work.notify_one();
-    shared_->inFlight.push_back(std::move(current_));
+    shared_->inFlight.push_back(std::move(c));
     // Bounded memory: a chunk waiting for each worker and one more being filled.
     while (shared_->inFlight.size() > threads_ + 1) {
         retireOldest();

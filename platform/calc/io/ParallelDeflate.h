@@ -1,10 +1,11 @@
 // Raw deflate of one long byte stream on several threads.
 //
 // The stream is cut into chunks of about a megabyte, each compressed on its
-// own (primed with the 32 KB before it, so little is lost at the cuts) and
-// ended on a byte boundary without the last-block mark, except the last one:
-// joined in order, the pieces are one valid deflate stream, as parallel gzip
-// tools make them. The caller fills the chunks; worker threads compress them
+// own (primed with the 32 KB before it where that is at hand, so little is
+// lost at the cuts) and ended on a byte boundary without the last-block mark,
+// except the last one: joined in order, the pieces are one valid deflate
+// stream, as parallel gzip tools make them. The caller fills the chunks, or
+// hands over pieces for the workers to render; worker threads compress them
 // while the caller goes on producing the next ones.
 #pragma once
 
@@ -43,6 +44,13 @@ public:
     void write(const void* data, size_t n);
     void write(std::string_view s) { write(s.data(), s.size()); }
 
+    // Appends a piece of the stream that `make` writes, later, on a worker
+    // thread: the caller hands over what is costly to render and goes on.
+    // `make` gets room for `bound` bytes and returns how many it wrote.
+    // Pieces keep their place in the stream.
+    using Maker = std::function<size_t(uint8_t* piece)>;
+    void defer(size_t bound, Maker make);
+
     // Compresses the rest and ends the stream. False when the sink refused
     // bytes or compression failed; the stream is unusable afterwards either way.
     bool finish();
@@ -61,7 +69,9 @@ private:
     struct Shared;
 
     void nextChunk(size_t need);
+    std::unique_ptr<Chunk> freshChunk();
     void submit(bool last);
+    void hand(std::unique_ptr<Chunk> c);
     bool retireOldest();
     void startWorkers();
 

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <mutex>
 
 #include "platform/calc/io/Biff8.h"
 #include "platform/calc/io/WriterCommon.h"
@@ -21,7 +23,6 @@ using detail::Utf8;
 // is 74 bytes; the end of a row and the start of the next add 23.
 constexpr size_t kCellBytes = 80;
 constexpr size_t kRowBytes = 32;
-constexpr size_t kCellRoom = kCellBytes + kRowBytes;
 
 template <size_t N>
 char* Put(char* p, const char (&literal)[N]) {
@@ -37,6 +38,45 @@ char* Put(char* p, const char* s, size_t n) {
 template <typename T>
 char* PutNumber(char* p, T value) {
     return std::to_chars(p, p + 32, value).ptr;
+}
+
+// A number as its shortest text, quickly for the common ones: whole numbers
+// and those of up to four decimals (amounts, percentages) are printed from an
+// integer, once that integer is known to give back the very same double.
+char* PutValue(char* p, double v) {
+    constexpr double kScale = 10000.0;
+    if (std::fabs(v) < 1e11 && !(v == 0 && std::signbit(v))) {
+        const double whole = std::trunc(v);
+        if (whole == v) {
+            return std::to_chars(p, p + 24, static_cast<int64_t>(v)).ptr;
+        }
+        const int64_t scaled = std::llround(v * kScale);
+        if (static_cast<double>(scaled) / kScale == v) {
+            if (scaled < 0) {
+                *p++ = '-';
+            }
+            char digits[24];
+            char* end = std::to_chars(digits, digits + sizeof digits, scaled < 0 ? -scaled : scaled).ptr;
+            auto n = static_cast<size_t>(end - digits);
+            if (n <= 4) {  // below one: "0.0042"
+                std::memmove(digits + (5 - n), digits, n);
+                std::memset(digits, '0', 5 - n);
+                n = 5;
+            }
+            const size_t integral = n - 4;
+            p = Put(p, digits, integral);
+            size_t decimals = 4;
+            while (decimals > 0 && digits[integral + decimals - 1] == '0') {
+                --decimals;
+            }
+            if (decimals > 0) {
+                *p++ = '.';
+                p = Put(p, digits + integral, decimals);
+            }
+            return p;
+        }
+    }
+    return std::to_chars(p, p + 32, v).ptr;
 }
 
 const char* ErrorName(double code) {
@@ -141,97 +181,62 @@ std::string Header(const SheetXmlInput& in) {
     return h;
 }
 
-class SheetXml {
-public:
-    SheetXml(const SheetXmlInput& in, XlsxSharedStrings& strings, ParallelDeflate& out, std::string* error)
-        : in_(in), strings_(strings), out_(out), error_(error), columns_(Columns()) {}
+// A cell as the sheet's XML will show it, its format and shared string found.
+struct CellRecord {
+    double value;  // the number, the shared string's number, 0/1, or the error code
+    int32_t row;
+    uint32_t format;
+    uint16_t col;
+    CellKind kind;  // Text: a shared string; Empty: no value
+};
 
-    bool write() {
-        out_.write(Header(in_));
-        bool ok = true;
-        in_.view.forEachCell([&](const CellRef& cell) {
-            if (ok) {
-                ok = put(cell);
-            }
-        });
-        if (!ok) {
-            return false;
-        }
-        if (row_ >= 0) {
-            out_.write(std::string_view("</row>"));
-        }
-        out_.write(std::string_view(
-            "</sheetData><pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" "
-            "footer=\"0.3\"/></worksheet>"));
-        return true;
-    }
-
-private:
-    bool put(const CellRef& cell) {
-        if (cell.row < 0 || cell.col < 0 || cell.row >= kXlsxMaxRows || cell.col >= kXlsxMaxCols) {
-            *error_ = "The sheet \"" + Utf8(in_.view.name()) + "\" has a cell at " +
-                      CellName(cell.row, cell.col) +
-                      ", beyond the 1,048,576 rows and 16,384 columns a workbook holds; nothing was saved.";
-            return false;
-        }
-        uint32_t index = 0;
-        const bool isText = cell.kind == CellKind::Text && cell.text && !cell.text->empty();
-        if (isText) {
-            index = strings_.indexOf(cell);
-            if (index == XlsxSharedStrings::kTooLong) {
-                *error_ = "Cell " + CellName(cell.row, cell.col) + " of the sheet \"" +
-                          Utf8(in_.view.name()) + "\" holds " + Thousands(cell.text->size()) +
-                          " characters; a cell holds at most 32,767, so nothing was saved.";
-                return false;
-            }
-        }
-        char* const begin = out_.room(kCellRoom);
-        char* p = begin;
-        if (cell.row != row_) {
-            if (row_ >= 0) {
+// The <row> elements of a run of whole rows.
+size_t RenderRows(const std::vector<CellRecord>& cells, char* const begin) {
+    const ColumnNames& columns = Columns();
+    char* p = begin;
+    char rowText[32];
+    size_t rowDigits = 0;
+    int32_t row = -1;
+    for (const CellRecord& cell : cells) {
+        if (cell.row != row) {
+            if (row >= 0) {
                 p = Put(p, "</row>");
             }
-            row_ = cell.row;
-            rowDigits_ = static_cast<size_t>(PutNumber(rowText_, static_cast<int64_t>(row_) + 1) - rowText_);
+            row = cell.row;
+            rowDigits = static_cast<size_t>(PutNumber(rowText, static_cast<int64_t>(row) + 1) - rowText);
             p = Put(p, "<row r=\"");
-            p = Put(p, rowText_, rowDigits_);
+            p = Put(p, rowText, rowDigits);
             p = Put(p, "\">");
         }
         p = Put(p, "<c r=\"");
-        p = columns_.put(p, cell.col);
-        p = Put(p, rowText_, rowDigits_);
+        p = columns.put(p, cell.col);
+        p = Put(p, rowText, rowDigits);
         *p++ = '"';
-        const uint32_t style = cell.style < in_.formatOf.size() ? cell.style : 0;
-        const uint32_t format = in_.formatOf.empty() ? 0 : in_.formatOf[style];
-        if (format != 0) {
+        if (cell.format != 0) {
             p = Put(p, " s=\"");
-            p = PutNumber(p, format);
+            p = PutNumber(p, cell.format);
             *p++ = '"';
         }
         switch (cell.kind) {
             case CellKind::Number:
-                if (std::isfinite(cell.number)) {
+                if (std::isfinite(cell.value)) {
                     p = Put(p, "><v>");
-                    p = PutNumber(p, cell.number);
+                    p = PutValue(p, cell.value);
                     p = Put(p, "</v></c>");
                 } else {
                     p = Put(p, " t=\"e\"><v>#NUM!</v></c>");
                 }
                 break;
             case CellKind::Text:
-                if (isText) {
-                    p = Put(p, " t=\"s\"><v>");
-                    p = PutNumber(p, index);
-                    p = Put(p, "</v></c>");
-                } else {
-                    p = Put(p, "/>");
-                }
+                p = Put(p, " t=\"s\"><v>");
+                p = PutNumber(p, static_cast<uint32_t>(cell.value));
+                p = Put(p, "</v></c>");
                 break;
             case CellKind::Boolean:
-                p = Put(p, cell.number != 0 ? " t=\"b\"><v>1</v></c>" : " t=\"b\"><v>0</v></c>");
+                p = Put(p, cell.value != 0 ? " t=\"b\"><v>1</v></c>" : " t=\"b\"><v>0</v></c>");
                 break;
             case CellKind::Error: {
-                const char* name = ErrorName(cell.number);
+                const char* name = ErrorName(cell.value);
                 p = Put(p, " t=\"e\"><v>");
                 p = Put(p, name, std::strlen(name));
                 p = Put(p, "</v></c>");
@@ -241,18 +246,124 @@ private:
                 p = Put(p, "/>");
                 break;
         }
-        out_.advance(static_cast<size_t>(p - begin));
+    }
+    if (row >= 0) {
+        p = Put(p, "</row>");
+    }
+    return static_cast<size_t>(p - begin);
+}
+
+// The runs' storage, passed back once rendered: a fresh run each time
+// would take its memory from the system again, a page fault per 4 KB.
+class RunPool {
+public:
+    std::vector<CellRecord> take() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (free_.empty()) {
+            return {};
+        }
+        std::vector<CellRecord> run = std::move(free_.back());
+        free_.pop_back();
+        return run;
+    }
+    void give(std::vector<CellRecord> run) {
+        run.clear();
+        std::lock_guard<std::mutex> lock(mutex_);
+        free_.push_back(std::move(run));
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::vector<CellRecord>> free_;
+};
+
+// Reads the sheet's cells in order and hands them over to the deflate
+// stream's workers in runs of whole rows, which they render and compress:
+// this thread only finds each cell's format and shared string.
+class SheetXml {
+public:
+    SheetXml(const SheetXmlInput& in, XlsxSharedStrings& strings, ParallelDeflate& out, std::string* error)
+        : in_(in), strings_(strings), out_(out), error_(error) {}
+
+    bool write() {
+        out_.write(Header(in_));
+        bool ok = true;
+        in_.view.forEachCell([&](const CellRef& cell) {
+            if (ok) {
+                ok = add(cell);
+            }
+        });
+        if (!ok) {
+            return false;
+        }
+        handOver();
+        out_.write(std::string_view(
+            "</sheetData><pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" "
+            "footer=\"0.3\"/></worksheet>"));
         return true;
+    }
+
+private:
+    // Cells of a run handed over: about 600 KB of XML.
+    static constexpr size_t kRunCells = 16384;
+
+    bool add(const CellRef& cell) {
+        if (cell.row < 0 || cell.col < 0 || cell.row >= kXlsxMaxRows || cell.col >= kXlsxMaxCols) {
+            *error_ = "The sheet \"" + Utf8(in_.view.name()) + "\" has a cell at " +
+                      CellName(cell.row, cell.col) +
+                      ", beyond the 1,048,576 rows and 16,384 columns a workbook holds; nothing was saved.";
+            return false;
+        }
+        const bool newRow = run_.empty() || cell.row != run_.back().row;
+        if (newRow && run_.size() >= kRunCells) {
+            handOver();
+        }
+        rows_ += newRow ? 1 : 0;
+        CellRecord record{cell.number, cell.row, 0, static_cast<uint16_t>(cell.col), cell.kind};
+        if (cell.kind == CellKind::Text) {
+            if (!cell.text || cell.text->empty()) {
+                record.kind = CellKind::Empty;
+            } else {
+                const uint32_t index = strings_.indexOf(cell);
+                if (index == XlsxSharedStrings::kTooLong) {
+                    *error_ = "Cell " + CellName(cell.row, cell.col) + " of the sheet \"" +
+                              Utf8(in_.view.name()) + "\" holds " + Thousands(cell.text->size()) +
+                              " characters; a cell holds at most 32,767, so nothing was saved.";
+                    return false;
+                }
+                record.value = index;
+            }
+        }
+        const uint32_t style = cell.style < in_.formatOf.size() ? cell.style : 0;
+        record.format = in_.formatOf.empty() ? 0 : in_.formatOf[style];
+        run_.push_back(record);
+        return true;
+    }
+
+    void handOver() {
+        if (run_.empty()) {
+            return;
+        }
+        const size_t bound = run_.size() * kCellBytes + rows_ * kRowBytes;
+        // The pool lives as long as the last piece that needs it, which may
+        // be rendered after this writer is gone.
+        out_.defer(bound, [run = std::move(run_), pool = pool_](uint8_t* piece) mutable {
+            const size_t n = RenderRows(run, reinterpret_cast<char*>(piece));
+            pool->give(std::move(run));
+            return n;
+        });
+        run_ = pool_->take();
+        run_.reserve(kRunCells + 1024);
+        rows_ = 0;
     }
 
     const SheetXmlInput& in_;
     XlsxSharedStrings& strings_;
     ParallelDeflate& out_;
     std::string* error_;
-    const ColumnNames& columns_;
-    int32_t row_ = -1;
-    char rowText_[16] = {};
-    size_t rowDigits_ = 0;
+    std::shared_ptr<RunPool> pool_ = std::make_shared<RunPool>();
+    std::vector<CellRecord> run_;
+    size_t rows_ = 0;  // rows in the run
 };
 
 }  // namespace
