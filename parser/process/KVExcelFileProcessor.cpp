@@ -138,6 +138,17 @@ bool KVExcelFileProcessor::Process() {
     }
     const int nRows = grid->GetRowLimit();
     const int nColumns = grid->GetColumnLimit();
+    // The block below is a row and a column larger than the grid. Past the
+    // worksheet's edge it could not be written and the workbook would be
+    // saved without the report: refused whole instead, and nothing saved.
+    if (bOk && (nRows + 1L > msc_nSheetMaxRows || nColumns + 1L > msc_nSheetMaxColumns)) {
+        m_strRefusal = L"The report has " + std::to_wstring(nRows) + L" rows and " +
+                       std::to_wstring(nColumns) + L" columns, more than a worksheet takes (" +
+                       std::to_wstring(msc_nSheetMaxRows - 1) + L" rows and " +
+                       std::to_wstring(msc_nSheetMaxColumns - 1) +
+                       L" columns of a report). Nothing was saved.";
+        bOk = false;
+    }
 
     progress.OffsetPos(50);
     progress.SetStatus(L"Writing data...");
@@ -413,6 +424,10 @@ void KVExcelFileProcessor::ApplyProperties(const GridFacts& facts, int nRows, in
 }
 
 bool KVExcelFileProcessor::SaveOutput() {
+    if (!m_strRefusal.empty()) {
+        AfxMessageBox(std::wstring(msc_sSaveFailed) + L"\n\n" + m_strRefusal, MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
     if (m_pSpreadSheet->Save()) {
         return true;
     }

@@ -39,6 +39,9 @@ public:
     // The largest sheet the older workbook format holds.
     static constexpr long msc_nXlsMaxRows = 65536;
     static constexpr long msc_nXlsMaxColumns = 256;
+    // The largest worksheet of all.
+    static constexpr long msc_nSheetMaxRows = 1048576;
+    static constexpr long msc_nSheetMaxColumns = 16384;
 
 private:
     struct GridFacts;
@@ -52,4 +55,7 @@ private:
     // Size of the grid last written, for advice when the save fails.
     long m_nGridRows = 0;
     long m_nGridColumns = 0;
+    // Why the report was not written at all (too large for a worksheet); the
+    // save then writes nothing.
+    std::wstring m_strRefusal;
 };

@@ -229,6 +229,45 @@ TEST_F(ParserRun, xlsx_extension_writes_the_newer_format) {
     EXPECT_EQ(std::string(magic, 2), "PK");
 }
 
+// A report as tall as a worksheet takes converts whole; one line more is
+// refused with its reason, and neither the job nor an earlier workbook is lost.
+TEST_F(ParserRun, a_report_taller_than_a_worksheet_is_refused_and_the_largest_one_converts_whole) {
+    constexpr int kLargest = 1048575;  // the processor keeps a row free below the report
+    std::vector<std::string> lines;
+    lines.reserve(kLargest + 1);
+    for (int i = 1; i <= kLargest + 1; ++i) {
+        lines.push_back(Printed(40, std::to_string(i)));
+    }
+    std::ofstream(Out("big.xlsx")) << "earlier workbook";
+    Result r = Parse({"-print", WriteJob(lines), "-out", Out("big.xlsx"), "-profile", "Other", "-batch"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.errors.find("The report has 1048576 rows and 3 columns, more than a worksheet takes"),
+              std::string::npos)
+        << r.errors;
+    EXPECT_TRUE(JobFile("JOB.txt"));
+    std::ifstream old(Out("big.xlsx"));
+    std::string text;
+    std::getline(old, text);
+    EXPECT_EQ(text, "earlier workbook");
+
+    lines.pop_back();
+    r = Parse({"-print", WriteJob(lines), "-out", Out("big.xlsx"), "-profile", "Other", "-batch"});
+    ASSERT_EQ(r.status, 0) << r.errors;
+    EXPECT_FALSE(JobFile("JOB.txt"));
+    // The sheet's rows as its XML holds them: how many, and the last one's cell.
+    const std::string count =
+        "/usr/bin/python3 -c \"import re, sys, zipfile; x = zipfile.ZipFile(sys.argv[1])"
+        ".read('xl/worksheets/sheet1.xml').decode(); print(x.count('<row '), "
+        "re.findall(r'<c r=.(A[0-9]+)[^>]*><v>([^<]*)</v></c></row></sheetData>', x))\" '" +
+        Out("big.xlsx") + "'";
+    FILE* p = ::popen(count.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char buf[256] = {};
+    const size_t n = std::fread(buf, 1, sizeof buf - 1, p);
+    ::pclose(p);
+    EXPECT_EQ(std::string(buf, n), "1048575 [('A1048575', '1048575')]\n");
+}
+
 TEST_F(ParserRun, job_stops_with_its_message_when_the_text_cannot_be_found) {
     Result r = Parse({"-print", (dir_ / "job" / "MISSING.grp").string(), "-out", Out(), "-batch"});
     EXPECT_EQ(r.status, 1);
