@@ -13,8 +13,8 @@ PACKAGES=(
   hyperfine time
 )
 if [[ "${SW_WITH_OFFICE:-0}" == 1 ]]; then
-  # Only the test run needs the office suite, to prove our files open cleanly.
-  PACKAGES+=(libreoffice-calc-nogui)
+  # Only the test run needs the office suites, to prove our files open cleanly.
+  PACKAGES+=(libreoffice-calc-nogui gnumeric)
 fi
 
 missing=()
