@@ -10,6 +10,7 @@ PACKAGES=(
   libxlsxwriter-dev libisal-dev libminizip-dev libfreetype-dev libfontconfig-dev fonts-liberation
   python3 python3-xlrd python3-xlwt python3-openpyxl
   ghostscript enscript groff
+  cups-daemon cups-client cups-filters libcups2-dev libpoppler-cpp-dev libqpdf-dev
   hyperfine time
 )
 if [[ "${SW_WITH_OFFICE:-0}" == 1 ]]; then
