@@ -13,10 +13,10 @@
 #include <memory>
 #include <vector>
 
+#include "platform/base/TextCodec.h"
 #include "platform/registry/Registry.h"
 #include "platform/spooler/PrinterNames.h"
 #include "platform/spooler/SpoolerRecords.h"
-#include "platform/base/TextCodec.h"
 
 namespace rec = sw::spooler::records;
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/TextCodec.h"
 #include "platform/registry/Registry.h"
 #include "platform/spooler/PrinterNames.h"
 #include "platform/spooler/SpoolerAdmin.h"
-#include "platform/base/TextCodec.h"
 #include "platform/vendor/PrinterSettings.h"
 
 namespace sw::vendor::install {
