@@ -1,0 +1,121 @@
+// The framework's basic window types: handles, points, sizes, rectangles,
+// colours and message parameters, with the meanings they have on Windows.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+using BOOL = int;
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using UINT = unsigned int;
+using LONG_PTR = std::intptr_t;
+using UINT_PTR = std::uintptr_t;
+using ULONG_PTR = std::uintptr_t;
+using WPARAM = UINT_PTR;
+using LPARAM = LONG_PTR;
+using LRESULT = LONG_PTR;
+using COLORREF = DWORD;
+using LPCTSTR = const wchar_t*;
+using CString = std::wstring;
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+
+// Opaque handles; only the platform layer looks inside.
+struct HWND__;
+using HWND = HWND__*;
+struct HDC__;
+using HDC = HDC__*;
+
+#ifndef SW_CRECT_DEFINED
+#define SW_CRECT_DEFINED
+// A rectangle as four longs: left, top, right, bottom.
+struct CRect {
+    long left = 0;
+    long top = 0;
+    long right = 0;
+    long bottom = 0;
+
+    CRect() = default;
+    CRect(long l, long t, long r, long b) : left(l), top(t), right(r), bottom(b) {}
+    void SetRect(long l, long t, long r, long b) {
+        left = l;
+        top = t;
+        right = r;
+        bottom = b;
+    }
+    void SetRectEmpty() { SetRect(0, 0, 0, 0); }
+    long Width() const { return right - left; }
+    long Height() const { return bottom - top; }
+    bool operator==(const CRect&) const = default;
+};
+#endif
+using RECT = CRect;
+using LPRECT = CRect*;
+using LPCRECT = const CRect*;
+
+struct CPoint {
+    long x = 0;
+    long y = 0;
+    CPoint() = default;
+    CPoint(long px, long py) : x(px), y(py) {}
+    bool operator==(const CPoint&) const = default;
+};
+using POINT = CPoint;
+using LPPOINT = CPoint*;
+
+struct CSize {
+    long cx = 0;
+    long cy = 0;
+    CSize() = default;
+    CSize(long w, long h) : cx(w), cy(h) {}
+    bool operator==(const CSize&) const = default;
+};
+
+// Rectangle helpers of the Windows API.
+inline BOOL PtInRect(LPCRECT rect, CPoint point) {
+    return point.x >= rect->left && point.x < rect->right && point.y >= rect->top && point.y < rect->bottom;
+}
+inline BOOL InflateRect(LPRECT rect, long dx, long dy) {
+    rect->left -= dx;
+    rect->top -= dy;
+    rect->right += dx;
+    rect->bottom += dy;
+    return TRUE;
+}
+inline BOOL OffsetRect(LPRECT rect, long dx, long dy) {
+    rect->left += dx;
+    rect->right += dx;
+    rect->top += dy;
+    rect->bottom += dy;
+    return TRUE;
+}
+inline BOOL IsRectEmpty(LPCRECT rect) {
+    return rect->right <= rect->left || rect->bottom <= rect->top;
+}
+
+constexpr COLORREF RGB(unsigned r, unsigned g, unsigned b) {
+    return static_cast<COLORREF>((r & 0xFFU) | ((g & 0xFFU) << 8U) | ((b & 0xFFU) << 16U));
+}
+constexpr BYTE GetRValue(COLORREF c) {
+    return static_cast<BYTE>(c & 0xFFU);
+}
+constexpr BYTE GetGValue(COLORREF c) {
+    return static_cast<BYTE>((c >> 8U) & 0xFFU);
+}
+constexpr BYTE GetBValue(COLORREF c) {
+    return static_cast<BYTE>((c >> 16U) & 0xFFU);
+}
+
+constexpr WORD LOWORD(UINT_PTR v) {
+    return static_cast<WORD>(v & 0xFFFFU);
+}
+constexpr WORD HIWORD(UINT_PTR v) {
+    return static_cast<WORD>((v >> 16U) & 0xFFFFU);
+}
