@@ -97,7 +97,8 @@ bool KorvaneFileParserApp::InitInstance() {
         if (m_pCmdInfo->HasOutSwitch()) {
             m_strOutputFile = m_pCmdInfo->GetOutputPath();
         } else {
-            CFileDialog dialog(FALSE, L"xls", nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST,
+            CFileDialog dialog(FALSE, L"xls", nullptr,
+                               OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST,
                                L"Excel Files (*.xls)|*.xls|All Files (*.*)|*.*||");
             if (dialog.DoModal() == IDOK) {
                 m_strOutputFile = dialog.GetPathName();

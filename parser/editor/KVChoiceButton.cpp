@@ -33,7 +33,8 @@ void KVChoiceButton::DeleteItem(int nPosition) {
 
 void KVChoiceButton::EnableItem(int nPosition, BOOL bEnable) {
     if (m_bMenuActive && nPosition >= 0) {
-        m_menu.EnableMenuItem(static_cast<UINT>(nPosition), MF_BYPOSITION | (bEnable ? MF_ENABLED : MF_GRAYED));
+        m_menu.EnableMenuItem(static_cast<UINT>(nPosition),
+                              MF_BYPOSITION | (bEnable ? MF_ENABLED : MF_GRAYED));
     }
 }
 
@@ -65,8 +66,8 @@ void KVChoiceButton::DrawArrow(CDC* pDC, CPoint centre, bool bDisabled) {
     // Four rows, 7, 5, 3 and 1 pixels wide; the top one a pixel above the centre.
     const auto rows = [&](CPoint at, COLORREF colour) {
         for (int row = 0; row < 4; ++row) {
-            pDC->FillSolidRect(static_cast<int>(at.x) - 3 + row, static_cast<int>(at.y) - 1 + row, 7 - 2 * row, 1,
-                               colour);
+            pDC->FillSolidRect(static_cast<int>(at.x) - 3 + row, static_cast<int>(at.y) - 1 + row,
+                               7 - 2 * row, 1, colour);
         }
     };
     if (bDisabled) {
@@ -155,9 +156,11 @@ LRESULT KVChoiceButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case BM_SETSTYLE:
             m_bDefaultState = (wParam & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
-            return DefWindowProc(message, (wParam & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_OWNERDRAW, lParam);
+            return DefWindowProc(message, (wParam & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_OWNERDRAW,
+                                 lParam);
         case WM_GETDLGCODE:
-            return Default() | static_cast<LRESULT>(m_bDefaultState ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+            return Default() |
+                   static_cast<LRESULT>(m_bDefaultState ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
         default:
             return CButton::WindowProc(message, wParam, lParam);
     }
@@ -183,9 +186,9 @@ void KVChoiceButton::OnLButtonDown(UINT /*nFlags*/, CPoint point) {
     UINT command = 0;
     const bool shown = m_menu.GetMenuItemCount() > 0;
     if (shown) {
-        command = static_cast<UINT>(m_menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
-                                                          static_cast<int>(window.left),
-                                                          static_cast<int>(window.bottom), this));
+        command = static_cast<UINT>(
+            m_menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
+                                  static_cast<int>(window.left), static_cast<int>(window.bottom), this));
     }
     if (command != 0) {
         SetCurrentChoice(static_cast<int>(command - msc_nFirstCommand));

@@ -18,8 +18,8 @@ void KVFontPreviewCBX::Init() {
         if (index >= 0) {
             SetItemData(index, fontType);
             auto font = std::make_unique<CFont>();
-            if (font->CreateFont(m_nFontHeight, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, DEFAULT_QUALITY,
-                                 0, face.c_str())) {
+            if (font->CreateFont(m_nFontHeight, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
+                                 DEFAULT_QUALITY, 0, face.c_str())) {
                 m_fonts[face] = std::move(font);
             }
         }
@@ -42,8 +42,8 @@ void KVFontPreviewCBX::MeasureItem(LPMEASUREITEMSTRUCT lpMeasureItemStruct) {
     CString face;
     GetLBText(static_cast<int>(lpMeasureItemStruct->itemID), face);
     CFont font;
-    if (!font.CreateFont(m_nFontHeight, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, ANTIALIASED_QUALITY, 0,
-                         face.c_str())) {
+    if (!font.CreateFont(m_nFontHeight, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
+                         ANTIALIASED_QUALITY, 0, face.c_str())) {
         return;
     }
     CClientDC dc(this);
@@ -90,7 +90,8 @@ void KVFontPreviewCBX::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
     CFont* previous = pDC->SelectObject(GetFont());
     const CSize name = pDC->GetTextExtent(face);
     pDC->SetTextColor(nameColour);
-    pDC->TextOut(static_cast<int>(textLeft + 10), static_cast<int>(rect.top + (rect.Height() - name.cy) / 2), face);
+    pDC->TextOut(static_cast<int>(textLeft + 10), static_cast<int>(rect.top + (rect.Height() - name.cy) / 2),
+                 face);
 
     const auto cached = m_fonts.find(face);
     if (m_style == NAME_THEN_SAMPLE && cached != m_fonts.end()) {
@@ -99,8 +100,8 @@ void KVFontPreviewCBX::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct) {
         pDC->SelectObject(cached->second.get());
         const CSize sample = pDC->GetTextExtent(m_strSample);
         pDC->SetTextColor(sampleColour);
-        pDC->TextOut(static_cast<int>(textLeft + 20 + width), static_cast<int>(rect.top + (rect.Height() - sample.cy) / 2),
-                     m_strSample);
+        pDC->TextOut(static_cast<int>(textLeft + 20 + width),
+                     static_cast<int>(rect.top + (rect.Height() - sample.cy) / 2), m_strSample);
     }
     pDC->SelectObject(previous);
 }

@@ -4,7 +4,8 @@
 #include "parser/res/resource.h"
 #include "platform/ui/MessageBox.h"
 
-KVNewProfileName::KVNewProfileName(CWnd* pParent) : CDialog(DialogTemplateFor(IDD_NEW_PROFILE_NAME), pParent) {}
+KVNewProfileName::KVNewProfileName(CWnd* pParent)
+    : CDialog(DialogTemplateFor(IDD_NEW_PROFILE_NAME), pParent) {}
 
 void KVNewProfileName::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);

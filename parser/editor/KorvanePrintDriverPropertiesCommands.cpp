@@ -40,7 +40,8 @@ void KorvanePrintDriverPropertiesDlg::SaveControlsToAnchor(KVExcelRemoveDataAnch
     if (pAnchor == nullptr) {
         return;
     }
-    const auto type = KVExcelRemoveDataAnchor::GetAnchorTypeFromIndex(Combo(IDC_SECTION_TYPE)->GetCurSel() + 1);
+    const auto type =
+        KVExcelRemoveDataAnchor::GetAnchorTypeFromIndex(Combo(IDC_SECTION_TYPE)->GetCurSel() + 1);
     if (type == KVExcelRemoveDataAnchor::enAnchorNone) {
         return;
     }
@@ -49,7 +50,8 @@ void KorvanePrintDriverPropertiesDlg::SaveControlsToAnchor(KVExcelRemoveDataAnch
     pAnchor->SetAnchorType(type);
     pAnchor->SetAnchorDescriptor(descriptor);
     pAnchor->SetAnchorIndex(SectionList()->GetCount());
-    pAnchor->SetAreaToRemove(CRect(m_nRemoveCellsLeft, m_nRemoveCellsUp, m_nRemoveCellsRight, m_nRemoveCellsDown));
+    pAnchor->SetAreaToRemove(
+        CRect(m_nRemoveCellsLeft, m_nRemoveCellsUp, m_nRemoveCellsRight, m_nRemoveCellsDown));
 }
 
 void KorvanePrintDriverPropertiesDlg::OnSectionListSelChange() {
@@ -116,8 +118,8 @@ void KorvanePrintDriverPropertiesDlg::OnRemoveSection() {
         AfxMessageBox(L"Please select an anchor to remove.", kWarning);
     } else {
         SaveControlsToAnchor(anchor);
-        if (AfxMessageBox(L"Are you sure you want to remove the " + m_strSectionKeyword + L" anchor?", kQuestion) ==
-            IDYES) {
+        if (AfxMessageBox(L"Are you sure you want to remove the " + m_strSectionKeyword + L" anchor?",
+                          kQuestion) == IDYES) {
             CListBox* list = SectionList();
             const int selected = list->GetCurSel();
             // The anchor itself goes: by its keyword alone an earlier anchor
@@ -211,20 +213,22 @@ CString KorvanePrintDriverPropertiesDlg::FreeProfileName(const CString& strName)
 }
 
 void KorvanePrintDriverPropertiesDlg::OnImportProfiles() {
-    CFileDialog dialog(TRUE, L"xml", nullptr, OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST, kXmlFilter,
-                       this);
+    CFileDialog dialog(TRUE, L"xml", nullptr, OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST,
+                       kXmlFilter, this);
     if (dialog.DoModal() != IDOK) {
         return;
     }
     // A copy: the manager's list of the import is its own to dispose of.
-    const std::vector<KVDriverOptionsProfile*> imported = m_pOptionsMgr->ImportProfiles(dialog.GetPathName().c_str());
+    const std::vector<KVDriverOptionsProfile*> imported =
+        m_pOptionsMgr->ImportProfiles(dialog.GetPathName().c_str());
     bool changed = false;
     for (KVDriverOptionsProfile* source : imported) {
         CString name = source->GetProfileName();
         if (m_pOptionsMgr->DoesProfileExist(name.c_str())) {
             if (KVDriverOptionsProfile* existing = m_pOptionsMgr->GetExcelProfile(name.c_str())) {
-                if (AfxMessageBox(L"The profile '" + name + L"' already exists.  Replace the existing profile?",
-                                  kQuestion) == IDYES) {
+                if (AfxMessageBox(
+                        L"The profile '" + name + L"' already exists.  Replace the existing profile?",
+                        kQuestion) == IDYES) {
                     if (existing == m_pCurrentProfile) {
                         SectionList()->ResetContent();  // its anchors are about to be replaced
                     }
@@ -237,12 +241,15 @@ void KorvanePrintDriverPropertiesDlg::OnImportProfiles() {
             // hold. It cannot be replaced (it is made anew at every start), so
             // the imported settings are kept under a name of their own.
             const CString kept = FreeProfileName(name);
-            AfxMessageBox(L"The profile '" + name + L"' is built in and cannot be replaced.  The imported profile is "
-                              L"added as '" + kept + L"'.",
+            AfxMessageBox(L"The profile '" + name +
+                              L"' is built in and cannot be replaced.  The imported profile is "
+                              L"added as '" +
+                              kept + L"'.",
                           kWarning);
             name = kept;
         }
-        KVDriverOptionsProfile* profile = m_pOptionsMgr->CreateNewDriverOption(source->GetDriverOptionType(), name.c_str());
+        KVDriverOptionsProfile* profile =
+            m_pOptionsMgr->CreateNewDriverOption(source->GetDriverOptionType(), name.c_str());
         if (profile == nullptr) {
             continue;
         }

@@ -85,8 +85,9 @@ BOOL KorvanePrintDriverPropertiesDlg::OnInitDialog() {
         CSplashScreenEx splash;
         bool visible = false;
         if (splash.Create(this, nullptr, 1500,
-                          CSplashScreenEx::CSS_FADEIN | CSplashScreenEx::CSS_FADEOUT | CSplashScreenEx::CSS_SHADOW |
-                              CSplashScreenEx::CSS_CENTERSCREEN | CSplashScreenEx::CSS_HIDEONCLICK) &&
+                          CSplashScreenEx::CSS_FADEIN | CSplashScreenEx::CSS_FADEOUT |
+                              CSplashScreenEx::CSS_SHADOW | CSplashScreenEx::CSS_CENTERSCREEN |
+                              CSplashScreenEx::CSS_HIDEONCLICK) &&
             splash.SetBitmap(IDB_SPLASH, 255, 0, 255)) {
             splash.SetVisibleFlag(&visible);
             splash.Show();
@@ -156,7 +157,8 @@ void KorvanePrintDriverPropertiesDlg::FillFormatLists() {
         LPCTSTR format;
     } dates[] = {
         {L"None", m_strEmpty.c_str()},
-        {L"dddd, mmmm dd, yyyy (Saturday, January 1, 2005)", KVDriverOptionsExcel::GetDateFormat_dddd_mmmm_dd_yyyy()},
+        {L"dddd, mmmm dd, yyyy (Saturday, January 1, 2005)",
+         KVDriverOptionsExcel::GetDateFormat_dddd_mmmm_dd_yyyy()},
         {L"m/d/yyyy (1/1/2005)", KVDriverOptionsExcel::GetDateFormat_m_d_yyyy()},
         {L"m/d/yy (1/1/05)", KVDriverOptionsExcel::GetDateFormat_m_d_yy()},
         {L"mm/dd/yyyy (01/01/2005)", KVDriverOptionsExcel::GetDateFormat_mm_dd_yyyy()},
@@ -271,7 +273,8 @@ void KorvanePrintDriverPropertiesDlg::SelectProfile(KVDriverOptionsProfile* pPro
 KVDriverOptionsProfile* KorvanePrintDriverPropertiesDlg::GetSelectedProfile() {
     CComboBox* combo = Combo(IDC_PROFILE_COMBO);
     const int selected = combo == nullptr ? CB_ERR : combo->GetCurSel();
-    return selected == CB_ERR ? nullptr : static_cast<KVDriverOptionsProfile*>(combo->GetItemDataPtr(selected));
+    return selected == CB_ERR ? nullptr
+                              : static_cast<KVDriverOptionsProfile*>(combo->GetItemDataPtr(selected));
 }
 
 KVExcelRemoveDataAnchor* KorvanePrintDriverPropertiesDlg::GetSelectedAnchor() {
@@ -424,8 +427,9 @@ void KorvanePrintDriverPropertiesDlg::SaveControlsToProfile(KVDriverOptionsProfi
 
     CComboBox* number = Combo(IDC_NUMBER_FORMAT);
     const int numberIndex = number->GetCurSel();
-    const CString base =
-        numberIndex == CB_ERR ? CString() : CString(static_cast<LPCTSTR>(number->GetItemDataPtr(numberIndex)));
+    const CString base = numberIndex == CB_ERR
+                             ? CString()
+                             : CString(static_cast<LPCTSTR>(number->GetItemDataPtr(numberIndex)));
     profile->SetNumericFormat(BuildNumberFormat(base).c_str());
 
     if (!profile->GetRemoveDataSection()) {
@@ -640,8 +644,8 @@ void KorvanePrintDriverPropertiesDlg::OnDateFormatSelChange() {
     CComboBox* date = Combo(IDC_DATE_FORMAT);
     CEdit* custom = EditBox(IDC_CUSTOM_FORMAT);
     const int selected = date->GetCurSel();
-    if (selected != CB_ERR &&
-        SameText(static_cast<LPCTSTR>(date->GetItemDataPtr(selected)), KVDriverOptionsExcel::GetDateFormat_Custom())) {
+    if (selected != CB_ERR && SameText(static_cast<LPCTSTR>(date->GetItemDataPtr(selected)),
+                                       KVDriverOptionsExcel::GetDateFormat_Custom())) {
         custom->SetReadOnly(FALSE);
     } else {
         custom->SetReadOnly(TRUE);

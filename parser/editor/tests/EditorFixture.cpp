@@ -23,8 +23,8 @@ void EditorTest::TearDown() {
 void EditorTest::StoreProfile(const std::wstring& name, const std::wstring& identifier,
                               const std::wstring& numericFormat, const std::wstring& dateFormat) {
     KVDriverOptionsMgr mgr;
-    auto* profile =
-        dynamic_cast<KVDriverOptionsExcel*>(mgr.CreateNewDriverOption(KVFileParserTypes::enFileParserExcel, name.c_str()));
+    auto* profile = dynamic_cast<KVDriverOptionsExcel*>(
+        mgr.CreateNewDriverOption(KVFileParserTypes::enFileParserExcel, name.c_str()));
     ASSERT_NE(profile, nullptr);
     profile->SetReportIdentifier(identifier.c_str());
     profile->SetNumericFormat(numericFormat.c_str());
@@ -55,17 +55,17 @@ std::string EditorTest::Snapshot() {
         << mgr.GetDefaultDriverOptions()->GetMRUProfileName() << L'\n';
     for (long i = 0; i < mgr.GetExcelProfileCount(); ++i) {
         const auto* p = dynamic_cast<const KVDriverOptionsExcel*>(mgr.GetExcelProfile(i));
-        out << p->GetProfileName() << L'|' << p->GetReportIdentifier() << L'|' << p->GetDefaultOutputFolder() << L'|'
-            << p->GetLastFileOpened() << L'|' << p->GetMoveToTopLeftCell() << p->GetResizeCells()
+        out << p->GetProfileName() << L'|' << p->GetReportIdentifier() << L'|' << p->GetDefaultOutputFolder()
+            << L'|' << p->GetLastFileOpened() << L'|' << p->GetMoveToTopLeftCell() << p->GetResizeCells()
             << p->GetRemoveFormattingOfCells() << p->GetRemoveDataSection() << p->GetRemoveRowsWithSpace()
             << p->GetRemoveColumnsWithSpace() << L'|' << p->GetFontName() << L' ' << p->GetFontSize() << L' '
-            << p->GetFontBold() << p->GetFontUnderline() << p->GetFontItalicize() << L'|' << p->GetDateFormatW() << L'|'
-            << p->GetCustomDateFormat() << L'|' << p->GetNumericFormat();
+            << p->GetFontBold() << p->GetFontUnderline() << p->GetFontItalicize() << L'|'
+            << p->GetDateFormatW() << L'|' << p->GetCustomDateFormat() << L'|' << p->GetNumericFormat();
         for (long a = 0; a < p->GetRemoveDataAnchorCount(); ++a) {
             const KVExcelRemoveDataAnchor* anchor = p->GetRemoveDataAnchor(a);
             const CRect& area = anchor->GetAreaToRemove();
-            out << L'|' << anchor->GetAnchorDescriptor() << L':' << anchor->GetAnchorType() << L':' << area.left << L','
-                << area.top << L',' << area.right << L',' << area.bottom;
+            out << L'|' << anchor->GetAnchorDescriptor() << L':' << anchor->GetAnchorType() << L':'
+                << area.left << L',' << area.top << L',' << area.right << L',' << area.bottom;
         }
         out << L'\n';
     }

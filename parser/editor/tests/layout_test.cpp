@@ -48,7 +48,8 @@ int TextRoom(const QWidget* widget) {
     if (qobject_cast<const QPushButton*>(widget) != nullptr) {
         const auto* base = sw::ui::qt::Base(const_cast<QWidget*>(widget));
         const bool menuButton = base != nullptr && (base->info.style & BS_TYPEMASK) == BS_OWNERDRAW;
-        return widget->width() - (menuButton ? 20 : 0) - 2 * widget->style()->pixelMetric(QStyle::PM_ButtonMargin);
+        return widget->width() - (menuButton ? 20 : 0) -
+               2 * widget->style()->pixelMetric(QStyle::PM_ButtonMargin);
     }
     if (const auto* group = qobject_cast<const QGroupBox*>(widget)) {
         return group->width() - 2 * group->fontMetrics().averageCharWidth();
@@ -76,7 +77,8 @@ std::vector<std::string> LayoutProblems(QWidget* window) {
         if (!text.isEmpty() && qobject_cast<QLineEdit*>(child) == nullptr &&
             qobject_cast<QComboBox*>(child) == nullptr) {
             const int needed =
-                wraps ? metrics.boundingRect(QRect(0, 0, TextRoom(child), 10000), Qt::TextWordWrap, text).height()
+                wraps ? metrics.boundingRect(QRect(0, 0, TextRoom(child), 10000), Qt::TextWordWrap, text)
+                            .height()
                       : metrics.horizontalAdvance(text);
             if ((wraps ? child->height() : TextRoom(child)) < needed || child->height() < metrics.height()) {
                 problems.push_back(Name(child) + " cuts its text off");
@@ -121,7 +123,8 @@ protected:
     void SetUp() override {
         EditorTest::SetUp();
         const char* chosen = std::getenv("SHEETWISE_SCREENSHOTS");
-        shots_ = chosen != nullptr && *chosen != '\0' ? fs::path(chosen) : fs::path(SW_BINARY_DIR) / "screenshots";
+        shots_ =
+            chosen != nullptr && *chosen != '\0' ? fs::path(chosen) : fs::path(SW_BINARY_DIR) / "screenshots";
         fs::create_directories(shots_);
     }
     // A step: checks the window and writes its picture.
@@ -183,7 +186,8 @@ TEST_F(layout_test, profile_dialogs_progress_window_and_message_box) {
         ui.Then([] {
               QWidget* window = Window(QStringLiteral("New Profile Name"));
               if (window != nullptr) {
-                  Type(Labelled(window, QStringLiteral("Enter a new profile name:")), QStringLiteral("Month End"));
+                  Type(Labelled(window, QStringLiteral("Enter a new profile name:")),
+                       QStringLiteral("Month End"));
               }
               return window != nullptr;
           })
@@ -197,11 +201,10 @@ TEST_F(layout_test, profile_dialogs_progress_window_and_message_box) {
     {
         KVManageProfilesDlg dialog(&mgr.GetExcelProfileArray());
         UiDriver ui;
-        ui.Then(Render([] { return Window(QStringLiteral("Manage Profiles")); }, "manage-profiles"))
-            .Then([] {
-                Click(Button(Window(QStringLiteral("Manage Profiles")), QStringLiteral("Cancel")));
-                return true;
-            });
+        ui.Then(Render([] { return Window(QStringLiteral("Manage Profiles")); }, "manage-profiles")).Then([] {
+            Click(Button(Window(QStringLiteral("Manage Profiles")), QStringLiteral("Cancel")));
+            return true;
+        });
         ui.Run([&] { dialog.DoModal(); });
     }
     {
@@ -227,7 +230,11 @@ TEST_F(layout_test, profile_dialogs_progress_window_and_message_box) {
     {
         UiDriver ui;
         ui.Then(Render([] { return static_cast<QWidget*>(OpenMessageBox()); }, "message-box"))
-            .Then(Answer(QStringLiteral("Are you sure you want to remove the Page Total anchor?"), QMessageBox::No));
-        ui.Run([] { AfxMessageBox(L"Are you sure you want to remove the Page Total anchor?", MB_YESNO | MB_ICONEXCLAMATION); });
+            .Then(Answer(QStringLiteral("Are you sure you want to remove the Page Total anchor?"),
+                         QMessageBox::No));
+        ui.Run([] {
+            AfxMessageBox(L"Are you sure you want to remove the Page Total anchor?",
+                          MB_YESNO | MB_ICONEXCLAMATION);
+        });
     }
 }

@@ -83,7 +83,8 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QS
          QLatin1String(context.category).startsWith(QLatin1String("qt.")))) {
         return;
     }
-    if (type == QtWarningMsg && message.contains(QLatin1String("does not support"))) {
+    if (type == QtWarningMsg && (message.contains(QLatin1String("does not support")) ||
+                                 message.startsWith(QLatin1String("QStandardPaths:")))) {
         return;
     }
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
