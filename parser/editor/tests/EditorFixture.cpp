@@ -2,6 +2,10 @@
 
 #include <unistd.h>
 
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -75,4 +79,75 @@ std::string EditorTest::Snapshot() {
 
 QWidget* PropertiesWindow() {
     return sw::ui::testing::Window(QStringLiteral("Sheetwise Print Driver Properties"));
+}
+
+QWidget* Field(const QString& label) {
+    return sw::ui::testing::Labelled(PropertiesWindow(), label);
+}
+
+QWidget* Field(unsigned id) {
+    return sw::ui::testing::Control(PropertiesWindow(), id);
+}
+
+sw::ui::testing::UiDriver::Step DialogShown() {
+    return [] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->objectName() == QLatin1String("SplashScreenExClass") && window->isVisible()) {
+                sw::ui::testing::Click(window);
+                return false;
+            }
+        }
+        return PropertiesWindow() != nullptr;
+    };
+}
+
+sw::ui::testing::UiDriver::Step ShowAdvanced() {
+    auto pressed = std::make_shared<bool>(false);
+    return [pressed] {
+        if (!*pressed) {
+            sw::ui::testing::Key(sw::ui::testing::Button(PropertiesWindow(), QStringLiteral("Options")),
+                                 Qt::Key_Space);
+            *pressed = true;
+            return false;
+        }
+        return PropertiesWindow()->height() > 200;
+    };
+}
+
+void AddMenuChoice(sw::ui::testing::UiDriver& ui, const QString& entry) {
+    ui.Then([] {
+          if (PropertiesWindow() == nullptr || sw::ui::testing::OpenMessageBox() != nullptr ||
+              QApplication::activeModalWidget() != PropertiesWindow()) {
+              return false;
+          }
+          sw::ui::testing::Click(sw::ui::testing::Button(PropertiesWindow(), QStringLiteral("Options")));
+          return true;
+      }).Then([entry] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr) {
+            return false;
+        }
+        for (QAction* action : menu->actions()) {
+            if (action->text() == entry) {
+                EXPECT_TRUE(action->isEnabled()) << sw::ui::testing::Narrow(entry);
+                menu->setActiveAction(action);
+                sw::ui::testing::Key(menu, Qt::Key_Return);
+                return true;
+            }
+        }
+        ADD_FAILURE() << "no menu entry " << sw::ui::testing::Narrow(entry);
+        return true;
+    });
+}
+
+sw::ui::testing::UiDriver::Step In(const QString& title, std::function<void(QWidget*)> action) {
+    return [title, action] {
+        QWidget* window = sw::ui::testing::Window(title);
+        if (window == nullptr || sw::ui::testing::OpenMessageBox() != nullptr ||
+            QApplication::activeModalWidget() != window) {
+            return false;
+        }
+        action(window);
+        return true;
+    };
 }

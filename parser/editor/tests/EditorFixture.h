@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -40,3 +41,16 @@ protected:
 
 // The properties dialog's window once it shows, else null.
 QWidget* PropertiesWindow();
+// Its control named by a label, or by the identifier of resource.h.
+QWidget* Field(const QString& label);
+QWidget* Field(unsigned id);
+
+// Steps: waits for the dialog with the splash gone; opens the advanced
+// layout by pressing Space on "Options" (its first choice); picks an entry
+// of the "Options" menu as a mouse user would.
+sw::ui::testing::UiDriver::Step DialogShown();
+sw::ui::testing::UiDriver::Step ShowAdvanced();
+void AddMenuChoice(sw::ui::testing::UiDriver& ui, const QString& entry);
+// A step: does `action` once the window with that title is there and no
+// message box is open.
+sw::ui::testing::UiDriver::Step In(const QString& title, std::function<void(QWidget*)> action);

@@ -731,7 +731,13 @@ int CListBox::DeleteString(UINT nIndex) {
         return LB_ERR;
     }
     const QSignalBlocker quiet(list);
+    const bool wasSelected = list->item(static_cast<int>(nIndex))->isSelected();
     delete list->takeItem(static_cast<int>(nIndex));
+    if (wasSelected) {
+        // As on Windows: the list is left without a selection.
+        list->clearSelection();
+        list->setCurrentRow(-1);
+    }
     return list->count();
 }
 

@@ -224,12 +224,13 @@ CString CFont::GetFaceName() const {
 }
 
 CFont* CFont::GetDefaultGuiFont() {
-    static CFont font;
-    if (!font.m_impl) {
-        font.m_impl = std::make_unique<Impl>();
-        font.m_impl->font = sw::ui::IsInteractive() ? QApplication::font() : QFont();
+    // Never destroyed: a font must not outlive the toolkit's font database.
+    static CFont* font = new CFont;
+    if (!font->m_impl) {
+        font->m_impl = std::make_unique<Impl>();
+        font->m_impl->font = sw::ui::IsInteractive() ? QApplication::font() : QFont();
     }
-    return &font;
+    return font;
 }
 
 // CBitmap

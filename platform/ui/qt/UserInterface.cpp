@@ -23,6 +23,7 @@ namespace sw::ui {
 namespace {
 
 std::unique_ptr<QApplication> g_application;
+QApplication* g_leftAtExit = nullptr;
 bool g_decided = false;
 int g_waitCursors = 0;
 
@@ -115,6 +116,10 @@ bool StartUserInterface(const std::wstring& appTitle, bool bBatch) {
     detail::SetInteractive(true);
     sw::ui::SetMessageBoxHandler(qt::ShowMessageBox);
     qt::StartScriptedUser();
+    // Past the end of main Qt can no longer close (its thread storage is
+    // gone): a program that did not call EndUserInterface leaves the
+    // application to the operating system rather than crash on the way out.
+    std::atexit([] { g_leftAtExit = g_application.release(); });
     return true;
 }
 

@@ -31,6 +31,14 @@ void CancelOpenWindows() {
 
 }  // namespace
 
+// Closes the windowing side before the test program ends.
+class UiEnvironment : public ::testing::Environment {
+public:
+    void TearDown() override { EndUserInterface(); }
+};
+[[maybe_unused]] ::testing::Environment* const g_environment =
+    ::testing::AddGlobalTestEnvironment(new UiEnvironment);
+
 void StartUi() {
     ASSERT_TRUE(StartUserInterface(L"Sheetwise File Parser", false)) << "no offscreen platform";
 }
@@ -143,6 +151,14 @@ void Click(QWidget* widget) {
     });
 }
 
+void ClickAt(QWidget* widget, QPoint point) {
+    Later([target = QPointer<QWidget>(widget), point] {
+        if (target) {
+            QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, point);
+        }
+    });
+}
+
 void Key(QWidget* widget, int key, Qt::KeyboardModifiers modifiers) {
     Later([target = QPointer<QWidget>(widget), key, modifiers] {
         if (target) {
@@ -163,6 +179,16 @@ void Type(QWidget* edit, const QString& text) {
     if (text.isEmpty()) {
         QTest::keyClick(line, Qt::Key_Delete);
     }
+}
+
+void Paste(QWidget* edit, const QString& text) {
+    auto* line = qobject_cast<QLineEdit*>(edit);
+    if (line == nullptr) {
+        ADD_FAILURE() << "not an edit";
+        return;
+    }
+    line->setFocus();
+    line->setText(text);
 }
 
 void Choose(QComboBox* combo, const QString& entry) {

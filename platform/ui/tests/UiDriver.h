@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPoint>
 #include <QString>
 #include <QWidget>
 
@@ -56,8 +57,11 @@ QWidget* Control(QWidget* window, unsigned id);
 // Posted user actions.
 void Later(std::function<void()> action);
 void Click(QWidget* widget);
+void ClickAt(QWidget* widget, QPoint point);
 void Key(QWidget* widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+// Replaces the edit's text key by key, or at once as a paste would.
 void Type(QWidget* edit, const QString& text);
+void Paste(QWidget* edit, const QString& text);
 void Choose(QComboBox* combo, const QString& entry);
 
 // A step: answers the open message box with `button` when its text is
