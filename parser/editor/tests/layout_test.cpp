@@ -154,7 +154,18 @@ TEST_F(layout_test, properties_dialog_in_both_layouts) {
     KVDriverOptionsMgr mgr;
     KorvanePrintDriverPropertiesDlg dialog(&mgr, TRUE);
     UiDriver ui;
-    ui.Then(ClickSplashAway())
+    ui.Then(Render(
+                [] {
+                    for (QWidget* window : QApplication::topLevelWidgets()) {
+                        if (window->objectName() == QLatin1String("SplashScreenExClass") &&
+                            window->isVisible() && window->windowOpacity() > 0.99) {
+                            return window;
+                        }
+                    }
+                    return static_cast<QWidget*>(nullptr);
+                },
+                "splash"))
+        .Then(ClickSplashAway())
         .Then(Render(PropertiesWindow, "properties-basic"))
         .Then([] {
             auto* options = Button(PropertiesWindow(), QStringLiteral("Options"));
