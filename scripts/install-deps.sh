@@ -11,6 +11,7 @@ PACKAGES=(
   qt6-base-dev qt6-svg-dev libxcb1-dev fonts-dejavu-core desktop-file-utils
   python3 python3-xlrd python3-xlwt python3-openpyxl
   ghostscript enscript groff
+  cups-daemon cups-client cups-filters libcups2-dev libpoppler-cpp-dev libqpdf-dev
   hyperfine time
 )
 if [[ "${SW_WITH_OFFICE:-0}" == 1 ]]; then

@@ -22,8 +22,16 @@ public:
     bool HasOutSwitch() const { return m_bOutSwitch; }
     const std::wstring& GetOutputPath() const { return m_strOut; }
     bool IsBatch() const { return m_bBatch; }
+    // The first mistake of the command line, as one sentence: a switch the
+    // program does not know, one without its value, or an argument no switch
+    // takes. Empty when there is none.
+    std::wstring GetUsageError();
 
 private:
+    void NoteMissingValue();
+
+    std::wstring m_strAwaitingValue;  // a switch whose value has not come yet
+    std::wstring m_strUsageError;
     bool m_bProfileSwitch = false;
     bool m_bOutSwitch = false;
     bool m_bBatch = false;

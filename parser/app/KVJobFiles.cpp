@@ -2,10 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <cwctype>
+#include <filesystem>
 #include <memory>
 
 #include "platform/shell/Shell.h"
@@ -95,7 +97,14 @@ GroupFileResult ReadGroupFile(const std::wstring& groupFile, std::wstring& textF
     while (ReadLine(f.get(), line, failed)) {
         const std::wstring wide = sw::shell::FromNarrow(line);
         if (StartsWithNoCase(wide, L"TextFileName=")) {
-            textFile = wide.substr(13);
+            // The first such line decides; a line that names nothing names no
+            // file, and the text file beside the group file is looked for.
+            const std::wstring name = wide.substr(13);
+            if (std::all_of(name.begin(), name.end(),
+                            [](wchar_t c) { return std::iswspace(static_cast<wint_t>(c)) != 0; })) {
+                return GroupFileResult::NoEntry;
+            }
+            textFile = name;
             return GroupFileResult::Found;
         }
     }
@@ -126,15 +135,37 @@ std::wstring PdfTextFilePath(const std::wstring& pdfFile) {
     const size_t nameStart = slash == std::wstring::npos ? 0 : slash + 1;
     std::wstring result = pdfFile.substr(0, nameStart);
     const std::wstring name = pdfFile.substr(nameStart);
+    bool replaced = false;
     for (size_t i = 0; i < name.size();) {
         if (StartsWithNoCase(name.substr(i, 4), L".pdf")) {
             result += L".TXT";
             i += 4;
+            replaced = true;
         } else {
             result += name[i++];
         }
     }
+    // A name without ".pdf" would give the PDF itself: its text goes beside it.
+    if (!replaced) {
+        result += L".TXT";
+    }
     return result;
+}
+
+std::wstring AbsolutePath(const std::wstring& path) {
+    if (path.empty() || path[0] == L'/') {
+        return path;
+    }
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::current_path(error);
+    if (error) {
+        return path;
+    }
+    std::wstring absolute = sw::shell::FromNarrow(folder.string());
+    if (absolute.empty() || absolute.back() != L'/') {
+        absolute += L'/';
+    }
+    return absolute + path;
 }
 
 bool IsPdfTextFile(const std::wstring& textFile) {
@@ -155,20 +186,17 @@ std::vector<std::wstring> ReadFirstLines(const std::wstring& path, size_t maxLin
     return lines;
 }
 
-}  // namespace kvjob
-
-namespace {
-
-bool SameFile(const std::wstring& a, const std::wstring& b) {
+bool IsSameFile(const std::wstring& a, const std::wstring& b) {
     struct stat sa {};
     struct stat sb {};
-    if (stat(sw::shell::ToNarrow(a).c_str(), &sa) != 0 || stat(sw::shell::ToNarrow(b).c_str(), &sb) != 0) {
+    if (a.empty() || b.empty() || stat(sw::shell::ToNarrow(a).c_str(), &sa) != 0 ||
+        stat(sw::shell::ToNarrow(b).c_str(), &sb) != 0) {
         return false;
     }
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-}  // namespace
+}  // namespace kvjob
 
 std::vector<std::wstring> DeleteJobFiles(const std::wstring& textFile, const std::wstring& keepFile) {
     std::vector<std::wstring> deleted;
@@ -190,7 +218,7 @@ std::vector<std::wstring> DeleteJobFiles(const std::wstring& textFile, const std
             found.name.compare(0, base.size(), base) != 0 || found.name[base.size()] != L'.') {
             continue;
         }
-        if (!keepFile.empty() && SameFile(found.path, keepFile)) {
+        if (kvjob::IsSameFile(found.path, keepFile)) {
             continue;
         }
         if (sw::shell::DeleteFile(found.path)) {

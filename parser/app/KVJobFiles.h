@@ -13,7 +13,7 @@ inline constexpr size_t msc_nMaxLineBytes = 64 * 1024;
 
 enum class GroupFileResult {
     Found,        // textFile holds the rest of the first "TextFileName=" line
-    NoEntry,      // read, but no such line
+    NoEntry,      // read, but no such line, or the first one names nothing
     CannotOpen,   // error holds "Could not find GRP file.  Error: ..."
     ReadFailure,  // error holds "GRP file not found."
 };
@@ -29,8 +29,18 @@ GroupFileResult ReadGroupFile(const std::wstring& groupFile, std::wstring& textF
 std::wstring FindSiblingTextFile(const std::wstring& jobFile);
 
 // The text file the extractor writes for a PDF job: the file name with every
-// ".pdf" (any case) replaced by ".TXT"; the folder is kept as it is.
+// ".pdf" (any case) replaced by ".TXT"; the folder is kept as it is. A name
+// without ".pdf" gets ".TXT" added, so the text is never the PDF itself.
 std::wstring PdfTextFilePath(const std::wstring& pdfFile);
+
+// A relative path as seen from the current folder, made absolute, so that
+// every step of a job (finding the sibling text file, reading, deleting)
+// sees the same files however the job was named.
+std::wstring AbsolutePath(const std::wstring& path);
+
+// True when both paths name one existing file (through links or other
+// spellings of the path).
+bool IsSameFile(const std::wstring& a, const std::wstring& b);
 
 // True when the name is longer than 4 characters and ends in "pdf" in any
 // letter case.

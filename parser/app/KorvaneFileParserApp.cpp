@@ -54,6 +54,16 @@ bool KorvaneFileParserApp::InitInstance() {
     ParseCommandLine(m_args, *m_pCmdInfo);
     // Windows or not is decided here, once; everything else asks platform/ui.
     sw::ui::StartUserInterface(IDS_APP_TITLE, m_pCmdInfo->IsBatch());
+    if (m_pCmdInfo->IsBatch()) {
+        // Run by a script, a command line that would quietly do nothing is a
+        // mistake to report, not an empty run that looks like success.
+        const std::wstring mistake = m_pCmdInfo->GetUsageError();
+        if (!mistake.empty()) {
+            AfxMessageBox(mistake + L" " + msc_sUsage);
+            m_bUsageError = m_bJobFailed = true;
+            return false;
+        }
+    }
     if (m_pCmdInfo->HasProfileSwitch() && m_pCmdInfo->GetProfileName().empty()) {
         AfxMessageBox(L"The switch -profile needs the name of a profile.");
         m_bUsageError = m_bJobFailed = true;
@@ -65,7 +75,7 @@ bool KorvaneFileParserApp::InitInstance() {
         return false;
     }
 
-    m_strJobFile = m_pCmdInfo->GetFileName();
+    m_strJobFile = kvjob::AbsolutePath(m_pCmdInfo->GetFileName());
     const bool bPrintJob = m_pCmdInfo->IsPrintJob();
 
     if (bPrintJob) {
@@ -131,8 +141,11 @@ bool KorvaneFileParserApp::InitInstance() {
         try {
             KVExcelFileProcessor processor(m_strPrinterTextFile, m_strOutputFile);
             processor.SetPdfSource(m_bPdfSource);
-            processor.Process();
-            bSaved = processor.SaveOutput();
+            // A report that could not be read or written leaves nothing worth
+            // saving: a workbook already at the output path stays as it is.
+            if (processor.Process()) {
+                bSaved = processor.SaveOutput();
+            }
         } catch (...) {
             bSaved = false;
         }
@@ -145,7 +158,8 @@ bool KorvaneFileParserApp::InitInstance() {
     // files, so the report can be converted again.
     if (bSaved || m_strOutputFile.empty()) {
         DeleteJobFiles(m_strPrinterTextFile, m_strOutputFile);
-        if (m_bPdfSource) {
+        // The workbook may have been saved under the text file's own name.
+        if (m_bPdfSource && !kvjob::IsSameFile(m_strPrinterTextFile, m_strOutputFile)) {
             sw::shell::DeleteFile(m_strPrinterTextFile);
         }
     }
@@ -156,11 +170,19 @@ bool KorvaneFileParserApp::InitInstance() {
 bool KorvaneFileParserApp::LocatePrinterTextFile() {
     if (m_pCmdInfo->IsPdfJob()) {
         m_bPdfSource = true;
-        return ExtractPdfText();
+        return ExtractPdfText(m_strJobFile);
     }
     std::wstring error;
     const auto result = kvjob::ReadGroupFile(m_strJobFile, m_strPrinterTextFile, error);
-    if (result != kvjob::GroupFileResult::Found) {
+    if (result == kvjob::GroupFileResult::Found) {
+        // The printer writes the two files side by side; a relative name is
+        // read from the group file's folder, not from wherever the parser was
+        // started.
+        const size_t slash = m_strJobFile.rfind(L'/');
+        if (m_strPrinterTextFile[0] != L'/' && slash != std::wstring::npos) {
+            m_strPrinterTextFile = m_strJobFile.substr(0, slash + 1) + m_strPrinterTextFile;
+        }
+    } else {
         m_strPrinterTextFile.clear();
         if (!error.empty()) {
             AfxMessageBox(error);
@@ -174,22 +196,18 @@ bool KorvaneFileParserApp::LocatePrinterTextFile() {
             return false;
         }
     }
-    // The printer writes the two files side by side; a relative name is read
-    // from the group file's folder, not from wherever the parser was started.
-    const size_t slash = m_strJobFile.rfind(L'/');
-    if (!m_strPrinterTextFile.empty() && m_strPrinterTextFile[0] != L'/' && slash != std::wstring::npos) {
-        m_strPrinterTextFile = m_strJobFile.substr(0, slash + 1) + m_strPrinterTextFile;
-    }
     if (kvjob::IsPdfTextFile(m_strPrinterTextFile)) {
+        // A PDF is read through the extractor, as a PDF job is, never as text.
         m_bPdfSource = true;
+        return ExtractPdfText(m_strPrinterTextFile);
     }
     return true;
 }
 
-bool KorvaneFileParserApp::ExtractPdfText() {
-    m_strPrinterTextFile = kvjob::PdfTextFilePath(m_strJobFile);
+bool KorvaneFileParserApp::ExtractPdfText(std::wstring pdfFile) {
+    m_strPrinterTextFile = kvjob::PdfTextFilePath(pdfFile);
     const std::wstring program = L"\"" + sw::shell::ProgramFolder() + L"PdfUnpack\"";
-    const std::wstring parameters = L"-i \"" + m_strJobFile + L"\" -o \"" + m_strPrinterTextFile + L"\"";
+    const std::wstring parameters = L"-i \"" + pdfFile + L"\" -o \"" + m_strPrinterTextFile + L"\"";
     std::wstring reason;
     sw::shell::Process process;
     if (sw::shell::Execute(program, parameters, sw::shell::ShowMode::Hidden, &process, &reason)) {

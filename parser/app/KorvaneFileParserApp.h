@@ -18,6 +18,8 @@ public:
     static constexpr int msc_nExitSaved = 0;
     static constexpr int msc_nExitFailed = 1;
     static constexpr int msc_nExitUsage = 2;
+    static constexpr const wchar_t* msc_sUsage =
+        L"Usage: SheetwiseParser [-print GRP | -pdf PDF] [-profile NAME] [-out PATH] [-batch]";
 
     KorvaneFileParserApp();
     virtual ~KorvaneFileParserApp();
@@ -36,7 +38,9 @@ public:
 
 private:
     bool LocatePrinterTextFile();
-    bool ExtractPdfText();
+    // Runs the extractor on `pdfFile` (a copy: the printer text file it may
+    // name becomes the PDF's text file).
+    bool ExtractPdfText(std::wstring pdfFile);
     KVDriverOptionsExcel* MatchReportIdentifier(KVDriverOptionsMgr& mgr);
 
     std::vector<std::wstring> m_args;

@@ -66,6 +66,9 @@ bool HasTimeCharacter(std::wstring_view text) {
                        [](wchar_t c) { return c == L'P' || c == L'M' || c == L'A' || c == L':'; });
 }
 
+// What the sheet made of a typed cell, in the two low bits of its entry.
+enum : std::uint64_t { kTimeOfDay = 0, kDate = 1, kOther = 2 };
+
 std::uint64_t CellKey(long nRow, long nColumn) {
     return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(nRow)) << 32) |
            static_cast<std::uint32_t>(nColumn);
@@ -142,8 +145,10 @@ bool KVExcelFileProcessor::Process() {
     progress.OffsetPos(50);
     progress.SetStatus(L"Writing data...");
     GridFacts facts;
+    // A report whose values did not reach the sheet is not converted: the
+    // later steps would only shape an empty workbook.
     if (bOk) {
-        WriteAndFormat(grid, facts, nRows, nColumns);
+        bOk = FitsWorksheet(nRows, nColumns) && WriteAndFormat(grid, facts, nRows, nColumns);
     }
 
     progress.OffsetPos(25);
@@ -166,10 +171,35 @@ bool KVExcelFileProcessor::Process() {
     return bOk;
 }
 
-void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid, GridFacts& facts, int nRows,
+bool KVExcelFileProcessor::FitsWorksheet(int nRows, int nColumns) {
+    m_nSheetRows = m_pSpreadSheet->GetRowCount();
+    m_nSheetColumns = m_pSpreadSheet->GetColumnCount();
+    // The grid's last row and column hold data; the empty row and column
+    // past them, which the block also covers, may lie beyond the sheet.
+    if ((m_nSheetRows <= 0 || nRows <= m_nSheetRows) &&
+        (m_nSheetColumns <= 0 || nColumns <= m_nSheetColumns)) {
+        return true;
+    }
+    AfxMessageBox(L"The report has " + std::to_wstring(nRows) + L" rows and " + std::to_wstring(nColumns) +
+                      L" columns; a worksheet holds at most " + std::to_wstring(m_nSheetRows) +
+                      L" rows and " + std::to_wstring(m_nSheetColumns) +
+                      L" columns. Nothing was written; print the report in smaller parts.",
+                  MB_OK | MB_ICONEXCLAMATION);
+    return false;
+}
+
+bool KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid, GridFacts& facts, int nRows,
                                           int nColumns) {
     m_nGridRows = nRows + 1;
     m_nGridColumns = nColumns + 1;
+    const long nBlockRows = m_nSheetRows > 0 ? std::min<long>(nRows + 1, m_nSheetRows) : nRows + 1;
+    const long nBlockColumns =
+        m_nSheetColumns > 0 ? std::min<long>(nColumns + 1, m_nSheetColumns) : nColumns + 1;
+    // The sheet takes a limited number of cells in one block: a larger grid
+    // goes in bands of whole rows, as even as may be.
+    const long nMaxBandRows = std::max(1L, KVSpreadSheet::msc_nMaxBlockCells / nBlockColumns);
+    const long nBands = (nBlockRows + nMaxBandRows - 1) / nMaxBandRows;
+    const long nBandRows = (nBlockRows + nBands - 1) / nBands;
 
     struct Anchor {
         std::wstring upper;
@@ -183,108 +213,80 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
         }
     }
 
-    // Without a block the anchors still act on the sheet, so the facts are
-    // gathered either way.
-    BlockPtr block(m_pSpreadSheet->CreateBlock(nRows + 1, nColumns + 1));
-    for (int i = 0; i < nRows; ++i) {
-        // The cells that exist, left to right: a report's rows hold a few of
-        // its hundred-odd columns.
-        grid->ForEachInRow(i, [&](int j, const KVExcelFileFieldValue& cell) {
-            if (j >= nColumns || cell.IsEmpty()) {
-                return;
-            }
-            const std::wstring_view text = cell.GetText();
-            if (block) {
-                m_pSpreadSheet->SetBlockText(text, i, j, block.get());
-            }
-            if (HasTimeCharacter(text)) {
-                facts.timeLike.push_back(CellKey(i, j));
-            }
-            for (const Anchor& a : anchors) {
-                if (MatchesUpper(text, a.upper)) {
-                    facts.anchorHits.push_back({i, j, a.anchor});
+    for (long nFirst = 0; nFirst < nBlockRows; nFirst += nBandRows) {
+        const long nBand = std::min(nBandRows, nBlockRows - nFirst);
+        BlockPtr block(m_pSpreadSheet->CreateBlock(nBand, nBlockColumns));
+        if (!block) {
+            AfxMessageBox(L"There is not enough memory to pass the report's " + std::to_wstring(nRows) +
+                              L" rows and " + std::to_wstring(nColumns) +
+                              L" columns to the worksheet. Nothing was written; close other programs and "
+                              L"convert the job again.",
+                          MB_OK | MB_ICONEXCLAMATION);
+            return false;
+        }
+        const auto nEnd = static_cast<int>(std::min<long>(nFirst + nBand, nRows));
+        for (auto i = static_cast<int>(nFirst); i < nEnd; ++i) {
+            const auto nBlockRow = static_cast<long>(i - nFirst);
+            // The cells that exist, left to right: a report's rows hold a few
+            // of its hundred-odd columns.
+            grid->ForEachInRow(i, [&](int j, const KVExcelFileFieldValue& cell) {
+                if (j >= nColumns || cell.IsEmpty()) {
+                    return;
                 }
-            }
-        });
-        // Each row is done with once copied, and its memory serves the
-        // block's texts rather than adding to them.
-        grid->ReleaseRow(i);
+                const std::wstring_view text = cell.GetText();
+                m_pSpreadSheet->SetBlockText(text, nBlockRow, j, block.get());
+                if (HasTimeCharacter(text)) {
+                    facts.timeLike.push_back(CellKey(i, j));
+                }
+                for (const Anchor& a : anchors) {
+                    if (MatchesUpper(text, a.upper)) {
+                        facts.anchorHits.push_back({i, j, a.anchor});
+                    }
+                }
+            });
+            // Each row is done with once copied, and its memory serves the
+            // block's texts rather than adding to them.
+            grid->ReleaseRow(i);
+        }
+        if (nFirst + nBand >= nBlockRows) {
+            grid.reset();
+        }
+        if (!m_pSpreadSheet->WriteBlockAt(block.get(), nFirst + 1, nBand, nBlockColumns)) {
+            return false;
+        }
     }
-    grid.reset();
-    if (!block) {
-        return;
-    }
-    m_pSpreadSheet->WriteBlock(block.get(), nRows + 1, nColumns + 1);
 
     if (m_pProfile->GetRemoveFormattingOfCells()) {
-        m_pSpreadSheet->SetBlockFont(nRows + 1, nColumns + 1, m_pProfile->GetFontName(),
+        m_pSpreadSheet->SetBlockFont(nBlockRows, nBlockColumns, m_pProfile->GetFontName(),
                                      static_cast<LONG>(m_pProfile->GetFontSize()),
                                      m_pProfile->GetFontBold() != 0, m_pProfile->GetFontItalicize() != 0,
                                      m_pProfile->GetFontUnderline() != 0);
     } else {
-        m_pSpreadSheet->SetBlockFont(nRows + 1, nColumns + 1, L"Arial", 12, false, false, false);
+        m_pSpreadSheet->SetBlockFont(nBlockRows, nBlockColumns, L"Arial", 12, false, false, false);
     }
-    block.reset();
 
-    KVValueBlock* pRead = nullptr;
-    m_pSpreadSheet->ReadBlock(1, 1, nRows + 1, nColumns + 1, &pRead);
-    BlockPtr readBack(pRead);
-    if (!readBack) {
-        return;
-    }
-    LONG nUpperRow = 0;
-    LONG nUpperColumn = 0;
-    try {
-        readBack->GetUBound(1, &nUpperRow);
-        readBack->GetUBound(2, &nUpperColumn);
-    } catch (CException* e) {
-        e->Delete();
-        return;
-    }
     const std::wstring dateFormat = m_pProfile->GetIsCustomDateFormat() ? m_pProfile->GetCustomDateFormat()
                                                                         : m_pProfile->GetDateFormatW();
     const std::wstring numberFormat = m_pProfile->GetNumericFormat();
-    // The block holds its columns one after another, so it is scanned in
-    // that order (row by row touched a new memory page at every element),
-    // skipping the pages the spreadsheet left unwritten, and only the typed
-    // cells are kept.
-    enum : std::uint64_t { kTimeOfDay = 0, kDate = 1, kOther = 2 };
+    // The typed cells of the grid, without the row and column past it.
     std::vector<std::uint64_t> typed;
-    SAFEARRAY* array = readBack->parray;
-    LONG nFirstRow = 0;
-    LONG nFirstColumn = 0;
-    if (array->cbElements != sizeof(VARIANT) || FAILED(SafeArrayGetLBound(array, 1, &nFirstRow)) ||
-        FAILED(SafeArrayGetLBound(array, 2, &nFirstColumn))) {
-        return;
+    const auto nUpperRow = static_cast<LONG>(nRows + 1);
+    const auto nUpperColumn = static_cast<LONG>(nColumns + 1);
+    // The values read back are done with once listed. Freeing them (a large
+    // block's texts and pages) goes on on a second thread while the next band
+    // is read or the cells are formatted; the two share nothing but the
+    // string pool.
+    std::jthread reaper;
+    for (long nFirst = 0; nFirst < nBlockRows; nFirst += nBandRows) {
+        const long nBand = std::min(nBandRows, nBlockRows - nFirst);
+        KVValueBlock* pRead = nullptr;
+        m_pSpreadSheet->ReadBlock(nFirst + 1, 1, nFirst + nBand, nBlockColumns, &pRead);
+        BlockPtr readBack(pRead);
+        if (readBack) {
+            ListTypedCells(*readBack, static_cast<LONG>(nFirst), nUpperRow, nUpperColumn, typed);
+            reaper = std::jthread([done = std::move(readBack)]() mutable { done.reset(); });
+        }
     }
-    const auto height = static_cast<std::size_t>(nUpperRow - nFirstRow + 1);
-    const std::size_t total = height * static_cast<std::size_t>(nUpperColumn - nFirstColumn + 1);
-    // The type (and a date's value) is all that is needed: the elements are
-    // read in place instead of copying every text out of the block.
-    const auto* elements = static_cast<const VARIANT*>(array->pvData);
-    sw::automation::FindUntouchedPages(array).forWrittenElements(
-        sizeof(VARIANT), height, total, [&](std::size_t k, std::size_t i, std::size_t j) {
-            const VARTYPE vt = elements[k].vt;
-            if (vt == VT_EMPTY || vt == VT_BSTR) {
-                return;
-            }
-            const auto r = static_cast<LONG>(nFirstRow + static_cast<LONG>(i));
-            const auto c = static_cast<LONG>(nFirstColumn + static_cast<LONG>(j));
-            if (r < 1 || r >= nUpperRow || c < 1 || c >= nUpperColumn) {
-                return;
-            }
-            std::uint64_t kind = kOther;
-            if (vt == VT_DATE) {
-                // A date part of 30 December 1899 is a time of day alone.
-                kind = std::trunc(elements[k].date) == 0.0 ? kTimeOfDay : kDate;
-            }
-            typed.push_back((static_cast<std::uint64_t>(r) << 32) | (static_cast<std::uint64_t>(c) << 2) |
-                            kind);
-        });
-    // The values read back are done with. Freeing them (a large block's
-    // texts and pages) goes on on a second thread while the cells are
-    // formatted; the two share nothing but the string pool.
-    std::jthread reaper([done = std::move(readBack)]() mutable { done.reset(); });
     // The cells are formatted row by row, each row's cells left to right
     // (column by column took twice as long, a row fetched at every cell).
     // The scan found them column by column, each column top down, so
@@ -332,6 +334,50 @@ void KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
     m_pSpreadSheet->SetCellsFormat(dates, dateFormat);
     m_pSpreadSheet->SetCellsFormat(times, msc_sTimeFormat);
     m_pSpreadSheet->SetCellsFormat(numbers, numberFormat);
+    return true;
+}
+
+void KVExcelFileProcessor::ListTypedCells(const KVValueBlock& block, LONG nRowOffset, LONG nUpperRow,
+                                          LONG nUpperColumn, std::vector<std::uint64_t>& typed) {
+    // The block holds its columns one after another, so it is scanned in
+    // that order (row by row touched a new memory page at every element),
+    // skipping the pages the spreadsheet left unwritten, and only the typed
+    // cells are kept.
+    SAFEARRAY* array = block.parray;
+    LONG nFirstRow = 0;
+    LONG nFirstColumn = 0;
+    LONG nLastRow = 0;
+    LONG nLastColumn = 0;
+    if (!array || array->cbElements != sizeof(VARIANT) || FAILED(SafeArrayGetLBound(array, 1, &nFirstRow)) ||
+        FAILED(SafeArrayGetLBound(array, 2, &nFirstColumn)) ||
+        FAILED(SafeArrayGetUBound(array, 1, &nLastRow)) ||
+        FAILED(SafeArrayGetUBound(array, 2, &nLastColumn))) {
+        return;
+    }
+    const auto height = static_cast<std::size_t>(nLastRow - nFirstRow + 1);
+    const std::size_t total = height * static_cast<std::size_t>(nLastColumn - nFirstColumn + 1);
+    // The type (and a date's value) is all that is needed: the elements are
+    // read in place instead of copying every text out of the block.
+    const auto* elements = static_cast<const VARIANT*>(array->pvData);
+    sw::automation::FindUntouchedPages(array).forWrittenElements(
+        sizeof(VARIANT), height, total, [&](std::size_t k, std::size_t i, std::size_t j) {
+            const VARTYPE vt = elements[k].vt;
+            if (vt == VT_EMPTY || vt == VT_BSTR) {
+                return;
+            }
+            const auto r = static_cast<LONG>(nRowOffset + nFirstRow + static_cast<LONG>(i));
+            const auto c = static_cast<LONG>(nFirstColumn + static_cast<LONG>(j));
+            if (r < 1 || r >= nUpperRow || c < 1 || c >= nUpperColumn) {
+                return;
+            }
+            std::uint64_t kind = kOther;
+            if (vt == VT_DATE) {
+                // A date part of 30 December 1899 is a time of day alone.
+                kind = std::trunc(elements[k].date) == 0.0 ? kTimeOfDay : kDate;
+            }
+            typed.push_back((static_cast<std::uint64_t>(r) << 32) | (static_cast<std::uint64_t>(c) << 2) |
+                            kind);
+        });
 }
 
 void KVExcelFileProcessor::ApplyProperties(const GridFacts& facts, int nRows, int nColumns) {

@@ -5,12 +5,14 @@
 // workbook is saved under the output path.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "parser/process/KVFileProcessor.h"
+#include "parser/sheet/KVSpreadSheet.h"
 
-class KVSpreadSheet;
 class KVDriverOptionsExcel;
 class KVExcelFileMgr;
 
@@ -42,8 +44,18 @@ public:
 
 private:
     struct GridFacts;
+    // True when the grid's rows and columns fit a worksheet; otherwise the
+    // user is told both sizes and nothing is written.
+    bool FitsWorksheet(int nRows, int nColumns);
     // Releases the grid once it has taken from it all that later steps need.
-    void WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid, GridFacts& facts, int nRows, int nColumns);
+    // False when the values did not reach the sheet (the user has been told).
+    bool WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid, GridFacts& facts, int nRows, int nColumns);
+    // Adds the typed cells of a block read back, whose first row lies
+    // nRowOffset rows below the sheet's first, to `typed`: row, column and
+    // kind packed in one entry, columns top down. Rows from nUpperRow and
+    // columns from nUpperColumn on are left out.
+    static void ListTypedCells(const KVValueBlock& block, LONG nRowOffset, LONG nUpperRow, LONG nUpperColumn,
+                               std::vector<std::uint64_t>& typed);
     void ApplyProperties(const GridFacts& facts, int nRows, int nColumns);
 
     KVSpreadSheet* m_pSpreadSheet;
@@ -52,4 +64,7 @@ private:
     // Size of the grid last written, for advice when the save fails.
     long m_nGridRows = 0;
     long m_nGridColumns = 0;
+    // Size of the worksheet; 0 or less when the sheet could not tell.
+    long m_nSheetRows = 0;
+    long m_nSheetColumns = 0;
 };

@@ -565,20 +565,15 @@ bool KVSpreadSheet::Save() {
             m_strSaveError = L"The spreadsheet application could not be started.";
             return false;
         }
-        // A file the user may not write is not removable, whatever its folder
-        // allows: the user protected it, so ask rather than replace it.
-        auto removeOld = [this] {
-            return !sw::shell::IsReadOnlyFile(m_strOutputPath) && sw::shell::DeleteFile(m_strOutputPath);
-        };
-        if (!removeOld() && sw::shell::FileExists(m_strOutputPath)) {
-            for (;;) {
-                if (AfxMessageBox(msc_sRetryQuestion, MB_YESNO) != IDYES) {
-                    m_bAbandoned = 1;
-                    return false;
-                }
-                if (removeOld()) {
-                    break;
-                }
+        // The old file stays until the new one is complete: the application
+        // writes a file beside it and renames that over it, so a save that
+        // fails (the format's limits, a full disk) leaves the user's workbook
+        // as it was. One that cannot be replaced (a file the user protected,
+        // a folder that does not allow it) is asked about first.
+        while (!sw::shell::CanReplaceFile(m_strOutputPath)) {
+            if (AfxMessageBox(msc_sRetryQuestion, MB_YESNO) != IDYES) {
+                m_bAbandoned = 1;
+                return false;
             }
         }
         ScopedBstrVariant fileName(m_strOutputPath);
@@ -638,20 +633,38 @@ bool KVSpreadSheet::SetBlockValue(KVValueBlock* pBlock, long nRowIndex, long nCo
 }
 
 void KVSpreadSheet::WriteBlock(KVValueBlock* pBlock, long nRows, long nColumns) {
+    WriteBlockAt(pBlock, 1, nRows, nColumns);
+}
+
+bool KVSpreadSheet::WriteBlockAt(KVValueBlock* pBlock, long nFirstRow, long nRows, long nColumns) {
     if (!pBlock) {
-        return;
+        return false;
     }
+    // Whatever keeps the values from the sheet is told: the application's own
+    // refusal as much as a failed call.
+    std::wstring failure;
     try {
         xl::Range range;
-        if (GetSpanRange(1, 1, nRows, nColumns, &range) && range.IsAttached()) {
+        if (GetSpanRange(nFirstRow, 1, nFirstRow + nRows - 1, nColumns, &range) && range.IsAttached()) {
             range.SetValue(*pBlock);
+            return true;
         }
+        failure = m_application.IsAttached()
+                      ? L"The worksheet has no room for a block of " + std::to_wstring(nRows) +
+                            L" rows and " + std::to_wstring(nColumns) + L" columns."
+                      : L"The spreadsheet application could not be started.";
+    } catch (COleDispatchException* e) {
+        failure = e->m_strDescription.empty() ? e->ErrorMessage() : e->m_strDescription;
+        e->Delete();
     } catch (COleException* e) {
-        e->ReportError();
+        failure = AfxStatusCodeMessage(e->m_sc);
         e->Delete();
     } catch (...) {
+        failure = L"Unexpected failure.";
         NoteFailure("WriteBlock");
     }
+    AfxMessageBox(failure, MB_OK | MB_ICONEXCLAMATION);
+    return false;
 }
 
 void KVSpreadSheet::SetBlockFont(long nRows, long nColumns, const std::wstring& strFontName, LONG nFontSize,

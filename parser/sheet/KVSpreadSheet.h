@@ -88,6 +88,14 @@ public:
     bool IsAbandoned() const { return m_bAbandoned != 0; }
     bool IsStarted() const { return m_bStarted != 0; }
 
+    // WriteBlock for a block whose first row lands on worksheet row
+    // nFirstRow. False when the values did not reach the sheet; the user has
+    // then been told why.
+    bool WriteBlockAt(KVValueBlock* pBlock, long nFirstRow, long nRows, long nColumns);
+
+    // The most cells the application takes or gives in one block.
+    static constexpr long msc_nMaxBlockCells = 16777216;
+
     // Gives every listed cell (row, column) a forced number or date format,
     // as SetCellNumberFormat does for one, in as few calls as the cells'
     // names allow: a large report formats hundreds of thousands of cells.

@@ -228,6 +228,20 @@ bool IsReadOnlyFile(const std::wstring& path) {
     return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(narrow.c_str(), W_OK) != 0;
 }
 
+bool CanReplaceFile(const std::wstring& path) {
+    const std::string narrow = ToNarrow(path);
+    struct stat st {};
+    if (stat(narrow.c_str(), &st) != 0) {
+        return true;
+    }
+    if (S_ISDIR(st.st_mode) || IsReadOnlyFile(path)) {
+        return false;
+    }
+    const size_t slash = narrow.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : narrow.substr(0, slash);
+    return access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
 std::wstring ProgramFolder() {
     char buffer[4096];
     const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);

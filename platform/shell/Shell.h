@@ -67,6 +67,11 @@ bool FileExists(const std::wstring& path);
 // not replace a file the user protected ask this first.
 bool IsReadOnlyFile(const std::wstring& path);
 
+// True when a new file may take the place of `path`: there is none, or it is
+// a file that is not read-only in a folder that lets this process put another
+// file in its place. A folder at `path` cannot be replaced.
+bool CanReplaceFile(const std::wstring& path);
+
 // Folder of the running program, ending with "/".
 std::wstring ProgramFolder();
 

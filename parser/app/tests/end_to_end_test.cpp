@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -86,8 +87,12 @@ protected:
                 Printed(40, "C1002") + Printed(120, "99.00") + Printed(200, "2/1/2005"),
                 Printed(40, "Page Total") + Printed(120, "1,333.50")};
     }
-    Result Parse(const std::vector<std::string>& args, const std::string& program = kParser) {
-        std::string command = "'" + program + "'";
+    // Runs the parser; from `folder` when given, so that relative paths are
+    // taken from there.
+    Result Parse(const std::vector<std::string>& args, const std::string& program = kParser,
+                 const fs::path& folder = {}) {
+        std::string command = folder.empty() ? "" : "cd '" + folder.string() + "' && ";
+        command += "'" + program + "'";
         for (const auto& a : args) {
             command += " '" + a + "'";
         }
@@ -100,6 +105,9 @@ protected:
         ss << in.rdbuf();
         r.errors = ss.str();
         return r;
+    }
+    Result ParseIn(const fs::path& folder, const std::vector<std::string>& args) {
+        return Parse(args, kParser, folder);
     }
     std::string Out(const std::string& name = "out.xls") const { return (dir_ / name).string(); }
     bool JobFile(const std::string& name) const { return fs::exists(dir_ / "job" / name); }
@@ -299,6 +307,24 @@ TEST_F(ParserRun, command_line_mistakes_get_clear_messages) {
     // No job at all: the editor alone, cancelled without a display.
     r = Parse({"-batch"});
     EXPECT_EQ(r.status, 0) << r.errors;
+    // In batch mode a command line that would do nothing gets one line of
+    // usage: the group file forgotten, a mistyped switch, a stray argument.
+    const std::pair<std::vector<std::string>, std::string> mistakes[] = {
+        {{"-print", "-batch"}, "The switch -print needs the path of a group file."},
+        {{"-print", grp, "-zzz", "-batch"}, "Unknown switch -zzz."},
+        {{"-batch", grp}, "Unexpected argument"},
+    };
+    for (const auto& [args, reason] : mistakes) {
+        r = Parse(args);
+        EXPECT_EQ(r.status, 2) << reason;
+        EXPECT_NE(r.errors.find(reason), std::string::npos) << r.errors;
+        EXPECT_NE(r.errors.find(". Usage: SheetwiseParser [-print"), std::string::npos) << r.errors;
+        EXPECT_EQ(std::count(r.errors.begin(), r.errors.end(), '\n'), 1) << r.errors;
+    }
+    EXPECT_TRUE(JobFile("JOB.txt"));
+    // Without -batch an unknown switch is ignored: the editor alone again.
+    r = Parse({"-zzz"});
+    EXPECT_EQ(r.status, 0) << r.errors;
 }
 
 TEST_F(ParserRun, without_an_output_path_nothing_is_written_and_the_job_is_consumed) {
@@ -350,4 +376,178 @@ TEST_F(ParserRun, pdf_job_is_extracted_converted_and_cleaned_up) {
         found = found || cell.value.find("WAREHOUSE STOCK REPORT") != std::string::npos;
     }
     EXPECT_TRUE(found);
+}
+
+// A group file that names no text file, by leaving its line out or empty:
+// the text file beside it serves in every step, however the job is named.
+TEST_F(ParserRun, the_sibling_text_file_serves_a_relative_or_absolute_group_file_naming_none) {
+    for (const std::string group : {"[Job]\r\nPages=1\r\n", "[Job]\r\nTextFileName=\r\n"}) {
+        for (const bool relative : {true, false}) {
+            SCOPED_TRACE(group + (relative ? "relative" : "absolute"));
+            std::ofstream(dir_ / "job" / "JOB.TXT", std::ios::binary)
+                << Printed(40, "QUARTERLY SALES REPORT") << "\r\n"
+                << Printed(40, "C1001") + Printed(120, "99.00") << "\r\n";
+            std::ofstream(dir_ / "job" / "JOB.GRP", std::ios::binary) << group;
+            // The profile is found by the identifier in the text's first lines.
+            const Result r =
+                relative ? ParseIn(dir_, {"-print", "job/JOB.GRP", "-out", "out.xls", "-batch"})
+                         : Parse({"-print", (dir_ / "job" / "JOB.GRP").string(), "-out", Out(), "-batch"});
+            ASSERT_EQ(r.status, 0) << r.errors;
+            EXPECT_FALSE(JobFile("JOB.TXT"));
+            EXPECT_FALSE(JobFile("JOB.GRP"));
+            const WorkbookDump dump = ReadWorkbook(Out());
+            ASSERT_TRUE(dump.ok) << dump.error;
+            EXPECT_EQ(dump.Value(0, 0), "QUARTERLY SALES REPORT");
+            EXPECT_EQ(dump.Value(1, 1), "99");
+            fs::remove(Out());
+        }
+    }
+    // An empty name beside no text file names nothing at all.
+    std::ofstream(dir_ / "job" / "JOB.GRP", std::ios::binary) << "TextFileName=\r\n";
+    const Result r = ParseIn(dir_ / "job", {"-print", "JOB.GRP", "-out", "../out.xls", "-batch"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.errors.find("Output file not found."), std::string::npos) << r.errors;
+    EXPECT_TRUE(JobFile("JOB.GRP"));
+    EXPECT_FALSE(fs::exists(Out()));
+}
+
+TEST_F(ParserRun, a_pdf_is_never_read_as_text_and_no_clean_up_takes_the_workbook) {
+    if (!fs::exists(SW_BINARY_DIR "/bin/PdfUnpack")) {
+        GTEST_SKIP() << "PdfUnpack is not built";
+    }
+    const fs::path sample = SW_SOURCE_DIR "/samples/STOCK_0002.pdf";
+    const auto holdsTheReport = [](const std::string& path) {
+        const WorkbookDump dump = ReadWorkbook(path);
+        EXPECT_TRUE(dump.ok) << dump.error;
+        bool report = false;
+        for (const auto& [rc, cell] : dump.cells) {
+            report = report || cell.value.find("WAREHOUSE STOCK REPORT") != std::string::npos;
+            EXPECT_EQ(cell.value.find("%PDF"), std::string::npos);
+        }
+        return report;
+    };
+    // A PDF whose name lacks ".pdf", named relatively: its text goes beside it.
+    fs::copy_file(sample, dir_ / "job" / "scan");
+    Result r = ParseIn(dir_ / "job", {"-pdf", "scan", "-profile", "Other", "-out", "../out.xls", "-batch"});
+    ASSERT_EQ(r.status, 0) << r.errors;
+    EXPECT_TRUE(holdsTheReport(Out()));
+    EXPECT_TRUE(JobFile("scan"));
+    EXPECT_FALSE(JobFile("scan.TXT"));
+
+    // The workbook saved under the name of the PDF's own text file stays.
+    fs::copy_file(sample, dir_ / "job" / "r.pdf");
+    r = ParseIn(dir_ / "job",
+                {"-pdf", (dir_ / "job" / "r.pdf").string(), "-profile", "Other", "-out", "r.TXT", "-batch"});
+    ASSERT_EQ(r.status, 0) << r.errors;
+    EXPECT_FALSE(JobFile("r.pdf"));
+    ASSERT_TRUE(JobFile("r.TXT"));
+    EXPECT_TRUE(holdsTheReport((dir_ / "job" / "r.TXT").string()));
+
+    // A group file naming a PDF: the PDF's text is extracted, as for -pdf.
+    fs::copy_file(sample, dir_ / "job" / "g.pdf");
+    std::ofstream(dir_ / "job" / "g.grp") << "TextFileName=g.pdf\r\n";
+    r = Parse(
+        {"-print", (dir_ / "job" / "g.grp").string(), "-profile", "Other", "-out", Out("g.xls"), "-batch"});
+    ASSERT_EQ(r.status, 0) << r.errors;
+    EXPECT_TRUE(holdsTheReport(Out("g.xls")));
+    EXPECT_FALSE(JobFile("g.pdf"));
+    EXPECT_FALSE(JobFile("g.TXT"));
+    EXPECT_FALSE(JobFile("g.grp"));
+}
+
+TEST_F(ParserRun, a_report_beyond_one_block_goes_in_bands_and_one_beyond_the_sheet_is_refused) {
+    {
+        // The sheet's own font: the empty positions then need no record of
+        // their own, and the workbook stays small.
+        KVDriverOptionsMgr mgr;
+        auto* profile = dynamic_cast<KVDriverOptionsExcel*>(
+            mgr.CreateNewDriverOption(KVFileParserTypes::enFileParserExcel, L"Wide"));
+        ASSERT_NE(profile, nullptr);
+        profile->SetRemoveColumnsWithSpace(TRUE);
+        profile->SetRemoveFormattingOfCells(TRUE);
+        profile->SetFontSize(10);
+        profile->SetNumericFormat(L"#,##0.00");
+        mgr.SaveSettings(nullptr);
+    }
+    // 8,000 column keys over 1,100 lines make 1,101 rows by 16,002 columns:
+    // more cells than one block carries, few enough for a worksheet.
+    std::vector<std::string> lines(1100);
+    for (int k = 0; k < 8000; ++k) {
+        lines[static_cast<size_t>(k % 1100)] +=
+            Printed(10 * (k + 1), k % 2 != 0 ? std::to_string(k) + ".5" : "v" + std::to_string(k));
+    }
+    Result r =
+        Parse({"-print", WriteJob(lines, "WIDE"), "-profile", "Wide", "-out", Out("wide.xlsx"), "-batch"});
+    ASSERT_EQ(r.status, 0) << r.errors;
+    EXPECT_FALSE(JobFile("WIDE.txt"));
+    const WorkbookDump dump = ReadWorkbook(Out("wide.xlsx"));
+    ASSERT_TRUE(dump.ok) << dump.error;
+    EXPECT_EQ(dump.cells.size(), 8000U);
+    EXPECT_EQ(dump.Value(0, 0), "v0");
+    // Typed and formatted in the first band and in the last.
+    for (const auto& [row, column] : {std::pair(1, 1101), std::pair(1099, 7699)}) {
+        const WorkbookCell* cell = dump.At(row, column);
+        ASSERT_NE(cell, nullptr);
+        EXPECT_EQ(cell->type, "number");
+        EXPECT_EQ(cell->value, std::to_string(column) + ".5");
+        EXPECT_EQ(cell->format, "#,##0.00");
+    }
+
+    // More lines than a worksheet has rows: refused, and the job stays.
+    {
+        std::ofstream text(dir_ / "job" / "BIG.txt", std::ios::binary);
+        const std::string line = Printed(40, "r") + "\r\n";
+        for (int i = 0; i < 1100000; ++i) {
+            text << line;
+        }
+    }
+    std::ofstream(dir_ / "job" / "BIG.grp") << "TextFileName=BIG.txt\r\n";
+    r = ParseIn(dir_, {"-print", "job/BIG.grp", "-profile", "Wide", "-out", "big.xlsx", "-batch"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(
+        r.errors.find("The report has 1100000 rows and 3 columns; a worksheet holds at most 1048576 rows"),
+        std::string::npos)
+        << r.errors;
+    EXPECT_TRUE(JobFile("BIG.txt"));
+    EXPECT_TRUE(JobFile("BIG.grp"));
+    EXPECT_FALSE(fs::exists(Out("big.xlsx")));
+}
+
+TEST_F(ParserRun, a_failed_save_keeps_the_workbook_it_was_to_replace) {
+    Result r = ParseIn(dir_, {"-print", WriteJob(SalesLines()), "-out", "out.xls", "-batch"});
+    ASSERT_EQ(r.status, 0) << r.errors;
+    // More rows than an .xls workbook holds.
+    std::vector<std::string> lines(70000, Printed(40, "row"));
+    lines[0] = Printed(40, "QUARTERLY SALES REPORT");
+    r = Parse({"-print", WriteJob(lines, "BIG"), "-out", Out(), "-batch"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.errors.find("The workbook could not be saved."), std::string::npos) << r.errors;
+    EXPECT_TRUE(JobFile("BIG.txt"));
+    EXPECT_TRUE(JobFile("BIG.grp"));
+    const WorkbookDump dump = ReadWorkbook(Out());
+    ASSERT_TRUE(dump.ok) << dump.error;
+    EXPECT_EQ(dump.Value(2, 0), "C1001");
+    EXPECT_EQ(dump.LastDataRow(), 3);
+}
+
+TEST_F(ParserRun, a_text_file_that_cannot_be_read_keeps_the_job_and_the_old_workbook) {
+    // Reading fails: the reader's own memory at address 0.
+    fs::create_symlink("/proc/self/mem", dir_ / "job" / "JOB.txt");
+    std::ofstream(dir_ / "job" / "JOB.grp") << "TextFileName=JOB.txt\r\n";
+    std::ofstream(Out()) << "old";
+    for (const bool relative : {true, false}) {
+        const Result r =
+            relative
+                ? ParseIn(dir_, {"-print", "job/JOB.grp", "-profile", "Other", "-out", "out.xls", "-batch"})
+                : Parse({"-print", (dir_ / "job" / "JOB.grp").string(), "-profile", "Other", "-out", Out(),
+                         "-batch"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.errors.find("Could not load printer output file."), std::string::npos) << r.errors;
+        EXPECT_TRUE(fs::is_symlink(dir_ / "job" / "JOB.txt"));
+        EXPECT_TRUE(JobFile("JOB.grp"));
+        std::ifstream in(Out());
+        std::string old;
+        in >> old;
+        EXPECT_EQ(old, "old");
+    }
 }

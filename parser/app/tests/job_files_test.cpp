@@ -42,6 +42,10 @@ TEST_F(JobDir, group_file_yields_the_first_text_file_line_in_any_case) {
     const auto none = Write("NONE.grp", "Pages=3\nTextFile=/x\n");
     EXPECT_EQ(kvjob::ReadGroupFile(none, text, error), kvjob::GroupFileResult::NoEntry);
     EXPECT_TRUE(text.empty());
+    // The first line decides, and one naming nothing names no file.
+    const auto empty = Write("EMPTY.grp", "TextFileName= \r\nTextFileName=/spool/b.txt\n");
+    EXPECT_EQ(kvjob::ReadGroupFile(empty, text, error), kvjob::GroupFileResult::NoEntry);
+    EXPECT_TRUE(text.empty());
 }
 
 TEST_F(JobDir, an_overlong_line_is_cut_and_the_next_line_still_read) {
@@ -76,6 +80,7 @@ TEST_F(JobDir, sibling_text_file_is_found_in_either_case) {
 TEST(job_files_test, pdf_text_path_and_pdf_source_rule) {
     EXPECT_EQ(kvjob::PdfTextFilePath(L"/in/report.pdf"), L"/in/report.TXT");
     EXPECT_EQ(kvjob::PdfTextFilePath(L"/in.pdf/a.Pdf.PDF"), L"/in.pdf/a.TXT.TXT");
+    EXPECT_EQ(kvjob::PdfTextFilePath(L"/in.pdf/scan"), L"/in.pdf/scan.TXT");
     EXPECT_TRUE(kvjob::IsPdfTextFile(L"/spool/Job1.pdf"));
     EXPECT_TRUE(kvjob::IsPdfTextFile(L"x.PDF"));
     EXPECT_FALSE(kvjob::IsPdfTextFile(L".pdf"));

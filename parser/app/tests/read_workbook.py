@@ -1,8 +1,9 @@
 #!/usr/bin/python3
-"""Dumps an .xls workbook for the tests, one record a line, fields separated
-by tabs: "sheets N", "dims ROWS COLS", "active ROW COL" (from the sheet's
-SELECTION record), "width COL WIDTH" and for every non-blank cell of the first
-sheet "cell ROW COL TYPE FONT SIZE BOLD ITALIC UNDERLINE FORMAT VALUE"."""
+"""Dumps an .xls workbook (xlrd) or an .xlsx one (openpyxl) for the tests, one
+record a line, fields separated by tabs: "sheets N", "dims ROWS COLS",
+"active ROW COL" (from the sheet's selection), "width COL WIDTH" and for every
+non-blank cell of the first sheet
+"cell ROW COL TYPE FONT SIZE BOLD ITALIC UNDERLINE FORMAT VALUE"."""
 import struct
 import sys
 
@@ -30,7 +31,45 @@ def active_cell(path):
     return None
 
 
+def plain(value):
+    if isinstance(value, float) and value.is_integer():
+        return int(value)
+    return value
+
+
+def dump_xlsx(path):
+    import openpyxl
+    from openpyxl.utils.cell import column_index_from_string, coordinate_to_tuple
+    from openpyxl.utils.datetime import to_excel
+    book = openpyxl.load_workbook(path)
+    sheet = book.worksheets[0]
+    out = [f"sheets\t{len(book.worksheets)}", f"dims\t{sheet.max_row}\t{sheet.max_column}"]
+    selection = sheet.sheet_view.selection
+    if selection and selection[0].activeCell:
+        row, col = coordinate_to_tuple(selection[0].activeCell)
+        out.append(f"active\t{row - 1}\t{col - 1}")
+    for letter, dim in sorted(sheet.column_dimensions.items()):
+        if dim.width:
+            out.append(f"width\t{column_index_from_string(letter) - 1}\t{int(dim.width * 256)}")
+    # Only the cells the file holds: iterating the sheet would visit every
+    # position of a wide sheet's millions.
+    for (r, c), cell in sorted(sheet._cells.items()):
+        if cell.value is None:
+            continue
+        kind = "date" if cell.is_date else {"s": "text", "n": "number", "b": "bool", "e": "error"}.get(
+            cell.data_type, "?")
+        value = to_excel(cell.value) if cell.is_date else cell.value
+        font = cell.font
+        out.append("\t".join(str(x) for x in (
+            "cell", r - 1, c - 1, kind, font.name, int(font.sz or 0), int(bool(font.b)), int(bool(font.i)),
+            1 if font.u else 0, cell.number_format, plain(value))))
+    sys.stdout.write("\n".join(out) + "\n")
+
+
 def main(path):
+    if path.lower().endswith(".xlsx"):
+        dump_xlsx(path)
+        return
     book = xlrd.open_workbook(path, formatting_info=True)
     sheet = book.sheet_by_index(0)
     out = [f"sheets\t{book.nsheets}", f"dims\t{sheet.nrows}\t{sheet.ncols}"]
@@ -47,9 +86,7 @@ def main(path):
             xf = book.xf_list[cell.xf_index]
             font = book.font_list[xf.font_index]
             fmt = book.format_map[xf.format_key].format_str
-            value = cell.value
-            if isinstance(value, float) and value.is_integer():
-                value = int(value)
+            value = plain(cell.value)
             out.append("\t".join(str(x) for x in (
                 "cell", r, c, TYPES.get(cell.ctype, "?"), font.name, font.height // 20, font.bold,
                 int(bool(font.italic)), font.underline_type, fmt, value)))

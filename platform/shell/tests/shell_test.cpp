@@ -85,12 +85,17 @@ TEST_F(ShellDir, delete_file_removes_files_but_never_folders) {
     EXPECT_TRUE(fs::is_directory(dir_ / "sub"));
 }
 
-TEST_F(ShellDir, a_file_without_write_permission_counts_as_read_only) {
+TEST_F(ShellDir, a_file_without_write_permission_counts_as_read_only_and_is_not_replaced) {
     const auto file = Touch("locked.xls");
     EXPECT_FALSE(IsReadOnlyFile(file));
+    EXPECT_TRUE(CanReplaceFile(file));
     fs::permissions(dir_ / "locked.xls", fs::perms::owner_read);
     EXPECT_TRUE(IsReadOnlyFile(file));
+    EXPECT_FALSE(CanReplaceFile(file));
     EXPECT_FALSE(IsReadOnlyFile(Dir() + L"missing.xls"));
+    EXPECT_TRUE(CanReplaceFile(Dir() + L"missing.xls"));
+    fs::create_directory(dir_ / "sub");
+    EXPECT_FALSE(CanReplaceFile(Dir() + L"sub"));
 }
 
 TEST_F(ShellDir, execute_waits_for_the_program_and_passes_quoted_arguments) {
