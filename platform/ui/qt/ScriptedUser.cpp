@@ -28,6 +28,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTextStream>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
@@ -66,6 +67,9 @@ private:
             m_timer.stop();
             return;
         }
+        if (!Settled()) {
+            return;
+        }
         if (Try(m_steps[m_next])) {
             ++m_next;
             m_deadline = QDeadlineTimer(kStepTimeoutMs);
@@ -74,6 +78,22 @@ private:
                          static_cast<long long>(m_next + 1), m_steps[m_next].toLocal8Bit().constData());
             m_failed = true;
         }
+    }
+
+    // Each window with a loop of its own is open, and no window that just
+    // closed is still leaving its loop: the program has done what the last
+    // answer asked before the next step acts.
+    static bool Settled() {
+        int loops = 0;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->isVisible() && window->isModal()) {
+                ++loops;
+            }
+        }
+        if (QApplication::activePopupWidget() != nullptr) {
+            ++loops;
+        }
+        return QThread::currentThread()->loopLevel() == loops;
     }
 
     static void CancelWaitingWindows() {

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -18,6 +19,22 @@ namespace {
 QString Plain(QString text) {
     text.remove(QLatin1Char('&'));
     return text;
+}
+
+// Every window that runs a loop of its own is open and nothing else runs
+// one: a window that just closed has left its loop, and the code that
+// opened it has gone on to its end, before the next step acts.
+bool Settled(int baseLevel) {
+    int loops = baseLevel;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->isModal()) {
+            ++loops;
+        }
+    }
+    if (QApplication::activePopupWidget() != nullptr) {
+        ++loops;
+    }
+    return QThread::currentThread()->loopLevel() == loops;
 }
 
 void CancelOpenWindows() {
@@ -55,12 +72,20 @@ UiDriver& UiDriver::Then(Step step) {
 void UiDriver::Run(const std::function<void()>& body) {
     QTimer timer;
     QDeadlineTimer deadline(10000);
+    const int baseLevel = QThread::currentThread()->loopLevel();
     QObject::connect(&timer, &QTimer::timeout, [&] {
         if (m_failed) {
             CancelOpenWindows();
             return;
         }
         if (m_busy || m_next >= m_steps.size()) {
+            return;
+        }
+        if (!Settled(baseLevel)) {
+            if (deadline.hasExpired()) {
+                ADD_FAILURE() << "UI step " << m_next + 1 << " waited in vain for the windows to settle";
+                m_failed = true;
+            }
             return;
         }
         m_busy = true;
