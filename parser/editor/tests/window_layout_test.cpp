@@ -118,7 +118,7 @@ std::vector<std::string> LayoutProblems(QWidget* window) {
     return problems;
 }
 
-class layout_test : public EditorTest {
+class window_layout_test : public EditorTest {
 protected:
     void SetUp() override {
         EditorTest::SetUp();
@@ -147,7 +147,7 @@ protected:
 
 }  // namespace
 
-TEST_F(layout_test, properties_dialog_in_both_layouts) {
+TEST_F(window_layout_test, properties_dialog_in_both_layouts) {
     StoreProfile(L"Quarterly Sales", L"QUARTERLY SALES REPORT", L"$#,##0.00", L"Custom");
     StoreAnchor(L"Quarterly Sales", L"Page Total", KVExcelRemoveDataAnchor::enAnchorRemoveRow);
     StoreAnchor(L"Quarterly Sales", L"Report Footer", KVExcelRemoveDataAnchor::enAnchorClearArea);
@@ -186,7 +186,7 @@ TEST_F(layout_test, properties_dialog_in_both_layouts) {
     ui.Run([&] { EXPECT_EQ(dialog.DoModal(), IDCANCEL); });
 }
 
-TEST_F(layout_test, profile_dialogs_progress_window_and_message_box) {
+TEST_F(window_layout_test, profile_dialogs_progress_window_and_message_box) {
     StoreProfile(L"Quarterly Sales", L"QUARTERLY SALES REPORT");
     StoreProfile(L"Aged Receivables", L"AGED RECEIVABLES");
     StoreProfile(L"Stock Valuation", L"STOCK VALUATION");
