@@ -32,6 +32,8 @@ QImage ResourceImage(const QString& path);
 // Starts drawing on `painter`, whose origin is the window's client origin
 // shifted by `clientOffset`.
 void AttachPainter(CDC* dc, QPainter* painter, QPoint clientOffset);
+// The painter a context draws with, null while it only measures.
+QPainter* PainterOf(const CDC* dc);
 
 }  // namespace sw::ui::qt
 

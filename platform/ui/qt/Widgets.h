@@ -51,6 +51,8 @@ public:
     // receiver.
     void SetOwnerDrawn();
     bool IsOwnerDrawn() const { return m_ownerDrawn; }
+    // Measures one entry (or all) through the receiver's MeasureItem.
+    void Measure(int row);
     void Remeasure();
 
     void showPopup() override;
@@ -65,6 +67,12 @@ private:
 
 // Control widgets for one template item, with their platform objects.
 QWidget* CreateControl(QWidget* dialog, const DialogItem& item, const DialogUnits& units);
+
+// The widget of a window as a Qt class, null when it is another.
+template <class T>
+T* As(HWND hWnd) {
+    return dynamic_cast<T*>(ToWidget(hWnd));
+}
 
 // Entries of a list widget carry their value in this role.
 inline constexpr int kItemDataRole = Qt::UserRole + 1;
