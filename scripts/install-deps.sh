@@ -8,6 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   libsqlite3-dev libtinyxml-dev zlib1g-dev
   libxlsxwriter-dev libisal-dev libminizip-dev libfreetype-dev libfontconfig-dev fonts-liberation
+  qt6-base-dev qt6-svg-dev libxcb1-dev fonts-dejavu-core desktop-file-utils
   python3 python3-xlrd python3-xlwt python3-openpyxl
   ghostscript enscript groff
   cups-daemon cups-client cups-filters libcups2-dev libpoppler-cpp-dev libqpdf-dev

@@ -1,5 +1,7 @@
 #include "platform/ui/MessageBox.h"
+
 #include "platform/base/TextCodec.h"
+#include "platform/ui/Interactive.h"
 
 #include <clocale>
 #include <cstdio>
@@ -61,11 +63,8 @@ int ConsoleMessageBox(const std::wstring& text, UINT type) {
 }
 
 void ConsoleDetail(const std::wstring& detail) {
-    {
-        const std::lock_guard<std::mutex> lock(HandlerMutex());
-        if (CurrentHandler() || detail.empty()) {
-            return;
-        }
+    if (IsInteractive() || detail.empty()) {
+        return;
     }
     std::fprintf(stderr, "Sheetwise: %s\n", sw::base::ToLocale(detail).c_str());
     std::fflush(stderr);
