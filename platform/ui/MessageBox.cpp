@@ -21,6 +21,10 @@ MessageBoxHandler& CurrentHandler() {
     return handler;
 }
 
+// The caption MessageBox gives the box it shows; the handler's signature
+// stays that of AfxMessageBox, which every program installs.
+thread_local const wchar_t* t_caption = nullptr;
+
 const char* IconWord(UINT type) {
     switch (type & MB_ICONMASK) {
         case MB_ICONSTOP:
@@ -62,6 +66,10 @@ int ConsoleMessageBox(const std::wstring& text, UINT type) {
     return SafeDefaultAnswer(type);
 }
 
+std::wstring MessageBoxCaption() {
+    return t_caption != nullptr ? std::wstring(t_caption) : AppTitle();
+}
+
 void ConsoleDetail(const std::wstring& detail) {
     if (IsInteractive() || detail.empty()) {
         return;
@@ -86,4 +94,11 @@ int AfxMessageBox(const std::wstring& text, UINT type) {
     } catch (...) {
         return sw::ui::SafeDefaultAnswer(type);
     }
+}
+
+int MessageBox(HWND /*hWnd*/, LPCTSTR lpText, LPCTSTR lpCaption, UINT uType) {
+    const wchar_t* previous = std::exchange(sw::ui::t_caption, lpCaption);
+    const int answer = AfxMessageBox(lpText != nullptr ? lpText : L"", uType);
+    sw::ui::t_caption = previous;
+    return answer;
 }
