@@ -1,7 +1,6 @@
 #include "platform/ui/MessageBox.h"
 
 #include "platform/base/TextCodec.h"
-#include "platform/ui/Interactive.h"
 
 #include <clocale>
 #include <cstdio>
@@ -63,8 +62,11 @@ int ConsoleMessageBox(const std::wstring& text, UINT type) {
 }
 
 void ConsoleDetail(const std::wstring& detail) {
-    if (IsInteractive() || detail.empty()) {
-        return;
+    {
+        const std::lock_guard<std::mutex> lock(HandlerMutex());
+        if (CurrentHandler() || detail.empty()) {
+            return;
+        }
     }
     std::fprintf(stderr, "Sheetwise: %s\n", sw::base::ToLocale(detail).c_str());
     std::fflush(stderr);
