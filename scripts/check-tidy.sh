@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 cmake --preset ci >/dev/null
 status=0
 run-clang-tidy -p build -quiet -j "$(nproc)" \
-  "^$PWD/(?!driver/pdf/)(platform|lib|parser|pdfunpack|tools|driver)/(?!(.*/)?(tests|fuzz)/).*\.cpp$" \
+  "^$PWD/(?!driver/pdf/)(platform|lib|parser|pdfunpack|tools|driver|setup|monitor)/(?!(.*/)?(tests|fuzz)/).*\.cpp$" \
   >build/tidy.log 2>&1 || status=$?
 grep -v -E '^[0-9]+ warnings? generated\.$|^Suppressed [0-9]+ warnings|^Use -header-filter|clang-tidy-[0-9]+ ' \
   build/tidy.log || true

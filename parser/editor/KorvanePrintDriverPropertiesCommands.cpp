@@ -232,11 +232,11 @@ void KorvanePrintDriverPropertiesDlg::OnImportProfiles() {
             // hold. It cannot be replaced (it is made anew at every start), so
             // the imported settings are kept under a name of their own.
             const CString kept = m_pOptionsMgr->GetFreeProfileName(name.c_str());
-            AfxMessageBox(L"The profile '" + name +
-                              L"' is built in and cannot be replaced.  The imported profile is "
-                              L"added as '" +
-                              kept + L"'.",
-                          kWarning);
+            CString message = L"The profile '" + name;
+            message += L"' is built in and cannot be replaced.  The imported profile is added as '";
+            message += kept;
+            message += L"'.";
+            AfxMessageBox(message, kWarning);
             name = kept;
         }
         KVDriverOptionsProfile* profile =

@@ -71,8 +71,11 @@ std::wstring MessageBoxCaption() {
 }
 
 void ConsoleDetail(const std::wstring& detail) {
-    if (IsInteractive() || detail.empty()) {
-        return;
+    {
+        const std::lock_guard<std::mutex> lock(HandlerMutex());
+        if (CurrentHandler() || detail.empty()) {
+            return;
+        }
     }
     std::fprintf(stderr, "Sheetwise: %s\n", sw::base::ToLocale(detail).c_str());
     std::fflush(stderr);

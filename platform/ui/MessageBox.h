@@ -63,10 +63,10 @@ int ConsoleMessageBox(const std::wstring& text, UINT type);
 // application's title.
 std::wstring MessageBoxCaption();
 
-// Where no window is shown (batch mode, no display), writes `detail` to
-// standard error as a line of its own, to follow the message box just written
-// there; on a desktop it does nothing, the box the user saw having said what
-// the system says.
+// Where message boxes go to standard error (no handler installed: batch
+// mode, no display), writes `detail` there as a line of its own, to follow
+// the box just written; where boxes are shown it does nothing, the box the
+// user saw having said what the system says.
 void ConsoleDetail(const std::wstring& detail);
 
 }  // namespace sw::ui

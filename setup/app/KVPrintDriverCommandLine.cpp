@@ -20,7 +20,9 @@ void KVPrintDriverCommandLine::ParseParam(const wchar_t* pszParam, bool bFlag, b
     m_mapFlags[name] = value;
     OnParam(name, value);
     m_szLastSwitch[0] = L'\0';
-    CCommandLineInfo::ParseParam(pszParam, bFlag, bLast);
+    // The parser's own value handling upper-cases the switch name; the
+    // installer keeps names as typed, so only the framework's part runs.
+    CCommandLineInfo::ParseParam(pszParam, bFlag, bLast);  // NOLINT(bugprone-parent-virtual-call)
 }
 
 void KVPrintDriverCommandLine::OnFlag(const std::wstring& name) {

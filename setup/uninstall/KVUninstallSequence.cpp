@@ -154,7 +154,8 @@ bool UninstallPrinterDriver(int nRequestedVersion) {
         someRemain = true;
         std::wstring reason;
         if (!sw::shell::DeleteFileAtNextStart(file, &reason)) {
-            staying.push_back(file + L" (" + reason + L")");
+            staying.push_back(file);
+            staying.back().append(L" (").append(reason).append(L")");
         }
     }
     if (someRemain && staying.empty()) {

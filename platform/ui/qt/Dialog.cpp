@@ -60,7 +60,7 @@ protected:
         Command(IDCANCEL);
     }
     void PlatformPaint(QPaintEvent* event) override {
-        QDialog::paintEvent(event);
+        Hooked::PlatformPaint(event);
         if (frameless) {
             QPainter painter(this);
             painter.setPen(palette().color(QPalette::Mid));

@@ -112,7 +112,7 @@ PushButton::PushButton(QWidget* parent) : Hooked<QPushButton>(parent) {
 
 void PushButton::PlatformPaint(QPaintEvent* event) {
     if ((info.style & BS_TYPEMASK) != BS_OWNERDRAW) {
-        QPushButton::paintEvent(event);
+        Hooked::PlatformPaint(event);
         return;
     }
     CWnd* receiver = info.receiver;
@@ -180,12 +180,12 @@ void ComboBox::showPopup() {
 
 void ComboBox::PlatformFocusIn(QFocusEvent* event) {
     NotifyParent(this, CBN_SETFOCUS);
-    QComboBox::focusInEvent(event);
+    Hooked::PlatformFocusIn(event);
 }
 
 void ComboBox::PlatformPaint(QPaintEvent* event) {
     if (!m_ownerDrawn) {
-        QComboBox::paintEvent(event);
+        Hooked::PlatformPaint(event);
         return;
     }
     QStylePainter painter(this);
