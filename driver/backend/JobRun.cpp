@@ -22,6 +22,7 @@
 #include "driver/pdf/PdfPageReader.h"
 #include "platform/spooler/PrinterNames.h"
 #include "platform/text/Utf8.h"
+#include "platform/vendor/AgentLink.h"
 #include "platform/vendor/JobMessage.h"
 #include "platform/vendor/MessagePipe.h"
 #include "platform/vendor/PrinterSettings.h"
@@ -127,8 +128,18 @@ public:
         }
         poster_ = std::make_unique<vendor::JobMessagePoster>(owner.uid, settings.PipeName(),
                                                              settings.ListenerWaitMs());
+        // The owner's session agent starts a monitor for the job while the
+        // PDF is opened; the first message waits for it to listen.
+        const vendor::AgentJob announced{job.jobId, job.queue, spooler::DocumentNameOfJob(job.title),
+                                         owner.name};
+        handOff_ = vendor::AgentHandOff::Announce(owner.uid, announced, &why);
+        if (!handOff_) {
+            Say("DEBUG", why);
+        }
+        agentWaitMs_ = settings.AgentWaitMs();
     }
     void Values(std::uint32_t n, std::uint32_t f) {
+        values_ = {n, f};
         std::string why;
         if (session_ && !vendor::WritePageValues(owner_.uid, queue_, {n, f}, &why)) {
             Say("DEBUG", why);
@@ -136,7 +147,13 @@ public:
     }
     void Post(std::uint32_t type, const std::wstring& document, const std::wstring& groupFile,
               const std::wstring& printer) {
-        if (poster_ && !poster_->Post(vendor::MakeJobMessage(type, document, groupFile, printer)) &&
+        if (handOff_ && !askedAgent_) {
+            askedAgent_ = true;
+            std::string answer;
+            const bool ready = handOff_->WaitReady(agentWaitMs_, &answer);
+            Say("DEBUG", std::string("session agent: ") + (ready ? "ready, " : "") + answer);
+        }
+        if (poster_ && !poster_->Post(vendor::MakeJobMessage(type, document, groupFile, printer), values_) &&
             !toldNoListener_) {
             Say("DEBUG", "no listener on " + poster_->Path());
             toldNoListener_ = true;
@@ -148,7 +165,12 @@ private:
     std::string queue_;
     bool session_ = false;
     bool toldNoListener_ = false;
+    bool askedAgent_ = false;
+    vendor::PageValues values_;
+    long agentWaitMs_ = 0;
     std::unique_ptr<vendor::JobMessagePoster> poster_;
+    // Held until the job ends: the agent sees the driver go.
+    std::unique_ptr<vendor::AgentHandOff> handOff_;
 };
 
 }  // namespace
