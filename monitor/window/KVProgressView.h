@@ -1,0 +1,19 @@
+// What shows the monitor's state to the user: the progress window on a
+// desktop, status lines on standard error without one.
+#pragma once
+
+#include "monitor/progress/KVJobProgress.h"
+
+class KVProgressView {
+public:
+    virtual ~KVProgressView() = default;
+    // Shows the window with the model's state.
+    virtual void Show(const KVJobProgress& progress) = 0;
+    // After every change of the model.
+    virtual void Update(const KVJobProgress& progress) = 0;
+    // Lets the user act (Cancel, closing) for at most `timeoutMs`; the
+    // view's handlers call the model. Without windows it only waits on
+    // `descriptor` (readable, or -1) for that long.
+    virtual void Pump(int descriptor, int timeoutMs) = 0;
+    virtual void Destroy() = 0;
+};
