@@ -150,7 +150,9 @@ public:
         if (handOff_ && !askedAgent_) {
             askedAgent_ = true;
             std::string answer;
+            const auto asked = Clock::now();
             const bool ready = handOff_->WaitReady(agentWaitMs_, &answer);
+            agentMs_ = Ms(asked, Clock::now());
             Say("DEBUG", std::string("session agent: ") + (ready ? "ready, " : "") + answer);
         }
         if (poster_ && !poster_->Post(vendor::MakeJobMessage(type, document, groupFile, printer), values_) &&
@@ -160,6 +162,9 @@ public:
         }
     }
 
+    // Time the job waited for the session agent's monitor to listen.
+    long AgentMs() const { return agentMs_; }
+
 private:
     JobOwner owner_;
     std::string queue_;
@@ -168,6 +173,7 @@ private:
     bool askedAgent_ = false;
     vendor::PageValues values_;
     long agentWaitMs_ = 0;
+    long agentMs_ = 0;
     std::unique_ptr<vendor::JobMessagePoster> poster_;
     // Held until the job ends: the agent sees the driver go.
     std::unique_ptr<vendor::AgentHandOff> handOff_;
@@ -295,9 +301,9 @@ int RunJob(const BackendJob& job, const std::atomic<bool>& stop) {
     std::snprintf(
         timing, sizeof timing,
         "sheetwise timing: start=%.3f input_ms=%ld read_ms=%ld layout_ms=%ld write_ms=%ld total_ms=%ld "
-        "pages=%u lines=%zu runs=%zu columns=%zu rss_kb=%ld reader_rss_kb=%ld",
+        "pages=%u lines=%zu runs=%zu columns=%zu rss_kb=%ld reader_rss_kb=%ld agent_ms=%ld",
         epoch, Ms(started, received), Ms(received, read), Ms(read, laidOut), Ms(laidOut, done),
-        Ms(started, done), n, lines, runs, DistinctKeys(keys), usage.ru_maxrss, childKb);
+        Ms(started, done), n, lines, runs, DistinctKeys(keys), usage.ru_maxrss, childKb, progress.AgentMs());
     Say("DEBUG", timing);
     Say("INFO", "Wrote " + paths.groupFile);
     return CUPS_BACKEND_OK;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -223,6 +224,9 @@ KVUnattendedOutcome ConvertUnattended(const std::wstring& documentName, const st
                        Kept(groupFileName);
         return outcome;
     }
+    std::fprintf(stderr, "KVPrintMonitor: converting with profile \"%s\" into %s\n",
+                 Narrow(profileName).c_str(), Narrow(workbook).c_str());
+    std::fflush(stderr);
     std::string lastLine;
     const int status = RunParser({Narrow(parser), "-print", Narrow(groupFileName), "-profile",
                                   Narrow(profileName), "-out", Narrow(workbook), "-batch"},
