@@ -40,8 +40,11 @@ std::wstring FindParser() {
         const std::size_t colon = folders.find(':', from);
         const std::string folder =
             folders.substr(from, colon == std::string::npos ? std::string::npos : colon - from);
-        if (!folder.empty() && ::access((folder + "/" + name).c_str(), X_OK) == 0) {
-            return sw::shell::FromNarrow(folder + "/" + name);
+        std::string candidate = folder;
+        candidate += '/';
+        candidate += name;
+        if (!folder.empty() && ::access(candidate.c_str(), X_OK) == 0) {
+            return sw::shell::FromNarrow(candidate);
         }
         if (colon == std::string::npos) {
             break;

@@ -70,7 +70,10 @@ void KVSpoolerPrinter::DeleteQueuedJob(const std::wstring& documentName, const s
                 m_note("deleted job " + std::to_string(entries[i].JobId) + " " + what +
                        ", which still reported after the end");
             } else {
-                m_note("cannot delete job " + std::to_string(entries[i].JobId) + " " + what + ": " + error);
+                std::string note = "cannot delete job " + std::to_string(entries[i].JobId);
+                note += " " + what;
+                note += ": " + error;
+                m_note(note);
             }
             return;
         }

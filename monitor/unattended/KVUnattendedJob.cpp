@@ -166,8 +166,8 @@ std::wstring ReserveWorkbook(const std::wstring& folder, const std::wstring& doc
     const std::wstring stem = file.substr(0, file.size() - 4);
     const std::wstring base = folder.empty() || folder.back() == L'/' ? folder : folder + L"/";
     for (int number = 1; number <= kMaxNumber; ++number) {
-        const std::wstring path =
-            base + (number == 1 ? file : stem + L" (" + std::to_wstring(number) + L").xls");
+        std::wstring path = base;
+        path += number == 1 ? file : stem + L" (" + std::to_wstring(number) + L").xls";
         const int fd =
             ::open(Narrow(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
         if (fd >= 0) {

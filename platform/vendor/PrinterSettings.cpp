@@ -117,7 +117,10 @@ PrinterSettings PrinterSettings::Load(const std::string& queue, std::string* err
 bool PrinterSettings::Save(std::string* error) const {
     std::string content = "# Settings of the virtual printer queue " + queue_ + "\n";
     for (const auto& [key, value] : values_) {
-        content += key + "=" + value + "\n";
+        content += key;
+        content += '=';
+        content += value;
+        content += '\n';
     }
     ::mkdir(SettingsFolder().c_str(), 0755);
     return WriteAtomically(SettingsFile(queue_), content, 0644, error);

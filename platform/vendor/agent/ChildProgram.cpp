@@ -43,8 +43,11 @@ std::string FindProgram(const std::string& name, const std::string& path) {
         const std::size_t colon = path.find(':', from);
         const std::string folder =
             path.substr(from, colon == std::string::npos ? std::string::npos : colon - from);
-        if (!folder.empty() && IsExecutable(folder + "/" + name)) {
-            return folder + "/" + name;
+        std::string candidate = folder;
+        candidate += '/';
+        candidate += name;
+        if (!folder.empty() && IsExecutable(candidate)) {
+            return candidate;
         }
         if (colon == std::string::npos) {
             break;

@@ -94,7 +94,9 @@ std::vector<std::string> SessionEnvironment::ForProgram(bool withDisplay) const 
         if (!withDisplay && (name == "DISPLAY" || name == "WAYLAND_DISPLAY")) {
             continue;
         }
-        lines.push_back(name + "=" + value);
+        lines.push_back(name);
+        lines.back() += '=';
+        lines.back() += value;
     }
     return lines;
 }
