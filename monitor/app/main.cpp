@@ -2,8 +2,9 @@
 // Driver" and starts the converter when it has ended.
 //
 //   KVPrintMonitor [-unattended]
+#include <cctype>
+#include <csignal>
 #include <cstdio>
-#include <cwctype>
 #include <string>
 
 #include "monitor/app/KVPrintMonitorApp.h"
@@ -23,6 +24,10 @@ bool IsUnattendedSwitch(std::string arg) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The monitor's output, and the converter's, which inherits this, may go
+    // to a session agent that has ended: a write then fails instead of
+    // ending the program in the middle of a job.
+    ::signal(SIGPIPE, SIG_IGN);
     bool unattended = false;
     for (int i = 1; i < argc; ++i) {
         if (IsUnattendedSwitch(argv[i])) {

@@ -7,6 +7,7 @@
 // if it has one, and ends.
 #include <sys/prctl.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -46,6 +47,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "SheetwiseAgent: cannot use \"%s\"\n%s\n", arg.c_str(), kUsage);
         return 2;
     }
+    // A journal that restarts must not end the agent on its next line.
+    ::signal(SIGPIPE, SIG_IGN);
     sw::agent::AgentLog log(stderr);
     sw::agent::SessionAgent agent(options, sw::agent::SessionEnvironment::FromProcess(), log);
     std::string error;
