@@ -12,6 +12,7 @@ PACKAGES=(
   ghostscript enscript groff
   cups-daemon cups-client cups-filters libcups2-dev libpoppler-cpp-dev libqpdf-dev
   hyperfine time
+  dpkg-dev lintian
 )
 if [[ "${SW_WITH_OFFICE:-0}" == 1 ]]; then
   # Only the test run needs the office suite, to prove our files open cleanly.

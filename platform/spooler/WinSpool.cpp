@@ -1,6 +1,7 @@
 #include "platform/spooler/WinSpool.h"
 
 #include <cups/cups.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include "platform/spooler/PrinterNames.h"
 #include "platform/text/Utf8.h"
 #include "platform/vendor/PrinterSettings.h"
+#include "platform/vendor/VendorPaths.h"
 
 namespace {
 
@@ -121,9 +123,15 @@ struct PrinterData {
     DWORD jobs = 0;
 };
 
-const std::vector<const char*> kPrinterAttributes = {
-    "printer-name",           "printer-info",  "printer-location",  "device-uri",
-    "printer-make-and-model", "printer-state", "printer-is-shared", "queued-job-count"};
+const std::vector<const char*> kPrinterAttributes = {"printer-name",           "printer-info",
+                                                     "printer-location",       "device-uri",
+                                                     "printer-make-and-model", "printer-state",
+                                                     "printer-is-shared",      "queued-job-count",
+                                                     "printer-state-message",  "printer-is-accepting-jobs"};
+
+// The state message of a queue that DeletePrinter marked: it stays until
+// its jobs have ended. The scheduler keeps the message across restarts.
+constexpr const char* kPendingDeletion = "Pending deletion: removed once its jobs have ended";
 
 PrinterData ToPrinter(ipp_t* ipp) {
     PrinterData p;
@@ -147,6 +155,10 @@ PrinterData ToPrinter(ipp_t* ipp) {
             break;
     }
     p.jobs = static_cast<DWORD>(std::max(0, Number(ipp, "queued-job-count")));
+    if (Number(ipp, "printer-is-accepting-jobs", 1) == 0 &&
+        Text(ipp, "printer-state-message") == kPendingDeletion) {
+        p.status |= PRINTER_STATUS_PENDING_DELETION;
+    }
     return p;
 }
 
@@ -699,4 +711,71 @@ LONG DocumentPropertiesW(HWND /*hWnd*/, HANDLE hPrinter, LPCWSTR pDeviceName, PD
         std::memcpy(pDevModeOutput, dm.data(), dm.size());
     }
     return IDOK;
+}
+
+namespace {
+
+// One request on the queue of an open printer; true when the scheduler
+// accepted it.
+bool QueueRequest(const PrinterHandle& handle, ipp_op_t op, const char* message = nullptr) {
+    Http http = Connect();
+    if (!http) {
+        return false;
+    }
+    ipp_t* request = NewRequest(op, handle.queue);
+    if (message != nullptr) {
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_TEXT, "printer-state-message", nullptr, message);
+    }
+    return Send(http.get(), request, "/admin/") != nullptr;
+}
+
+}  // namespace
+
+BOOL SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE /*pPrinter*/, DWORD Command) {
+    PrinterHandle* handle = HandleOf(hPrinter);
+    if (handle == nullptr) {
+        return FALSE;
+    }
+    if (Level != 0) {
+        Fail(ERROR_NOT_SUPPORTED, "only printer commands are supported");
+        return FALSE;
+    }
+    bool ok = false;
+    if (Command == PRINTER_CONTROL_RESUME) {
+        ok = QueueRequest(*handle, IPP_OP_CUPS_ACCEPT_JOBS) && QueueRequest(*handle, IPP_OP_RESUME_PRINTER);
+    } else if (Command == PRINTER_CONTROL_PAUSE) {
+        ok = QueueRequest(*handle, IPP_OP_PAUSE_PRINTER) && QueueRequest(*handle, IPP_OP_CUPS_REJECT_JOBS);
+    } else {
+        Fail(ERROR_INVALID_PRINTER_COMMAND);
+        return FALSE;
+    }
+    if (ok) {
+        Fail(0);
+    }
+    return ok ? TRUE : FALSE;
+}
+
+BOOL DeletePrinter(HANDLE hPrinter) {
+    PrinterHandle* handle = HandleOf(hPrinter);
+    if (handle == nullptr) {
+        return FALSE;
+    }
+    PrinterData data;
+    if (!QueryPrinter(handle->queue, data)) {
+        return FALSE;
+    }
+    if (data.jobs > 0) {
+        // Deleting the queue now would cancel the jobs it holds.
+        if (!QueueRequest(*handle, IPP_OP_CUPS_REJECT_JOBS, kPendingDeletion)) {
+            return FALSE;
+        }
+        Fail(0);
+        return TRUE;
+    }
+    if (!QueueRequest(*handle, IPP_OP_CUPS_DELETE_PRINTER)) {
+        return FALSE;
+    }
+    ::unlink(sw::vendor::SettingsFile(handle->queue).c_str());
+    Fail(0);
+    return TRUE;
 }

@@ -13,7 +13,9 @@
 //   PRINTER_INFO_2W  pPortName the device URI, pDriverName the make and model
 //                    (the PPD's nickname), pComment the description,
 //                    pDevMode the driver's default settings, Status from the
-//                    printer state, cJobs the jobs not yet completed.
+//                    printer state (PRINTER_STATUS_PENDING_DELETION for a
+//                    queue DeletePrinter marked), cJobs the jobs not yet
+//                    completed.
 //   JOB_INFO_2W      pDocument the job's document name (DocumentNameOfJob of
 //                    its title), pUserName its owner, Status from the job
 //                    state, TotalPages and PagesPrinted from the pages CUPS
@@ -211,8 +213,12 @@ inline constexpr DWORD PRINTER_ATTRIBUTE_LOCAL = 0x00000040;
 
 inline constexpr DWORD PRINTER_STATUS_PAUSED = 0x00000001;
 inline constexpr DWORD PRINTER_STATUS_ERROR = 0x00000002;
+inline constexpr DWORD PRINTER_STATUS_PENDING_DELETION = 0x00000004;
 inline constexpr DWORD PRINTER_STATUS_PRINTING = 0x00000400;
 inline constexpr DWORD PRINTER_STATUS_NOT_AVAILABLE = 0x00001000;
+
+inline constexpr DWORD PRINTER_CONTROL_PAUSE = 1;
+inline constexpr DWORD PRINTER_CONTROL_RESUME = 2;
 
 inline constexpr DWORD JOB_CONTROL_PAUSE = 1;
 inline constexpr DWORD JOB_CONTROL_RESUME = 2;
@@ -258,6 +264,15 @@ BOOL EnumPrintersW(DWORD Flags, LPCWSTR Name, DWORD Level, LPBYTE pPrinterEnum, 
 BOOL EnumJobsW(HANDLE hPrinter, DWORD FirstJob, DWORD NoJobs, DWORD Level, LPBYTE pJob, DWORD cbBuf,
                LPDWORD pcbNeeded, LPDWORD pcReturned);
 BOOL SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD Command);
+// Level 0 only: PRINTER_CONTROL_PAUSE stops the queue and refuses new jobs;
+// PRINTER_CONTROL_RESUME starts it and accepts jobs again.
+BOOL SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command);
+// Deletes the queue and its settings file. A queue that still holds jobs
+// is only marked for deletion, as the original spooler does: it refuses new
+// jobs, lists PRINTER_STATUS_PENDING_DELETION, and goes once its jobs have
+// ended and its driver is deleted (DeletePrinterDriverW). The handle stays
+// open either way.
+BOOL DeletePrinter(HANDLE hPrinter);
 // fMode 0 gives the size of the driver's settings structure; DM_OUT_BUFFER
 // fills pDevModeOutput with the printer's default settings and gives IDOK.
 // -1 on failure.

@@ -108,6 +108,34 @@ PrivateCupsd::PrivateCupsd(const CupsdOptions& options) {
     Write(root_ + "/conf/cupsd.conf", conf);
 
     const std::string out = root_ + "/log/cupsd.out";
+    // Stopping and starting it from another process: the scheduler started
+    // anew lives in a session of its own, bounded in time so it cannot
+    // outlive a test that dies.
+    Write(root_ + "/spooler-service",
+          "#!/bin/sh\n"
+          "root='" +
+              root_ +
+              "'\n"
+              "case \"$1\" in\n"
+              "stop)\n"
+              "  pid=$(cat \"$root/cupsd.pid\" 2>/dev/null) || exit 0\n"
+              "  kill -TERM \"$pid\" 2>/dev/null || exit 0\n"
+              "  i=0\n"
+              "  while [ -d /proc/$pid ] && ! grep -q '^State:.*Z' /proc/$pid/status 2>/dev/null && [ $i -lt "
+              "150 ]; do\n"
+              "    sleep 0.1; i=$((i+1)); done ;;\n"
+              "start)\n"
+              "  setsid timeout 900 " +
+              std::string(kCupsd) +
+              " -f -c \"$root/conf/cupsd.conf\" -s \"$root/conf/cups-files.conf\" \\\n"
+              "    >>\"$root/log/cupsd.out\" 2>&1 </dev/null &\n"
+              "  echo $! >\"$root/cupsd.pid\"\n"
+              "  i=0\n"
+              "  until lpstat -h \"$root/cups.sock\" -r >/dev/null 2>&1; do\n"
+              "    [ $i -ge 150 ] && exit 1; sleep 0.1; i=$((i+1)); done ;;\n"
+              "*) exit 2 ;;\n"
+              "esac\n");
+    ::chmod((root_ + "/spooler-service").c_str(), 0755);
     pid_ = ::fork();
     if (pid_ == 0) {
         // A test that dies takes its scheduler with it.
@@ -128,6 +156,7 @@ PrivateCupsd::PrivateCupsd(const CupsdOptions& options) {
             return;
         }
         if (Accepting(socket)) {
+            Write(root_ + "/cupsd.pid", std::to_string(pid_) + "\n");
             // libcups keeps the server it chose first: tell it anew.
             ::setenv("CUPS_SERVER", socket.c_str(), 1);
             cupsSetServer(socket.c_str());
@@ -142,6 +171,7 @@ PrivateCupsd::PrivateCupsd(const CupsdOptions& options) {
 }
 
 PrivateCupsd::~PrivateCupsd() {
+    const pid_t original = pid_;
     if (pid_ > 0) {
         ::kill(pid_, SIGTERM);
         for (int i = 0; i < 100; ++i) {
@@ -157,6 +187,13 @@ PrivateCupsd::~PrivateCupsd() {
         }
         ::unsetenv("CUPS_SERVER");
         cupsSetServer(nullptr);
+    }
+    // A scheduler started again through ServiceCommand().
+    const pid_t restarted = static_cast<pid_t>(std::atoi(ReadAll(root_ + "/cupsd.pid").c_str()));
+    if (restarted > 0 && restarted != original && ::kill(restarted, SIGTERM) == 0) {
+        for (int i = 0; i < 100 && ::kill(restarted, 0) == 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
     }
     if (!root_.empty() && std::getenv("SW_KEEP_CUPSD") == nullptr) {
         std::error_code ec;

@@ -37,6 +37,10 @@ public:
     const std::string& Failure() const { return failure_; }
     const std::string& Root() const { return root_; }
 
+    // A program that stops ("stop") or starts ("start") this scheduler, as
+    // a service manager would; for code that controls the spooler service.
+    std::string ServiceCommand() const { return root_ + "/spooler-service"; }
+
     // Runs a shell command against this scheduler; returns its exit status,
     // with its standard output and error in `output`.
     int Run(const std::string& command, std::string* output = nullptr) const;
