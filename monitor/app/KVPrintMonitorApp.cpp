@@ -10,7 +10,7 @@
 #include "monitor/progress/KVSpoolerPrinter.h"
 #include "monitor/unattended/KVUnattendedJob.h"
 #include "monitor/window/KVPrintMonitorWnd.h"
-#include "monitor/window/KVStatusLines.h"
+#include "monitor/window/KVProgressView.h"
 #include "platform/text/Utf8.h"
 #include "platform/ui/MessageBox.h"
 
@@ -48,7 +48,9 @@ void Outcome(const std::string& line) {
 int KVPrintMonitorApp::Run() {
     CatchQuitSignals();
     KVSpoolerPrinter printer(Note);
-    KVStatusLines view(stderr);
+    // Unattended, nobody looks: no window, and message boxes are lines.
+    const std::unique_ptr<KVProgressView> viewOwner = CreateProgressView(!m_bUnattended);
+    KVProgressView& view = *viewOwner;
     KVPrintMonitorWnd wnd(printer, view);
 
     std::string error;

@@ -19,7 +19,9 @@ public:
 
     KVPrintMonitorWnd(KVJobProgress::Printer& printer, KVProgressView& view,
                       std::wstring printerName = msc_sPrinterName)
-        : m_progress(printer), m_view(view), m_reader(std::move(printerName)) {}
+        : m_progress(printer), m_view(view), m_reader(std::move(printerName)) {
+        m_view.Attach(*this);
+    }
 
     // Window creation: capture on the printer's pipe. -1, with the reason,
     // when the pipe cannot be named or listened on (the window is not made).

@@ -2,11 +2,18 @@
 // desktop, status lines on standard error without one.
 #pragma once
 
+#include <memory>
+
 #include "monitor/progress/KVJobProgress.h"
+
+class KVPrintMonitorWnd;
 
 class KVProgressView {
 public:
     virtual ~KVProgressView() = default;
+    // The window's handling that the user's actions (Cancel, closing, the
+    // capture commands) go to.
+    virtual void Attach(KVPrintMonitorWnd& /*wnd*/) {}
     // Shows the window with the model's state.
     virtual void Show(const KVJobProgress& progress) = 0;
     // After every change of the model.
@@ -17,3 +24,7 @@ public:
     virtual void Pump(int descriptor, int timeoutMs) = 0;
     virtual void Destroy() = 0;
 };
+
+// The progress window when the program may show windows and a display
+// answers; status lines on standard error otherwise.
+std::unique_ptr<KVProgressView> CreateProgressView(bool bWindows);

@@ -327,8 +327,10 @@ struct SessionAgent::Impl {
         if (job.unattended) {
             log.Write(LogLevel::Debug, job.label + ": converting unattended with " + program);
         } else {
-            log.Write(LogLevel::Info,
-                      job.label + ": followed by " + program + " on display " + environment.DisplayName());
+            const std::string display = environment.DisplayName();
+            log.Write(LogLevel::Info, job.label + ": followed by " + program +
+                                          (display.empty() ? std::string(" in the desktop session")
+                                                           : " on display " + display));
         }
         return true;
     }
