@@ -489,7 +489,11 @@ struct SessionAgent::Impl {
                     }
                 }
             }
-            const bool ticking = !jobs.empty() || !clients.empty();
+            // Jobs that wait for a monitor or its pipe are looked at every
+            // tick; the rest wake the loop by their pipes and signals.
+            const bool ticking = !clients.empty() ||
+                                 std::any_of(jobs.begin(), jobs.end(),
+                                             [](const Job& job) { return job.state != JobState::Released; });
             if (::poll(fds.data(), fds.size(), ticking ? static_cast<int>(kTickMs) : -1) < 0 &&
                 errno != EINTR) {
                 log.Write(LogLevel::Error, std::string("poll failed: ") + std::strerror(errno));
