@@ -1,15 +1,19 @@
-# sw_add_test(NAME SOURCES a.cpp b.cpp LIBS x y [LABELS l] [ENV K=V ...])
+# sw_add_test(NAME SOURCES a.cpp b.cpp LIBS x y [RUNS program...] [LABELS l] [ENV K=V ...])
 # One GoogleTest executable per module; CTest discovers each TEST separately.
+# RUNS names the built programs the tests start, so they are built first.
 include(GoogleTest)
 function(sw_add_test name)
   if(NOT SW_TESTS)
     return()
   endif()
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;RUNS;LABELS;ENV" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   sw_warn(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  if(ARG_RUNS)
+    add_dependencies(${name} ${ARG_RUNS})
+  endif()
   target_compile_definitions(${name} PRIVATE
     SW_SOURCE_DIR="${PROJECT_SOURCE_DIR}" SW_BINARY_DIR="${CMAKE_BINARY_DIR}")
   # Empty lists would shift the property/value pairs, so add each only when given.

@@ -20,8 +20,8 @@
 #include "driver/layout/PrinterTextSpool.h"
 #include "driver/layout/TextLayout.h"
 #include "driver/pdf/PdfPageReader.h"
+#include "platform/base/TextCodec.h"
 #include "platform/spooler/PrinterNames.h"
-#include "platform/text/Utf8.h"
 #include "platform/vendor/AgentLink.h"
 #include "platform/vendor/JobMessage.h"
 #include "platform/vendor/MessagePipe.h"
@@ -191,7 +191,7 @@ int RunJob(const BackendJob& job, const std::atomic<bool>& stop) {
     }
     const std::wstring printer = spooler::PrinterNameOfQueue(job.queue);
     const std::wstring document = spooler::DocumentNameOfJob(job.title);
-    const std::string documentText = text::ToUtf8(document);
+    const std::string documentText = base::ToUtf8(document);
 
     // Everything that needs root comes first: the job's data, the owner's folder.
     JobOwner owner;
@@ -276,7 +276,7 @@ int RunJob(const BackendJob& job, const std::atomic<bool>& stop) {
 
     GroupFileFields fields;
     fields.jobId = job.jobId;
-    fields.printer = text::ToUtf8(printer);
+    fields.printer = base::ToUtf8(printer);
     fields.document = documentText;
     fields.user = owner.name;
     fields.pages = static_cast<int>(n);
@@ -290,7 +290,7 @@ int RunJob(const BackendJob& job, const std::atomic<bool>& stop) {
     }
     const auto done = Clock::now();
     progress.Values(1, n);
-    progress.Post(vendor::kJobEnded, document, text::FromUtf8OrCp1252(paths.groupFile), printer);
+    progress.Post(vendor::kJobEnded, document, base::FromUtf8OrCp1252(paths.groupFile), printer);
 
     rusage usage{};
     ::getrusage(RUSAGE_CHILDREN, &usage);

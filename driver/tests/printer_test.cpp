@@ -19,10 +19,10 @@
 
 #include "lib/manager/KVDriverOptionsMgr.h"
 #include "lib/options/KVDriverOptionsExcel.h"
-#include "parser/app/tests/workbook_reader.h"
 #include "platform/spooler/testing/PrivateCupsd.h"
 #include "platform/vendor/MessagePipe.h"
 #include "platform/vendor/PrinterSettings.h"
+#include "tests/support/WorkbookReader.h"
 
 namespace fs = std::filesystem;
 using sw::testing::PrivateCupsd;

@@ -10,6 +10,7 @@
 #include "lib/registry/KVTRegistryValue.h"
 #include "lib/util/KVText.h"
 #include "lib/xml/KVProfileXmlFile.h"
+#include "platform/base/TextCodec.h"
 #include "platform/registry/Registry.h"
 #include "platform/ui/MessageBox.h"
 
@@ -269,12 +270,14 @@ KVDriverOptionsProfile* KVDriverOptionsMgr::GetMRUProfile() {
 
 const KVProfileArray& KVDriverOptionsMgr::ImportProfiles(LPCTSTR path) {
     m_arrImport.clear();
+    m_strImportError.clear();
     std::vector<KVXmlProfile*> loaded;
     try {
         bool ok = false;
         {
             KVProfileXmlFile file(&loaded);
             ok = file.LoadProfileFile(path);
+            m_strImportError = file.GetLoadError();
         }
         if (ok && !loaded.empty()) {
             bool warned = false;
@@ -297,7 +300,11 @@ const KVProfileArray& KVDriverOptionsMgr::ImportProfiles(LPCTSTR path) {
                 xml = nullptr;
             }
         }
-    } catch (const std::exception&) {
+        if (ok && m_arrImport.empty()) {
+            m_strImportError = L"no profile is of the spreadsheet type";
+        }
+    } catch (const std::exception& e) {
+        m_strImportError = L"the profiles could not be read: " + sw::base::FromUtf8OrCp1252(e.what());
     }
     DeleteAll(loaded);
     return m_arrImport;

@@ -40,6 +40,8 @@ public:
     // The profiles read from `path`; they stay owned by the manager and are
     // disposed of at the next load or save.
     virtual const KVProfileArray& ImportProfiles(LPCTSTR path);
+    // Why the last import gave no profiles; empty when it gave some.
+    const std::wstring& GetImportError() const { return m_strImportError; }
     virtual bool ExportProfiles(const KVProfileArray* profiles, LPCTSTR path);
     virtual const KVProfileArray& GetExcelProfileArray() const;
     virtual bool DoesProfileExist(LPCTSTR name) const;
@@ -56,4 +58,5 @@ private:
     KVProfileArray m_arrProfiles;
     KVProfileArray m_arrDiscard;
     KVProfileArray m_arrImport;
+    std::wstring m_strImportError;
 };

@@ -12,6 +12,7 @@
 #include "lib/registry/KVTRegistryValue.h"
 #include "lib/util/KVLibUtility.h"
 #include "lib/util/KVText.h"
+#include "platform/base/TextCodec.h"
 
 const wchar_t* const KVDriverOptions::msc_sRegRoot = L"SOFTWARE\\Sheetwise\\Sheetwise Print Driver\\";
 const wchar_t* const KVDriverOptions::msc_sExcelRegRoot =
@@ -116,7 +117,7 @@ void KVDriverOptions::WriteErrorLog(LPCTSTR message) {
             std::strftime(stamp, sizeof(stamp), "%Y-%m-%d %H:%M:%S", &local);
         }
         const std::wstring text = message != nullptr ? std::wstring(message) : std::wstring();
-        const std::string narrow = kvlib::WideToNarrow(text.c_str(), text.size());
+        const std::string narrow = sw::base::ToLocale(text);
         std::fprintf(file, "Registry Error %s - %s\n", stamp, narrow.c_str());
         std::fclose(file);
     } catch (const std::exception&) {

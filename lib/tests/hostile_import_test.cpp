@@ -20,15 +20,24 @@ double CpuSeconds() {
 
 class hostile_import_test : public kvtest::StoreTest {
 protected:
-    // Imports `path` through the manager; the result's size, and how long it took.
-    std::size_t Import(const std::string& name, double* seconds = nullptr) {
+    // Imports `path` through the manager; the result's size, how long it
+    // took, and the reason the manager gives when it finds none.
+    std::size_t Import(const std::string& name, double* seconds = nullptr, std::wstring* reason = nullptr) {
         KVDriverOptionsMgr manager;
         const double start = CpuSeconds();
         const std::size_t count = manager.ImportProfiles(WPath(name).c_str()).size();
         if (seconds != nullptr) {
             *seconds = CpuSeconds() - start;
         }
+        if (reason != nullptr) {
+            *reason = manager.GetImportError();
+        }
         return count;
+    }
+    // Whether the reason `name` is refused with holds `part`.
+    bool RefusedFor(const std::string& name, const std::wstring& part) {
+        std::wstring reason;
+        return Import(name, nullptr, &reason) == 0 && reason.find(part) != std::wstring::npos;
     }
 
     static std::string ValidFile() {
@@ -127,8 +136,37 @@ TEST_F(hostile_import_test, a_hundred_megabytes_of_nesting_is_refused_quickly) {
         std::fclose(file);
     }
     double seconds = 0;
-    EXPECT_EQ(Import("huge.xml", &seconds), 0U);
+    std::wstring reason;
+    EXPECT_EQ(Import("huge.xml", &seconds, &reason), 0U);
     EXPECT_LT(seconds, 5.0);
+    EXPECT_EQ(reason, L"the file is larger than 64 MB, the most a profile file may hold");
+}
+
+TEST_F(hostile_import_test, a_refused_file_says_why_and_on_which_line) {
+    EXPECT_TRUE(RefusedFor("missing.xml", L"the file cannot be opened (No such file or directory)"));
+    kvtest::WriteFile(Path("broken.xml"), "<SHEETWISE_PROFILES>\n<PROFILE>\n<PROFILENAME>A</PROFILENAM>\n");
+    EXPECT_TRUE(RefusedFor("broken.xml", L"the XML is not well formed: ")) << Path("broken.xml");
+    EXPECT_TRUE(RefusedFor("broken.xml", L"(line 3, column "));
+    std::string deep = "<SHEETWISE_PROFILES>";
+    for (int i = 0; i < 40; ++i) {
+        deep += "<a>";
+    }
+    kvtest::WriteFile(Path("deep.xml"), deep);
+    EXPECT_TRUE(RefusedFor("deep.xml", L"elements are nested more than 32 deep"));
+    kvtest::WriteFile(Path("other.xml"), "<PROFILES/>");
+    EXPECT_TRUE(RefusedFor("other.xml", L"there is no SHEETWISE_PROFILES element"));
+    kvtest::WriteFile(
+        Path("nameless.xml"),
+        "<SHEETWISE_PROFILES>\n<PROFILE><PROFILETYPE>2</PROFILETYPE></PROFILE>\n</SHEETWISE_PROFILES>");
+    EXPECT_TRUE(RefusedFor("nameless.xml", L"a PROFILE has no PROFILENAME (line 2)"));
+    kvtest::WriteFile(Path("twice.xml"),
+                      "<SHEETWISE_PROFILES>\n<PROFILE><PROFILENAME>A</PROFILENAME></PROFILE>\n"
+                      "<PROFILE><PROFILENAME>a</PROFILENAME></PROFILE>\n</SHEETWISE_PROFILES>");
+    EXPECT_TRUE(RefusedFor("twice.xml", L"the profile name \"a\" appears twice (line 3)"));
+    kvtest::WriteFile(Path("other-type.xml"),
+                      "<SHEETWISE_PROFILES><PROFILE><PROFILETYPE>7</PROFILETYPE><PROFILENAME>A</PROFILENAME>"
+                      "</PROFILE></SHEETWISE_PROFILES>");
+    EXPECT_TRUE(RefusedFor("other-type.xml", L"no profile is of the spreadsheet type"));
 }
 
 TEST_F(hostile_import_test, binary_noise_never_crashes) {

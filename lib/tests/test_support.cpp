@@ -1,7 +1,6 @@
 #include "lib/tests/test_support.h"
 
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -143,45 +142,6 @@ std::wstring Widen(const std::string& text) {
     const std::size_t n = std::mbstowcs(out.data(), text.c_str(), out.size());
     out.resize(n == static_cast<std::size_t>(-1) ? 0 : n);
     return out;
-}
-
-namespace {
-std::string ShellQuote(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'') {
-            out += "'\\''";
-        } else {
-            out += c;
-        }
-    }
-    return out + "'";
-}
-}  // namespace
-
-int RunProfilesTool(const std::vector<std::string>& args, std::string* out, std::string* err) {
-    char outName[] = "/tmp/kvlib-tool-out-XXXXXX";
-    char errName[] = "/tmp/kvlib-tool-err-XXXXXX";
-    const int outFd = mkstemp(outName);
-    const int errFd = mkstemp(errName);
-    close(outFd);
-    close(errFd);
-    std::string command = ShellQuote(std::string(SW_BINARY_DIR) + "/bin/SheetwiseProfiles");
-    for (const std::string& arg : args) {
-        command += " " + ShellQuote(arg);
-    }
-    command += " >" + ShellQuote(outName) + " 2>" + ShellQuote(errName);
-    sw::registry::CloseAllConnections();
-    const int status = std::system(command.c_str());
-    if (out != nullptr) {
-        *out = ReadFile(outName);
-    }
-    if (err != nullptr) {
-        *err = ReadFile(errName);
-    }
-    unlink(outName);
-    unlink(errName);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 std::vector<std::string> Lines(const std::string& text) {

@@ -44,10 +44,6 @@ void WriteFile(const std::string& path, const std::string& contents);
 std::string ReadFile(const std::string& path);
 std::wstring Widen(const std::string& text);
 
-// Runs the built SheetwiseProfiles with `args` (each quoted for the shell);
-// returns its exit status and fills standard output and error.
-int RunProfilesTool(const std::vector<std::string>& args, std::string* out, std::string* err);
-
 std::vector<std::string> Lines(const std::string& text);
 
 }  // namespace kvtest

@@ -18,6 +18,7 @@
 #include "lib/util/KVLibUtility.h"
 #include "lib/util/KVText.h"
 #include "lib/xml/KVXmlNodeImpl.h"
+#include "platform/base/TextCodec.h"
 
 using kvlib::xml::Handle;
 using kvlib::xml::Node;
@@ -139,16 +140,23 @@ int NestingDepth(const std::string& text, int limit) {
     return depth;
 }
 
-// Reads the whole file in binary, refusing files larger than `maxSize`.
-bool ReadFileBounded(const std::string& path, long maxSize, std::string* out) {
+// Reads the whole file in binary, refusing files larger than `maxSize`; the
+// reason when it cannot.
+std::wstring ReadFileBounded(const std::string& path, long maxSize, std::string* out) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
-        return false;
+        return L"cannot be opened (" + sw::base::FromLocaleOrCp1252(std::strerror(errno)) + L")";
     }
     struct stat info {};
-    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > maxSize) {
+    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
         std::fclose(file);
-        return false;
+        return L"is not a regular file";
+    }
+    const std::wstring tooLarge = L"is larger than " + std::to_wstring(maxSize / (1024 * 1024)) +
+                                  L" MB, the most a profile file may hold";
+    if (info.st_size > maxSize) {
+        std::fclose(file);
+        return tooLarge;
     }
     out->clear();
     out->reserve(static_cast<std::size_t>(info.st_size));
@@ -157,13 +165,19 @@ bool ReadFileBounded(const std::string& path, long maxSize, std::string* out) {
     while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0) {
         if (out->size() + got > static_cast<std::size_t>(maxSize)) {
             std::fclose(file);
-            return false;
+            return tooLarge;
         }
         out->append(chunk, got);
     }
     const bool ok = std::ferror(file) == 0;
     std::fclose(file);
-    return ok;
+    return ok ? std::wstring() : L"could not be read to its end";
+}
+
+// " (line N)" for a node of the document.
+std::wstring AtLine(KVXmlNode* node) {
+    const TiXmlNode* n = Node(node);
+    return n != nullptr ? L" (line " + std::to_wstring(n->Row()) + L")" : std::wstring();
 }
 
 // Line ends as a text-mode read leaves them: "\r\n" and a lone "\r" become "\n".
@@ -297,7 +311,7 @@ bool KVProfileXmlFile::GetNodeString(KVXmlNode* node, LPTSTR buffer, long capaci
     if (text == nullptr) {
         return false;
     }
-    const std::wstring wide = kvlib::NarrowToWide(text, std::strlen(text));
+    const std::wstring wide = sw::base::FromLocaleOrCp1252(text);
     KVLibUtility::CopyLPCTSTRToLPTSTR(wide.c_str(), buffer, capacity);
     return true;
 }
@@ -334,17 +348,19 @@ bool KVProfileXmlFile::GetNodeLong(KVXmlNode* node, long* value) {
 }
 
 bool KVProfileXmlFile::LoadProfileFile(LPCTSTR path) {
+    m_strLoadError.clear();
     try {
         std::string narrowPath;
         if (!NarrowPath(path, &narrowPath)) {
-            return false;
+            return LoadFailed(L"the path is empty or longer than a path may be");
         }
         std::string text;
-        if (!ReadFileBounded(narrowPath, msc_lMaxFileSize, &text)) {
-            return false;
+        if (std::wstring problem = ReadFileBounded(narrowPath, msc_lMaxFileSize, &text); !problem.empty()) {
+            return LoadFailed(L"the file " + problem);
         }
         if (NestingDepth(text, msc_nMaxNestingDepth) > msc_nMaxNestingDepth) {
-            return false;
+            return LoadFailed(L"elements are nested more than " + std::to_wstring(msc_nMaxNestingDepth) +
+                              L" deep");
         }
         NormaliseLineEnds(&text);
         struct IndexScope {
@@ -358,12 +374,25 @@ bool KVProfileXmlFile::LoadProfileFile(LPCTSTR path) {
         TiXmlDocument document;
         document.Parse(text.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
         if (document.Error()) {
-            return false;
+            // The parser knows no place for an error at the end of the text.
+            const std::wstring where = document.ErrorRow() > 0
+                                           ? L" (line " + std::to_wstring(document.ErrorRow()) +
+                                                 L", column " + std::to_wstring(document.ErrorCol()) + L")"
+                                           : L" (at the end of the file)";
+            return LoadFailed(L"the XML is not well formed: " +
+                              sw::base::FromUtf8OrCp1252(document.ErrorDesc()) + where);
         }
         return ProcessProfileDocument(Handle(&document));
-    } catch (const std::exception&) {
-        return false;
+    } catch (const std::exception& e) {
+        return LoadFailed(L"the file could not be loaded: " + sw::base::FromUtf8OrCp1252(e.what()));
     }
+}
+
+bool KVProfileXmlFile::LoadFailed(const std::wstring& reason) {
+    if (m_strLoadError.empty()) {
+        m_strLoadError = reason;
+    }
+    return false;
 }
 
 bool KVProfileXmlFile::ProcessProfileDocument(KVXmlNode* node) {
@@ -373,7 +402,8 @@ bool KVProfileXmlFile::ProcessProfileDocument(KVXmlNode* node) {
     long counter = 0;
     KVXmlNode* root = FindNode(msc_pSheetwiseProfilesElementName, node, 0, counter);
     if (root == nullptr) {
-        return false;
+        return LoadFailed(L"there is no " + sw::base::FromUtf8OrCp1252(msc_pSheetwiseProfilesElementName) +
+                          L" element");
     }
     // Walk the siblings directly: looking each one up by position would make
     // a file of many profiles quadratic.
@@ -383,7 +413,10 @@ bool KVProfileXmlFile::ProcessProfileDocument(KVXmlNode* node) {
             return false;
         }
     }
-    return !m_pTargetList->empty();
+    if (m_pTargetList->empty()) {
+        return LoadFailed(L"there is no PROFILE element" + AtLine(root));
+    }
+    return true;
 }
 
 bool KVProfileXmlFile::ProcessProfileNode(KVXmlNode* node) {
@@ -396,12 +429,16 @@ bool KVProfileXmlFile::ProcessProfileNode(KVXmlNode* node) {
     };
     KVXmlNode* nameNode = find(msc_pProfileNameElementName);
     if (nameNode == nullptr) {
-        return false;
+        return LoadFailed(L"a PROFILE has no PROFILENAME" + AtLine(node));
     }
     wchar_t name[KV_TEXT_CAPACITY] = {};
     GetNodeString(nameNode, name, KV_TEXT_CAPACITY);
-    if (name[0] == L'\0' || DoesProfileExist(name)) {
-        return false;
+    if (name[0] == L'\0') {
+        return LoadFailed(L"a PROFILENAME is empty" + AtLine(nameNode));
+    }
+    if (DoesProfileExist(name)) {
+        return LoadFailed(L"the profile name \"" + std::wstring(name) + L"\" appears twice" +
+                          AtLine(nameNode));
     }
 
     auto* profile = new KVXmlProfile();
@@ -508,12 +545,16 @@ bool KVProfileXmlFile::ProcessRemoveDataAnchorNode(KVXmlProfile* profile, KVXmlN
         };
         KVXmlNode* descriptorNode = find(msc_pAnchorDescriptorElementName);
         if (descriptorNode == nullptr) {
-            return false;
+            return LoadFailed(L"a REMOVEDATAANCHOR has no ANCHORDESCRIPTOR" + AtLine(anchorNode));
         }
         wchar_t descriptor[KV_TEXT_CAPACITY] = {};
         GetNodeString(descriptorNode, descriptor, KV_TEXT_CAPACITY);
-        if (descriptor[0] == L'\0' || DoesAnchorDescriptorExist(profile, descriptor)) {
-            return false;
+        if (descriptor[0] == L'\0') {
+            return LoadFailed(L"an ANCHORDESCRIPTOR is empty" + AtLine(descriptorNode));
+        }
+        if (DoesAnchorDescriptorExist(profile, descriptor)) {
+            return LoadFailed(L"the anchor \"" + std::wstring(descriptor) +
+                              L"\" appears twice in one profile" + AtLine(descriptorNode));
         }
         long index = 0;
         long type = 0;

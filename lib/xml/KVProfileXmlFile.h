@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "lib/util/KVLibApi.h"
@@ -61,6 +62,9 @@ public:
     // malformed file and for any structural fault; profiles read before the
     // fault stay in the target list.
     virtual bool LoadProfileFile(LPCTSTR path);
+    // Why the last load failed, with the line where the file says; empty
+    // after a load that succeeded.
+    const std::wstring& GetLoadError() const { return m_strLoadError; }
     // Writes the target list to `path` through a temporary file in the same
     // folder, so a failed save leaves any old file as it was.
     virtual bool SaveProfileFile(LPCTSTR path);
@@ -82,10 +86,13 @@ protected:
 
 private:
     struct NameIndex;
+    // Records the first reason a load fails for; returns false.
+    bool LoadFailed(const std::wstring& reason);
 
     std::shared_ptr<std::vector<KVXmlProfile*>> m_pOwnList;
     std::vector<KVXmlProfile*>* m_pTargetList = nullptr;
     // Case-folded names of the target list, kept only while a file loads, so
     // checking each new name against thousands of loaded ones stays cheap.
     std::shared_ptr<NameIndex> m_pLoadIndex;
+    std::wstring m_strLoadError;
 };

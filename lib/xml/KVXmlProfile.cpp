@@ -7,6 +7,7 @@
 #include "lib/util/KVText.h"
 #include "lib/xml/KVProfileXmlFile.h"
 #include "lib/xml/KVXmlNodeImpl.h"
+#include "platform/base/TextCodec.h"
 
 namespace kvlib::xml {
 
@@ -23,8 +24,9 @@ void AppendTextElement(TiXmlNode* parent, const char* name, const std::string& t
 
 void AppendWideElement(TiXmlNode* parent, const char* name, const wchar_t* text) {
     const std::size_t length = text != nullptr ? std::wcslen(text) : 0;
-    AppendTextElement(parent, name,
-                      kvlib::WideToNarrow(text, length, static_cast<std::size_t>(KV_TEXT_CAPACITY - 1)));
+    AppendTextElement(
+        parent, name,
+        sw::base::ToLocale(std::wstring_view(text, length), static_cast<std::size_t>(KV_TEXT_CAPACITY - 1)));
 }
 
 void AppendLongElement(TiXmlNode* parent, const char* name, long value) {

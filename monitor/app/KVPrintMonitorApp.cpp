@@ -11,7 +11,7 @@
 #include "monitor/unattended/KVUnattendedJob.h"
 #include "monitor/window/KVPrintMonitorWnd.h"
 #include "monitor/window/KVProgressView.h"
-#include "platform/text/Utf8.h"
+#include "platform/base/TextCodec.h"
 #include "platform/ui/MessageBox.h"
 
 namespace {
@@ -57,9 +57,9 @@ int KVPrintMonitorApp::Run() {
     if (wnd.OnCreate(&error) != 0) {
         const std::wstring text = L"The print monitor cannot follow jobs of \"" +
                                   std::wstring(KVPrintMonitorWnd::msc_sPrinterName) + L"\": " +
-                                  sw::text::FromUtf8OrCp1252(error);
+                                  sw::base::FromUtf8OrCp1252(error);
         if (m_bUnattended) {
-            Outcome("not converted: " + sw::text::ToUtf8(text));
+            Outcome("not converted: " + sw::base::ToUtf8(text));
         }
         AfxMessageBox(text, MB_OK | MB_ICONSTOP);
         return 1;
@@ -89,7 +89,7 @@ int KVPrintMonitorApp::Run() {
         status = progress.WasAborted() ? 1 : 0;
     } else if (progress.GetDocumentName().empty()) {
         if (m_bUnattended) {
-            Outcome("not converted: " + sw::text::ToUtf8(msc_sNoOutput));
+            Outcome("not converted: " + sw::base::ToUtf8(msc_sNoOutput));
         }
         AfxMessageBox(msc_sNoOutput);
         status = 1;

@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include "platform/base/TextCodec.h"
 #include "platform/spooler/WinSpool.h"
-#include "platform/text/Utf8.h"
 #include "platform/vendor/JobControl.h"
 
 namespace {
@@ -36,7 +36,7 @@ sw::vendor::PageValues KVSpoolerPrinter::GetCurrentSettings(const std::wstring& 
 }
 
 void KVSpoolerPrinter::DeleteQueuedJob(const std::wstring& documentName, const std::wstring& printerName) {
-    const std::string what = "\"" + sw::text::ToUtf8(documentName) + "\" on " + sw::text::ToUtf8(printerName);
+    const std::string what = "\"" + sw::base::ToUtf8(documentName) + "\" on " + sw::base::ToUtf8(printerName);
     HANDLE printer = nullptr;
     PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
     if (OpenPrinterW(printerName.c_str(), &printer, &defaults) == FALSE) {
@@ -55,7 +55,7 @@ void KVSpoolerPrinter::DeleteQueuedJob(const std::wstring& documentName, const s
         });
     ClosePrinter(printer);
     if (!listed) {
-        m_note("cannot list the jobs of " + sw::text::ToUtf8(printerName) + ": " + SpoolerLastErrorText());
+        m_note("cannot list the jobs of " + sw::base::ToUtf8(printerName) + ": " + SpoolerLastErrorText());
         return;
     }
     const auto* entries = reinterpret_cast<const JOB_INFO_2W*>(jobs.data());

@@ -17,8 +17,8 @@
 
 #include "lib/manager/KVDriverOptionsMgr.h"
 #include "lib/options/KVDriverOptionsExcel.h"
-#include "parser/app/tests/workbook_reader.h"
 #include "platform/vendor/testing/TestPrinter.h"
+#include "tests/support/WorkbookReader.h"
 
 namespace fs = std::filesystem;
 using sw::testing::BackgroundProgram;

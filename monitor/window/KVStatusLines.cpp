@@ -2,12 +2,12 @@
 
 #include <poll.h>
 
-#include "platform/text/Utf8.h"
+#include "platform/base/TextCodec.h"
 
 void KVStatusLines::Show(const KVJobProgress& progress) {
     m_bShown = true;
     m_strLast = progress.GetShownStatus();
-    std::fprintf(m_out, "%s\n", sw::text::ToUtf8(m_strLast).c_str());
+    std::fprintf(m_out, "%s\n", sw::base::ToUtf8(m_strLast).c_str());
     std::fflush(m_out);
 }
 

@@ -32,7 +32,7 @@ void KVCommandLine::ParseParam(const wchar_t* pszParam, bool bFlag, bool bLast) 
 void KVCommandLine::ShowParams() {
     std::wstring text;
     for (const auto& [name, value] : m_mapFlags) {
-        text += name + L" " + value + L" ";
+        text.append(name).append(L" ").append(value).append(L" ");
     }
     AfxMessageBox(text);
 }

@@ -9,7 +9,6 @@
 #include "parser/process/KVActiveProfile.h"
 #include "parser/process/KVExcelFileProcessor.h"
 #include "platform/automation/Automation.h"
-#include "platform/calc/engine/CalcApplication.h"
 #include "platform/shell/Shell.h"
 #include "platform/ui/MessageBox.h"
 
@@ -55,7 +54,6 @@ bool KorvaneFileParserApp::InitInstance() {
         m_bJobFailed = true;
         return false;
     }
-    calc::RegisterExcelApplication();
     ParseCommandLine(m_args, *m_pCmdInfo);
     m_bBatch = m_pCmdInfo->IsBatch();
     if (m_bBatch) {
@@ -205,6 +203,7 @@ bool KorvaneFileParserApp::LocatePrinterTextFile() {
     return true;
 }
 
+// NOLINTNEXTLINE(performance-unnecessary-value-param): a copy on purpose (see the header).
 bool KorvaneFileParserApp::ExtractPdfText(std::wstring pdfFile) {
     m_strPrinterTextFile = kvjob::PdfTextFilePath(pdfFile);
     const std::wstring program = L"\"" + sw::shell::ProgramFolder() + L"PdfUnpack\"";

@@ -1,5 +1,6 @@
 // SheetwiseParser: converts one print job into a workbook.
 #include "parser/app/KorvaneFileParserApp.h"
+#include "platform/calc/engine/CalcApplication.h"
 #include "platform/shell/Shell.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -15,6 +16,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         args.push_back(sw::shell::FromNarrow(argv[i]));
     }
+    // The program is wired together here: the spreadsheet application it
+    // automates is registered under its program identifier, by which alone
+    // the rest of the parser reaches it.
+    calc::RegisterExcelApplication();
     KorvaneFileParserApp app;
     app.SetArguments(std::move(args));
     app.InitInstance();

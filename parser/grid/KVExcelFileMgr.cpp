@@ -4,10 +4,12 @@
 #include <array>
 #include <climits>
 #include <condition_variable>
+#include <cstring>
 #include <exception>
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
@@ -16,6 +18,7 @@
 
 #include "parser/parse/KVExcelFileFieldInfoParser.h"
 #include "parser/parse/KVTextFile.h"
+#include "platform/base/TextCodec.h"
 
 namespace {
 
@@ -186,7 +189,14 @@ public:
                 batch.state = RunBatch::enState::enEnd;
                 return;
             }
-            if (status == KVTextFileReader::enRead::enError || m_nIndex == INT_MAX) {
+            if (status == KVTextFileReader::enRead::enError) {
+                Fail(L"reading it failed (" +
+                     sw::base::FromLocaleOrCp1252(std::strerror(m_reader.GetErrorNumber())) + L")");
+                batch.state = RunBatch::enState::enError;
+                return;
+            }
+            if (m_nIndex == INT_MAX) {
+                Fail(L"it has more lines than a report may have");
                 batch.state = RunBatch::enState::enError;
                 return;
             }
@@ -197,6 +207,13 @@ public:
     }
 
     KeySet& Keys() { return m_keys; }
+    // Why reading stopped short; the first reason given is kept.
+    void Fail(const std::wstring& reason) {
+        if (m_strError.empty()) {
+            m_strError = reason;
+        }
+    }
+    const std::wstring& Error() const { return m_strError; }
 
 private:
     void AddLine(RunBatch& batch) {
@@ -229,6 +246,7 @@ private:
     std::wstring m_line;
     int m_nIndex = 0;
     KeySet m_keys;
+    std::wstring m_strError;
 };
 
 // Hands batches from a thread that fills them to the caller, which stores
@@ -330,6 +348,7 @@ private:
                 m_source.Fill(*batch);
             } catch (...) {
                 // The caller sees a failed read and reports it as one.
+                m_source.Fail(L"there was not enough memory to read it");
                 batch->state = RunBatch::enState::enError;
             }
             const bool more = batch->state == RunBatch::enState::enMore;
@@ -513,6 +532,7 @@ bool KVExcelFileMgr::AddValue(KVExcelFileFieldValue* pValue) {
 
 bool KVExcelFileMgr::Load(const std::wstring& strPath) {
     Clear();
+    m_strLoadError.clear();
     return m_bPlainMode ? LoadPlain(strPath) : LoadTokens(strPath);
 }
 
@@ -575,10 +595,15 @@ bool KVExcelFileMgr::LoadTokens(const std::wstring& strPath) {
     try {
         if (!RunPipe::Run(source, store)) {
             Clear();
+            m_strLoadError = strPath + L": " + source.Error();
             return false;
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         Clear();
+        m_strLoadError = strPath + L": " +
+                         (dynamic_cast<const std::bad_alloc*>(&e) != nullptr
+                              ? std::wstring(L"there was not enough memory to hold it")
+                              : sw::base::FromUtf8OrCp1252(e.what()));
         return false;
     }
 

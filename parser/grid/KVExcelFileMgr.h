@@ -28,6 +28,8 @@ public:
     // true; false only when reading printer text fails part-way (the grid is
     // then empty).
     virtual bool Load(const std::wstring& strPath);
+    // Why the last Load failed: the file's path and the reason.
+    const std::wstring& GetLoadError() const { return m_strLoadError; }
     // The cell at a position, or none. Valid until its row changes. A cell
     // loaded from a file views its text in the grid's memory: one to keep
     // past its row is copied, which copies the text too.
@@ -95,6 +97,7 @@ private:
     std::unordered_map<std::uint64_t, std::unique_ptr<KVExcelFileFieldValue>> m_farCells;
     std::vector<TextBlock> m_textBlocks;
     std::size_t m_nCellCount = 0;
+    std::wstring m_strLoadError;
     bool m_bPlainMode = false;
     int m_nColumnLimit = 0;
     int m_nRowLimit = 0;

@@ -1,10 +1,8 @@
 #include "parser/parse/KVTextFile.h"
-#include "platform/text/Utf8.h"
+#include "platform/base/TextCodec.h"
 
-#include <langinfo.h>
 #include <sys/stat.h>
 
-#include <strings.h>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -13,152 +11,10 @@
 #include <cwchar>
 #include <cwctype>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace {
 
 constexpr std::size_t kReadChunk = 256 * 1024;
 constexpr std::size_t kMinReadChunk = 4096;
-
-// Widens the ASCII bytes at the start of `p`, a block at a time; returns how
-// many it took. A block with any byte of 0x80 or above is left to the caller.
-std::size_t WidenAscii(const unsigned char* p, std::size_t n, wchar_t* dst) {
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    if constexpr (sizeof(wchar_t) == 4) {
-        const __m128i zero = _mm_setzero_si128();
-        for (; i + 16 <= n; i += 16) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            if (_mm_movemask_epi8(bytes) != 0) {
-                break;
-            }
-            const __m128i low = _mm_unpacklo_epi8(bytes, zero);
-            const __m128i high = _mm_unpackhi_epi8(bytes, zero);
-            auto* out = reinterpret_cast<__m128i*>(dst + i);
-            _mm_storeu_si128(out, _mm_unpacklo_epi16(low, zero));
-            _mm_storeu_si128(out + 1, _mm_unpackhi_epi16(low, zero));
-            _mm_storeu_si128(out + 2, _mm_unpacklo_epi16(high, zero));
-            _mm_storeu_si128(out + 3, _mm_unpackhi_epi16(high, zero));
-        }
-    }
-#endif
-    for (; i + 8 <= n; i += 8) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, p + i, sizeof word);
-        if ((word & 0x8080808080808080ULL) != 0) {
-            break;
-        }
-        for (std::size_t k = 0; k < 8; ++k) {
-            dst[i + k] = static_cast<wchar_t>(p[i + k]);
-        }
-    }
-    return i;
-}
-
-void DecodeUtf8(std::string_view bytes, std::wstring& out) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
-    const std::size_t base = out.size();
-    // Never more characters than bytes: write in place, then cut to size.
-    out.resize(base + n);
-    wchar_t* dst = out.data() + base;
-    std::size_t i = 0;
-    while (i < n) {
-        const unsigned c = p[i];
-        if (c < 0x80) {
-            // Reports are mostly ASCII: widen whole blocks while none of
-            // their bytes starts a sequence.
-            const std::size_t ascii = WidenAscii(p + i, n - i, dst);
-            dst += ascii;
-            i += ascii;
-            while (i < n && p[i] < 0x80) {
-                *dst++ = static_cast<wchar_t>(p[i]);
-                ++i;
-            }
-            continue;
-        }
-        std::size_t len = 0;
-        unsigned cp = 0;
-        unsigned minimum = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-            cp = c & 0x1F;
-            minimum = 0x80;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            cp = c & 0x0F;
-            minimum = 0x800;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            cp = c & 0x07;
-            minimum = 0x10000;
-        }
-        bool valid = len != 0 && i + len <= n;
-        for (std::size_t k = 1; valid && k < len; ++k) {
-            const unsigned b = p[i + k];
-            if ((b & 0xC0) != 0x80) {
-                valid = false;
-            } else {
-                cp = (cp << 6) | (b & 0x3F);
-            }
-        }
-        if (valid && (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) {
-            valid = false;
-        }
-        if (valid) {
-            *dst++ = static_cast<wchar_t>(cp);
-            i += len;
-        } else {
-            *dst++ = KVWindows1252Char(static_cast<unsigned char>(c));
-            ++i;
-        }
-    }
-    out.resize(static_cast<std::size_t>(dst - out.data()));
-}
-
-void DecodeLocale(std::string_view bytes, std::wstring& out) {
-    std::mbstate_t state{};
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        wchar_t wc = 0;
-        const std::size_t used = std::mbrtowc(&wc, bytes.data() + i, bytes.size() - i, &state);
-        if (used == static_cast<std::size_t>(-1) || used == static_cast<std::size_t>(-2)) {
-            out.push_back(KVWindows1252Char(static_cast<unsigned char>(bytes[i])));
-            state = std::mbstate_t{};
-            ++i;
-        } else if (used == 0) {
-            out.push_back(L'\0');
-            ++i;
-        } else {
-            out.push_back(wc);
-            i += used;
-        }
-    }
-}
-
-void EncodeUtf8(wchar_t wc, std::string& out) {
-    auto cp = static_cast<std::uint32_t>(wc);
-    if (cp > 0x10FFFF) {
-        cp = 0xFFFD;
-    }
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
 
 wchar_t FoldCase(wchar_t c) {
     if (c < 0x80) {
@@ -173,24 +29,15 @@ wchar_t FoldCase(wchar_t c) {
 
 }  // namespace
 
-wchar_t KVWindows1252Char(unsigned char byte) {
-    return sw::text::Cp1252ToWide(byte);
-}
-
 enTextDecoding KVCurrentTextDecoding() {
-    const char* codeset = nl_langinfo(CODESET);
-    if (codeset == nullptr || strcasecmp(codeset, "UTF-8") == 0 || strcasecmp(codeset, "UTF8") == 0 ||
-        strcasecmp(codeset, "ANSI_X3.4-1968") == 0 || strcasecmp(codeset, "ASCII") == 0) {
-        return enTextDecoding::enTextUtf8;
-    }
-    return enTextDecoding::enTextLocale;
+    return sw::base::LocaleIsUtf8() ? enTextDecoding::enTextUtf8 : enTextDecoding::enTextLocale;
 }
 
 void KVDecodeText(std::string_view bytes, enTextDecoding decoding, std::wstring& out) {
     if (decoding == enTextDecoding::enTextUtf8) {
-        DecodeUtf8(bytes, out);
+        sw::base::AppendUtf8OrCp1252(bytes, out);
     } else {
-        DecodeLocale(bytes, out);
+        sw::base::AppendLocaleOrCp1252(bytes, out);
     }
 }
 
@@ -201,26 +48,8 @@ std::wstring KVDecodeText(std::string_view bytes) {
 }
 
 std::string KVEncodePath(std::wstring_view path) {
-    std::string out;
-    out.reserve(path.size());
-    if (KVCurrentTextDecoding() == enTextDecoding::enTextUtf8) {
-        for (wchar_t wc : path) {
-            EncodeUtf8(wc, out);
-        }
-        return out;
-    }
-    std::mbstate_t state{};
-    char bytes[MB_LEN_MAX];
-    for (wchar_t wc : path) {
-        const std::size_t n = std::wcrtomb(bytes, wc, &state);
-        if (n == static_cast<std::size_t>(-1)) {
-            out.push_back('?');
-            state = std::mbstate_t{};
-        } else {
-            out.append(bytes, n);
-        }
-    }
-    return out;
+    return KVCurrentTextDecoding() == enTextDecoding::enTextUtf8 ? sw::base::ToUtf8(path)
+                                                                 : sw::base::ToLocale(path);
 }
 
 std::wstring_view KVTrim(std::wstring_view text) {
@@ -291,6 +120,7 @@ void KVTextFileReader::Close() {
     m_bEof = false;
     m_bError = false;
     m_bFirstLine = true;
+    m_nErrorNumber = 0;
 }
 
 bool KVTextFileReader::Fill() {
@@ -303,6 +133,7 @@ bool KVTextFileReader::Fill() {
     if (n == 0) {
         if (std::ferror(m_pFile) != 0) {
             m_bError = true;
+            m_nErrorNumber = errno;
         } else {
             m_bEof = true;
         }

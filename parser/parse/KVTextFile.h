@@ -26,10 +26,6 @@ enTextDecoding KVCurrentTextDecoding();
 void KVDecodeText(std::string_view bytes, enTextDecoding decoding, std::wstring& out);
 std::wstring KVDecodeText(std::string_view bytes);
 
-// The Windows-1252 character of one byte; the five bytes that code page leaves
-// undefined map to the C1 control of the same value, as Windows does.
-wchar_t KVWindows1252Char(unsigned char byte);
-
 // A wide path in the narrow form the file system takes.
 std::string KVEncodePath(std::wstring_view path);
 
@@ -62,6 +58,8 @@ public:
     // when the system reports a read error (the line is then not given).
     enRead ReadLine(std::wstring& line);
     void Close();
+    // The system's error number of the read that failed (0 before any).
+    int GetErrorNumber() const { return m_nErrorNumber; }
 
 private:
     bool Fill();
@@ -75,5 +73,6 @@ private:
     bool m_bEof = false;
     bool m_bError = false;
     bool m_bFirstLine = true;
+    int m_nErrorNumber = 0;
     enTextDecoding m_decoding = enTextDecoding::enTextUtf8;
 };

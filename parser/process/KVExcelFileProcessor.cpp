@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cwctype>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -15,7 +14,6 @@
 #include "parser/process/KVActiveProfile.h"
 #include "parser/process/KVProgressDlg.h"
 #include "parser/sheet/KVSpreadSheet.h"
-#include "platform/automation/SafeArray.h"
 #include "platform/ui/MessageBox.h"
 
 KVDriverOptions* g_pActiveProfile = nullptr;
@@ -65,9 +63,6 @@ bool HasTimeCharacter(std::wstring_view text) {
     return std::any_of(text.begin(), text.end(),
                        [](wchar_t c) { return c == L'P' || c == L'M' || c == L'A' || c == L':'; });
 }
-
-// What the sheet made of a typed cell, in the two low bits of its entry.
-enum : std::uint64_t { kTimeOfDay = 0, kDate = 1, kOther = 2 };
 
 std::uint64_t CellKey(long nRow, long nColumn) {
     return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(nRow)) << 32) |
@@ -138,6 +133,7 @@ bool KVExcelFileProcessor::Process() {
     if (!grid->Load(m_strInputFile)) {
         bOk = false;
         AfxMessageBox(msc_sLoadFailed);
+        sw::ui::ConsoleDetail(grid->GetLoadError());
     }
     const int nRows = grid->GetRowLimit();
     const int nColumns = grid->GetColumnLimit();
@@ -268,41 +264,13 @@ bool KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
     const std::wstring dateFormat = m_pProfile->GetIsCustomDateFormat() ? m_pProfile->GetCustomDateFormat()
                                                                         : m_pProfile->GetDateFormatW();
     const std::wstring numberFormat = m_pProfile->GetNumericFormat();
-    // The typed cells of the grid, without the row and column past it.
-    std::vector<std::uint64_t> typed;
-    const auto nUpperRow = static_cast<LONG>(nRows + 1);
-    const auto nUpperColumn = static_cast<LONG>(nColumns + 1);
-    // The values read back are done with once listed. Freeing them (a large
-    // block's texts and pages) goes on on a second thread while the next band
-    // is read or the cells are formatted; the two share nothing but the
-    // string pool.
-    std::jthread reaper;
+    // The typed cells of the grid, band by band, each band's row by row and
+    // each row left to right.
+    std::vector<KVTypedCell> typed;
     for (long nFirst = 0; nFirst < nBlockRows; nFirst += nBandRows) {
         const long nBand = std::min(nBandRows, nBlockRows - nFirst);
-        KVValueBlock* pRead = nullptr;
-        m_pSpreadSheet->ReadBlock(nFirst + 1, 1, nFirst + nBand, nBlockColumns, &pRead);
-        BlockPtr readBack(pRead);
-        if (readBack) {
-            ListTypedCells(*readBack, static_cast<LONG>(nFirst), nUpperRow, nUpperColumn, typed);
-            reaper = std::jthread([done = std::move(readBack)]() mutable { done.reset(); });
-        }
+        m_pSpreadSheet->ReadTypedCells(nFirst + 1, 1, nFirst + nBand, nBlockColumns, typed);
     }
-    // The cells are formatted row by row, each row's cells left to right
-    // (column by column took twice as long, a row fetched at every cell).
-    // The scan found them column by column, each column top down, so
-    // placing them by row in that order keeps each row's cells in order.
-    std::vector<std::uint32_t> rowStart(static_cast<std::size_t>(nUpperRow) + 2, 0);
-    for (const std::uint64_t cell : typed) {
-        ++rowStart[static_cast<std::size_t>(cell >> 32) + 1];
-    }
-    for (std::size_t r = 1; r < rowStart.size(); ++r) {
-        rowStart[r] += rowStart[r - 1];
-    }
-    std::vector<std::uint64_t> byRow(typed.size());
-    for (const std::uint64_t cell : typed) {
-        byRow[rowStart[static_cast<std::size_t>(cell >> 32)]++] = cell;
-    }
-    typed.swap(byRow);
     // The cells of each format are named together, many to a call: one
     // call per cell was a good part of a large conversion.
     std::vector<std::pair<long, long>> times;
@@ -312,72 +280,34 @@ bool KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid,
     // one walk along the latter answers every lookup.
     auto timeLike = facts.timeLike.begin();
     const auto timeLikeEnd = facts.timeLike.end();
-    for (const std::uint64_t cell : typed) {
-        const auto r = static_cast<long>(cell >> 32);
-        const auto c = static_cast<long>((cell & 0xFFFFFFFFu) >> 2);
-        switch (cell & 3u) {
-            case kTimeOfDay:
+    for (const KVTypedCell& cell : typed) {
+        const auto r = static_cast<long>(cell.nRow);
+        const auto c = static_cast<long>(cell.nColumn);
+        if (r > nRows || c > nColumns) {
+            continue;  // the row and column past the grid
+        }
+        switch (cell.type) {
+            case KVTypedCell::enType::enTimeOfDay:
                 times.emplace_back(r, c);
                 break;
-            case kDate:
+            case KVTypedCell::enType::enDate:
                 dates.emplace_back(r, c);
                 break;
-            default:
+            case KVTypedCell::enType::enOther: {
+                // A number typed with a time-of-day character is shown as a time.
                 const std::uint64_t key = CellKey(r - 1, c - 1);
                 while (timeLike != timeLikeEnd && *timeLike < key) {
                     ++timeLike;
                 }
                 (timeLike != timeLikeEnd && *timeLike == key ? times : numbers).emplace_back(r, c);
                 break;
+            }
         }
     }
     m_pSpreadSheet->SetCellsFormat(dates, dateFormat);
     m_pSpreadSheet->SetCellsFormat(times, msc_sTimeFormat);
     m_pSpreadSheet->SetCellsFormat(numbers, numberFormat);
     return true;
-}
-
-void KVExcelFileProcessor::ListTypedCells(const KVValueBlock& block, LONG nRowOffset, LONG nUpperRow,
-                                          LONG nUpperColumn, std::vector<std::uint64_t>& typed) {
-    // The block holds its columns one after another, so it is scanned in
-    // that order (row by row touched a new memory page at every element),
-    // skipping the pages the spreadsheet left unwritten, and only the typed
-    // cells are kept.
-    SAFEARRAY* array = block.parray;
-    LONG nFirstRow = 0;
-    LONG nFirstColumn = 0;
-    LONG nLastRow = 0;
-    LONG nLastColumn = 0;
-    if (!array || array->cbElements != sizeof(VARIANT) || FAILED(SafeArrayGetLBound(array, 1, &nFirstRow)) ||
-        FAILED(SafeArrayGetLBound(array, 2, &nFirstColumn)) ||
-        FAILED(SafeArrayGetUBound(array, 1, &nLastRow)) ||
-        FAILED(SafeArrayGetUBound(array, 2, &nLastColumn))) {
-        return;
-    }
-    const auto height = static_cast<std::size_t>(nLastRow - nFirstRow + 1);
-    const std::size_t total = height * static_cast<std::size_t>(nLastColumn - nFirstColumn + 1);
-    // The type (and a date's value) is all that is needed: the elements are
-    // read in place instead of copying every text out of the block.
-    const auto* elements = static_cast<const VARIANT*>(array->pvData);
-    sw::automation::FindUntouchedPages(array).forWrittenElements(
-        sizeof(VARIANT), height, total, [&](std::size_t k, std::size_t i, std::size_t j) {
-            const VARTYPE vt = elements[k].vt;
-            if (vt == VT_EMPTY || vt == VT_BSTR) {
-                return;
-            }
-            const auto r = static_cast<LONG>(nRowOffset + nFirstRow + static_cast<LONG>(i));
-            const auto c = static_cast<LONG>(nFirstColumn + static_cast<LONG>(j));
-            if (r < 1 || r >= nUpperRow || c < 1 || c >= nUpperColumn) {
-                return;
-            }
-            std::uint64_t kind = kOther;
-            if (vt == VT_DATE) {
-                // A date part of 30 December 1899 is a time of day alone.
-                kind = std::trunc(elements[k].date) == 0.0 ? kTimeOfDay : kDate;
-            }
-            typed.push_back((static_cast<std::uint64_t>(r) << 32) | (static_cast<std::uint64_t>(c) << 2) |
-                            kind);
-        });
 }
 
 void KVExcelFileProcessor::ApplyProperties(const GridFacts& facts, int nRows, int nColumns) {

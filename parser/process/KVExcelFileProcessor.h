@@ -50,12 +50,6 @@ private:
     // Releases the grid once it has taken from it all that later steps need.
     // False when the values did not reach the sheet (the user has been told).
     bool WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid, GridFacts& facts, int nRows, int nColumns);
-    // Adds the typed cells of a block read back, whose first row lies
-    // nRowOffset rows below the sheet's first, to `typed`: row, column and
-    // kind packed in one entry, columns top down. Rows from nUpperRow and
-    // columns from nUpperColumn on are left out.
-    static void ListTypedCells(const KVValueBlock& block, LONG nRowOffset, LONG nUpperRow, LONG nUpperColumn,
-                               std::vector<std::uint64_t>& typed);
     void ApplyProperties(const GridFacts& facts, int nRows, int nColumns);
 
     KVSpreadSheet* m_pSpreadSheet;

@@ -1,12 +1,15 @@
 #include "parser/sheet/KVSpreadSheet.h"
 
 #include <atomic>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cwchar>
 #include <cwctype>
 #include <memory>
 
 #include "parser/sheet/KVDebugLog.h"
+#include "platform/automation/SafeArray.h"
 #include "platform/shell/Shell.h"
 #include "platform/ui/MessageBox.h"
 
@@ -254,7 +257,7 @@ LONG KVSpreadSheet::GetColumnCount() {
         if (!columns.IsAttached()) {
             return -1;
         }
-        return columns.GetCount();
+        return static_cast<LONG>(columns.GetCount());
     } catch (...) {
         NoteFailure("GetColumnCount");
     }
@@ -270,7 +273,7 @@ LONG KVSpreadSheet::GetRowCount() {
         if (!rows.IsAttached()) {
             return -1;
         }
-        return rows.GetCount();
+        return static_cast<LONG>(rows.GetCount());
     } catch (...) {
         NoteFailure("GetRowCount");
     }
@@ -419,6 +422,58 @@ void KVSpreadSheet::ReadBlock(long nFirstRow, long nFirstColumn, long nLastRow, 
     }
 }
 
+bool KVSpreadSheet::ReadTypedCells(long nFirstRow, long nFirstColumn, long nLastRow, long nLastColumn,
+                                   std::vector<KVTypedCell>& cells) {
+    KVValueBlock* pRead = nullptr;
+    ReadBlock(nFirstRow, nFirstColumn, nLastRow, nLastColumn, &pRead);
+    std::unique_ptr<KVValueBlock> block(pRead);
+    if (!block) {
+        return false;
+    }
+    // The block holds its columns one after another, so it is walked in
+    // that order (row by row touched a new memory page at every element),
+    // and only the typed cells are listed, each with its column.
+    const auto nRows = static_cast<std::size_t>(nLastRow - nFirstRow + 1);
+    std::vector<std::vector<KVTypedCell>::size_type> rowStart(nRows + 1, 0);
+    std::vector<KVTypedCell> found;
+    const HRESULT hr = sw::automation::ForEachStoredVariant(
+        block->parray, [&](std::size_t i, std::size_t j, const VARIANT& element) {
+            if (element.vt == VT_BSTR) {
+                return;
+            }
+            auto type = KVTypedCell::enType::enOther;
+            if (element.vt == VT_DATE) {
+                type = std::trunc(element.date) == 0.0 ? KVTypedCell::enType::enTimeOfDay
+                                                       : KVTypedCell::enType::enDate;
+            }
+            found.push_back({static_cast<std::uint32_t>(nFirstRow + static_cast<long>(i)),
+                             static_cast<std::uint16_t>(nFirstColumn + static_cast<long>(j)), type});
+            ++rowStart[i + 1];
+        });
+    // The values are done with. Freeing them (a large block's texts and
+    // pages) goes on on a second thread while the caller carries on; the
+    // two share nothing but the string pool.
+    if (m_reaper.joinable()) {
+        m_reaper.join();
+    }
+    m_reaper = std::jthread([done = std::move(block)]() mutable { done.reset(); });
+    if (FAILED(hr)) {
+        return false;
+    }
+    // Listed column by column, each column top down: placed by row in that
+    // order, each row's cells stay in column order.
+    for (std::size_t r = 1; r < rowStart.size(); ++r) {
+        rowStart[r] += rowStart[r - 1];
+    }
+    const std::size_t base = cells.size();
+    cells.resize(base + found.size());
+    for (const KVTypedCell& cell : found) {
+        cells[base +
+              rowStart[static_cast<std::size_t>(cell.nRow - static_cast<std::uint32_t>(nFirstRow))]++] = cell;
+    }
+    return true;
+}
+
 void KVSpreadSheet::ClearCell(long nRow, long nColumn) {
     OnCell(nRow, nColumn, "ClearCell", [&](xl::Range& range) { ScopedVariant result(range.Clear()); });
 }
@@ -558,6 +613,9 @@ void KVSpreadSheet::SetCellNumberFormat(long nRow, long nColumn, const std::wstr
 
 bool KVSpreadSheet::Save() {
     m_strSaveError.clear();
+    if (m_reaper.joinable()) {
+        m_reaper.join();
+    }
     try {
         xl::Workbooks workbooks(m_application.GetWorkbooks());
         xl::Workbook workbook(workbooks.GetItem(MakeI2(1)));

@@ -6,8 +6,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -16,6 +18,16 @@
 // A two-dimensional array of VARIANTs indexed [row, column]. Whoever
 // receives one owns it and deletes it.
 using KVValueBlock = COleSafeArray;
+
+// A cell read back holding a typed value, and which: a time of day (a date
+// whose day is 30 December 1899), a date, or any other (a number, a boolean,
+// an error). Kept small: a large report has hundreds of thousands.
+struct KVTypedCell {
+    enum class enType : std::uint8_t { enTimeOfDay, enDate, enOther };
+    std::uint32_t nRow;
+    std::uint16_t nColumn;
+    enType type;
+};
 
 class KVSpreadSheet {
 public:
@@ -101,6 +113,13 @@ public:
     // names allow: a large report formats hundreds of thousands of cells.
     void SetCellsFormat(const std::vector<std::pair<long, long>>& cells, const std::wstring& strFormat);
 
+    // Appends the cells from (nFirstRow, nFirstColumn) to (nLastRow,
+    // nLastColumn) that hold a typed value, neither empty nor text, row by
+    // row and each row left to right. What was read is freed on a second
+    // thread once the cells are listed. False when the range cannot be read.
+    bool ReadTypedCells(long nFirstRow, long nFirstColumn, long nLastRow, long nLastColumn,
+                        std::vector<KVTypedCell>& cells);
+
     static constexpr LONG msc_nShiftUp = -4162;
     static constexpr LONG msc_nShiftToLeft = -4159;
     static constexpr LONG msc_nAlignLeft = -4131;
@@ -150,4 +169,7 @@ private:
     bool GetSpanRange(long nFirstRow, long nFirstColumn, long nLastRow, long nLastColumn, xl::Range* pRange);
 
     VARIANT m_varFormat;
+    // Frees the values ReadTypedCells read; joined before the next read,
+    // before saving, and on destruction.
+    std::jthread m_reaper;
 };

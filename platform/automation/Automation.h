@@ -11,5 +11,5 @@
 #include "platform/automation/OleException.h"
 #include "platform/automation/OleVariant.h"
 #include "platform/automation/SafeArray.h"
+#include "platform/automation/StatusCodes.h"
 #include "platform/automation/Variant.h"
-#include "platform/automation/WinTypes.h"

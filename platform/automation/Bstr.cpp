@@ -3,6 +3,7 @@
 #include <sys/single_threaded.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -256,7 +257,7 @@ BSTR SysAllocStringLen(const OLECHAR* text, UINT length) {
 
 BSTR SysAllocStringByteLen(const char* bytes, UINT byteLength) {
     // Whole characters only; a trailing partial character is zero-padded.
-    const UINT length = (byteLength + sizeof(OLECHAR) - 1) / sizeof(OLECHAR);
+    const auto length = static_cast<UINT>((std::size_t{byteLength} + sizeof(OLECHAR) - 1) / sizeof(OLECHAR));
     BSTR bstr = Allocate(length);
     if (bstr != nullptr && length > 0) {
         std::memset(bstr, 0, length * sizeof(OLECHAR));
@@ -333,7 +334,7 @@ UINT SysStringByteLen(BSTR bstr) {
 }
 
 UINT SysStringLen(BSTR bstr) {
-    return SysStringByteLen(bstr) / sizeof(OLECHAR);
+    return static_cast<UINT>(SysStringByteLen(bstr) / sizeof(OLECHAR));
 }
 
 namespace sw::automation {

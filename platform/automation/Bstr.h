@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "platform/automation/WinTypes.h"
+#include "platform/automation/StatusCodes.h"
 
 using BSTR = OLECHAR*;
 

@@ -11,7 +11,7 @@
 
 #include "platform/automation/Dispatch.h"
 #include "platform/automation/Guid.h"
-#include "platform/automation/WinTypes.h"
+#include "platform/automation/StatusCodes.h"
 
 inline constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
 inline constexpr DWORD CLSCTX_INPROC_HANDLER = 0x2;

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "platform/automation/Guid.h"
+#include "platform/automation/StatusCodes.h"
 #include "platform/automation/Variant.h"
-#include "platform/automation/WinTypes.h"
 
 using DISPID = LONG;
 using MEMBERID = DISPID;

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/automation/WinTypes.h"
+#include "platform/automation/StatusCodes.h"
 
 struct GUID {
     DWORD Data1;

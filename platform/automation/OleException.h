@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "platform/automation/WinTypes.h"
+#include "platform/automation/StatusCodes.h"
 #include "platform/ui/MessageBox.h"
 
 class CException {

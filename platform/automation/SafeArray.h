@@ -5,10 +5,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
+#include "platform/automation/StatusCodes.h"
 #include "platform/automation/Variant.h"
-#include "platform/automation/WinTypes.h"
 
 struct SAFEARRAYBOUND {
     ULONG cElements;
@@ -146,5 +147,34 @@ struct UntouchedPages {
     }
 };
 UntouchedPages FindUntouchedPages(SAFEARRAY* psa);
+
+// Calls visit(i, j, element) for each element of the two-dimensional
+// VT_VARIANT array `psa` that holds something, column after column, each
+// column top down; i and j count rows and columns from 0. Elements on pages
+// that nothing wrote are empty and are passed over unread. E_INVALIDARG for
+// an array of another shape.
+template <typename Visit>
+HRESULT ForEachStoredVariant(SAFEARRAY* psa, Visit&& visit) {
+    LONG firstRow = 0;
+    LONG lastRow = -1;
+    LONG firstColumn = 0;
+    LONG lastColumn = -1;
+    if (psa == nullptr || SafeArrayGetDim(psa) != 2 || psa->cbElements != sizeof(VARIANT) ||
+        FAILED(SafeArrayGetLBound(psa, 1, &firstRow)) || FAILED(SafeArrayGetUBound(psa, 1, &lastRow)) ||
+        FAILED(SafeArrayGetLBound(psa, 2, &firstColumn)) || FAILED(SafeArrayGetUBound(psa, 2, &lastColumn))) {
+        return E_INVALIDARG;
+    }
+    const auto height = static_cast<std::size_t>(std::int64_t{lastRow} - firstRow + 1);
+    const std::size_t total = height * static_cast<std::size_t>(std::int64_t{lastColumn} - firstColumn + 1);
+    // The elements are read where they lie, in the order they lie in.
+    const auto* elements = static_cast<const VARIANT*>(psa->pvData);
+    FindUntouchedPages(psa).forWrittenElements(sizeof(VARIANT), height, total,
+                                               [&](std::size_t k, std::size_t i, std::size_t j) {
+                                                   if (elements[k].vt != VT_EMPTY) {
+                                                       visit(i, j, elements[k]);
+                                                   }
+                                               });
+    return S_OK;
+}
 
 }  // namespace sw::automation

@@ -9,6 +9,7 @@
 #include "platform/automation/Dispatch.h"
 #include "platform/automation/SafeArray.h"
 #include "platform/automation/VariantText.h"
+#include "platform/base/Calendar.h"
 
 namespace {
 
@@ -833,7 +834,7 @@ INT SystemTimeToVariantTime(const SYSTEMTIME* st, DATE* out) {
         !IsValidCivil(st->wYear, st->wMonth, st->wDay)) {
         return FALSE;
     }
-    const double day = static_cast<double>(DaysFromCivil(st->wYear, st->wMonth, st->wDay));
+    const double day = static_cast<double>(sw::base::DaysFromCivil(st->wYear, st->wMonth, st->wDay));
     const double fraction = (st->wHour * 3600.0 + st->wMinute * 60.0 + st->wSecond) / 86400.0;
     *out = day < 0 ? day - fraction : day + fraction;
     return TRUE;
@@ -850,16 +851,13 @@ INT VariantTimeToSystemTime(DATE value, SYSTEMTIME* st) {
         seconds -= 86400;
         ++day;
     }
-    long long y = 0;
-    unsigned m = 0;
-    unsigned d = 0;
-    CivilFromDays(day, &y, &m, &d);
-    if (y > 9999) {
+    const sw::base::CivilDate date = sw::base::CivilFromDays(day);
+    if (date.year > 9999) {
         return FALSE;
     }
-    st->wYear = static_cast<WORD>(y);
-    st->wMonth = static_cast<WORD>(m);
-    st->wDay = static_cast<WORD>(d);
+    st->wYear = static_cast<WORD>(date.year);
+    st->wMonth = static_cast<WORD>(date.month);
+    st->wDay = static_cast<WORD>(date.day);
     // 30 December 1899 (day 0) was a Saturday.
     st->wDayOfWeek = static_cast<WORD>(((day % 7) + 7 + 6) % 7);
     st->wHour = static_cast<WORD>(seconds / 3600);

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/automation/Bstr.h"
-#include "platform/automation/WinTypes.h"
+#include "platform/automation/StatusCodes.h"
 
 struct IUnknown;
 struct IDispatch;
@@ -164,16 +164,6 @@ HRESULT VarBstrFromR8(DOUBLE value, LCID lcid, ULONG flags, BSTR* out);
 HRESULT VarBstrFromDate(DATE value, LCID lcid, ULONG flags, BSTR* out);
 HRESULT VarI4FromR8(DOUBLE value, LONG* out);  // rounds half to even; DISP_E_OVERFLOW
 
-struct SYSTEMTIME {
-    WORD wYear;
-    WORD wMonth;
-    WORD wDayOfWeek;  // 0 = Sunday
-    WORD wDay;
-    WORD wHour;
-    WORD wMinute;
-    WORD wSecond;
-    WORD wMilliseconds;
-};
 // Return TRUE on success, FALSE for a date outside 1 January 100 .. 31 December 9999.
 INT SystemTimeToVariantTime(const SYSTEMTIME* st, DATE* out);
 INT VariantTimeToSystemTime(DATE value, SYSTEMTIME* st);

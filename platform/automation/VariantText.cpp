@@ -1,4 +1,5 @@
 #include "platform/automation/VariantText.h"
+#include "platform/base/Calendar.h"
 
 #include <cctype>
 #include <cmath>
@@ -231,38 +232,8 @@ std::wstring FormatCurrency(LONGLONG scaled) {
     return negative ? L"-" + text : text;
 }
 
-// Civil calendar (proleptic Gregorian), after H. Hinnant's algorithms.
-long long DaysFromCivil(long long y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    const long long unixDays = era * 146097 + static_cast<long long>(doe) - 719468;
-    // 30 December 1899 is unix day -25569.
-    return unixDays + 25569;
-}
-
-void CivilFromDays(long long days, long long* y, unsigned* m, unsigned* d) {
-    const long long z = days - 25569 + 719468;
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    *d = doy - (153 * mp + 2) / 5 + 1;
-    *m = mp < 10 ? mp + 3 : mp - 9;
-    *y = static_cast<long long>(yoe) + era * 400 + (*m <= 2);
-}
-
 bool IsValidCivil(long long y, unsigned m, unsigned d) {
-    if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1) {
-        return false;
-    }
-    static constexpr unsigned kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    const unsigned last = (m == 2 && leap) ? 29 : kDays[m - 1];
-    return d <= last;
+    return y >= 100 && y <= 9999 && sw::base::IsValidDate(y, m, d);
 }
 
 std::wstring FormatDate(DATE value, ULONG flags) {
@@ -273,12 +244,9 @@ std::wstring FormatDate(DATE value, ULONG flags) {
         seconds -= 86400;
         ++day;  // the next calendar day, whatever the sign of the serial
     }
-    long long y = 0;
-    unsigned m = 0;
-    unsigned d = 0;
-    CivilFromDays(day, &y, &m, &d);
+    const sw::base::CivilDate date = sw::base::CivilFromDays(day);
     wchar_t dateText[32];
-    std::swprintf(dateText, 32, L"%u/%u/%lld", m, d, y);
+    std::swprintf(dateText, 32, L"%u/%u/%lld", date.month, date.day, static_cast<long long>(date.year));
     const int hour = static_cast<int>(seconds / 3600);
     const int minute = static_cast<int>(seconds / 60 % 60);
     const int second = static_cast<int>(seconds % 60);
@@ -584,7 +552,8 @@ HRESULT ParseDate(const std::wstring& input, DATE* out) {
             !IsValidCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d))) {
             return DISP_E_TYPEMISMATCH;
         }
-        serial = static_cast<double>(DaysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)));
+        serial = static_cast<double>(
+            sw::base::DaysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)));
     }
     const double fraction = static_cast<double>(hour * 3600 + minute * 60 + second) / 86400.0;
     *out = serial < 0 ? serial - fraction : serial + fraction;

@@ -23,9 +23,8 @@ std::wstring FormatCurrency(LONGLONG scaled);
 // "1/31/2005", "10:30:00 AM", "1/31/2005 10:30:00 PM"; flags VAR_DATEVALUEONLY / VAR_TIMEVALUEONLY.
 std::wstring FormatDate(DATE value, ULONG flags);
 
-// Serial day <-> civil date, day 0 = 30 December 1899.
-long long DaysFromCivil(long long y, unsigned m, unsigned d);
-void CivilFromDays(long long days, long long* y, unsigned* m, unsigned* d);
+// A date that exists and lies in the years a DATE holds (100 to 9999); day
+// numbers and dates convert through platform/base/Calendar.h.
 bool IsValidCivil(long long y, unsigned m, unsigned d);
 
 inline constexpr double kMinDate = -657434.0;           // 1 January 100

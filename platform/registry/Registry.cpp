@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/base/TextCodec.h"
 #include "platform/registry/Hive.h"
 #include "platform/registry/Text.h"
 
@@ -21,7 +22,6 @@ namespace sw::registry {
 
 using detail::Db;
 using detail::FoldKey;
-using detail::FromUtf8;
 using detail::Hive;
 using detail::kRootKeyId;
 using detail::Statement;
@@ -272,7 +272,7 @@ std::string ToCallerBytes(DWORD type, const std::string& stored) {
     if (!detail::IsStringType(type)) {
         return stored;
     }
-    std::wstring text = detail::FromUtf16le(stored);
+    std::wstring text = sw::base::FromUtf16le(stored);
     return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
 }
 
@@ -285,7 +285,7 @@ std::string ToStoredBytes(DWORD type, const BYTE* data, DWORD size) {
     }
     std::wstring text(size / sizeof(wchar_t), L'\0');
     std::memcpy(text.data(), data, text.size() * sizeof(wchar_t));
-    return detail::ToUtf16le(text);
+    return sw::base::ToUtf16le(text);
 }
 
 // The usual contract of a data buffer: no buffer asks for the size; a short
@@ -518,7 +518,7 @@ LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD /*Reserved*/, LPWSTR /*l
                     }
                     Statement st(db, "INSERT INTO keys(parent, name, fold, modified) VALUES(?, ?, ?, ?)");
                     st.Bind(1, id)
-                        .Bind(2, detail::ToUtf8(name))
+                        .Bind(2, sw::base::ToUtf8(name))
                         .Bind(3, FoldKey(name))
                         .Bind(4, NowFiletime());
                     st.Run();
@@ -672,7 +672,7 @@ LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD /*Reserved*/, DWORD dw
             Statement st(db,
                          "INSERT INTO vals(key, name, fold, type, data) VALUES(?, ?, ?, ?, ?) "
                          "ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data");
-            st.Bind(1, key.id).Bind(2, detail::ToUtf8(name)).Bind(3, FoldKey(name)).Bind(4, dwType);
+            st.Bind(1, key.id).Bind(2, sw::base::ToUtf8(name)).Bind(3, FoldKey(name)).Bind(4, dwType);
             st.BindBlob(5, stored.data(), stored.size());
             st.Run();
             Touch(db, key.id);
@@ -756,7 +756,7 @@ LONG RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, L
                 if (!st.Step()) {
                     return ERROR_NO_MORE_ITEMS;
                 }
-                name = FromUtf8(st.Text(0));
+                name = sw::base::FromUtf8OrCp1252(st.Text(0));
                 stamp = st.Int(1);
                 return ERROR_SUCCESS;
             });
@@ -808,7 +808,7 @@ LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchVa
             if (!st.Step()) {
                 return ERROR_NO_MORE_ITEMS;
             }
-            name = FromUtf8(st.Text(0));
+            name = sw::base::FromUtf8OrCp1252(st.Text(0));
             type = static_cast<DWORD>(st.Int(1));
             bytes = ToCallerBytes(type, st.Blob(2));
             return ERROR_SUCCESS;
@@ -864,13 +864,15 @@ LONG RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDWORD /*l
                 keys.Bind(1, key.id);
                 while (keys.Step()) {
                     ++subkeys;
-                    maxSubkey = std::max(maxSubkey, static_cast<DWORD>(FromUtf8(keys.Text(0)).size()));
+                    maxSubkey = std::max(maxSubkey,
+                                         static_cast<DWORD>(sw::base::FromUtf8OrCp1252(keys.Text(0)).size()));
                 }
                 Statement vals(db, "SELECT name, type, data FROM vals WHERE key = ?");
                 vals.Bind(1, key.id);
                 while (vals.Step()) {
                     ++values;
-                    maxValueName = std::max(maxValueName, static_cast<DWORD>(FromUtf8(vals.Text(0)).size()));
+                    maxValueName = std::max(
+                        maxValueName, static_cast<DWORD>(sw::base::FromUtf8OrCp1252(vals.Text(0)).size()));
                     auto type = static_cast<DWORD>(vals.Int(1));
                     maxValue =
                         std::max(maxValue, static_cast<DWORD>(ToCallerBytes(type, vals.Blob(2)).size()));
@@ -913,7 +915,7 @@ LONG RegLoadKeyW(HKEY hKey, LPCWSTR lpSubKey, LPCWSTR lpFile) {
         return ERROR_INVALID_PARAMETER;
     }
     return Guarded([&]() -> LONG {
-        std::string path = detail::ToUtf8(lpFile);
+        std::string path = sw::base::ToUtf8(lpFile);
         if (path[0] != '/') {
             char cwd[4096];
             if (!getcwd(cwd, sizeof cwd)) {

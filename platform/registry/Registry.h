@@ -24,44 +24,15 @@
 #include <memory>
 #include <string>
 
+#include "platform/base/WinTypes.h"
+
 // ---- Types ------------------------------------------------------------------
 
 struct HKEY__;
 using HKEY = HKEY__*;
 using PHKEY = HKEY*;
-using LONG = std::int32_t;
 using LSTATUS = LONG;
-using DWORD = std::uint32_t;
-using LPDWORD = DWORD*;
-using BYTE = unsigned char;
-using LPBYTE = BYTE*;
 using REGSAM = DWORD;
-using WCHAR = wchar_t;
-using LPWSTR = wchar_t*;
-using LPCWSTR = const wchar_t*;
-
-#ifndef SW_FILETIME_DEFINED
-#define SW_FILETIME_DEFINED
-// 100-nanosecond intervals since 1601-01-01 UTC.
-struct FILETIME {
-    DWORD dwLowDateTime;
-    DWORD dwHighDateTime;
-};
-using PFILETIME = FILETIME*;
-using LPFILETIME = FILETIME*;
-#endif
-
-#ifndef SW_SECURITY_ATTRIBUTES_DEFINED
-#define SW_SECURITY_ATTRIBUTES_DEFINED
-// Accepted and ignored: the store has no per-key security.
-struct SECURITY_ATTRIBUTES {
-    DWORD nLength;
-    void* lpSecurityDescriptor;
-    int bInheritHandle;
-};
-using PSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
-using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
-#endif
 
 // ---- Predefined roots -------------------------------------------------------
 

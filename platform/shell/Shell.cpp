@@ -1,5 +1,5 @@
 #include "platform/shell/Shell.h"
-#include "platform/text/Utf8.h"
+#include "platform/base/TextCodec.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -17,8 +17,6 @@ extern char** environ;
 namespace sw::shell {
 namespace {
 
-// Windows-1252 code points of bytes 0x80-0x9F; the rest equal Latin-1.
-
 std::wstring ErrnoText(int err) {
     return FromNarrow(std::strerror(err));
 }
@@ -26,11 +24,11 @@ std::wstring ErrnoText(int err) {
 }  // namespace
 
 std::string ToNarrow(const std::wstring& text) {
-    return sw::text::ToUtf8(text);
+    return sw::base::ToUtf8(text);
 }
 
 std::wstring FromNarrow(const std::string& text) {
-    return sw::text::FromUtf8OrCp1252(text);
+    return sw::base::FromUtf8OrCp1252(text);
 }
 
 std::vector<std::wstring> SplitParameters(const std::wstring& parameters) {

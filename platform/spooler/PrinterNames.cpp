@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cwctype>
 
-#include "platform/text/Utf8.h"
+#include "platform/base/TextCodec.h"
 
 namespace sw::spooler {
 
@@ -18,7 +18,7 @@ constexpr std::size_t kRecordTextChars = 259;
 }  // namespace
 
 std::wstring PrinterNameOfQueue(const std::string& queue) {
-    std::wstring name = sw::text::FromUtf8OrCp1252(queue);
+    std::wstring name = sw::base::FromUtf8OrCp1252(queue);
     std::replace(name.begin(), name.end(), L'_', L' ');
     return name;
 }
@@ -30,7 +30,7 @@ std::string QueueOfPrinterName(const std::wstring& printerName) {
             c = L'_';
         }
     }
-    return sw::text::ToUtf8(queue);
+    return sw::base::ToUtf8(queue);
 }
 
 bool IsValidQueueName(const std::string& queue) {
@@ -42,7 +42,7 @@ bool IsValidQueueName(const std::string& queue) {
 }
 
 std::wstring DocumentNameOfJob(const std::string& jobTitle) {
-    std::wstring name = sw::text::FromUtf8OrCp1252(jobTitle);
+    std::wstring name = sw::base::FromUtf8OrCp1252(jobTitle);
     if (name.size() >= 4) {
         std::wstring tail = name.substr(name.size() - 4);
         std::transform(tail.begin(), tail.end(), tail.begin(), [](wchar_t c) { return std::towlower(c); });

@@ -13,10 +13,10 @@
 #include <memory>
 #include <vector>
 
+#include "platform/base/TextCodec.h"
 #include "platform/registry/Registry.h"
 #include "platform/spooler/PrinterNames.h"
 #include "platform/spooler/SpoolerRecords.h"
-#include "platform/text/Utf8.h"
 
 namespace rec = sw::spooler::records;
 
@@ -35,11 +35,11 @@ BOOL Refuse(DWORD error) {
 }
 
 std::string Narrow(const std::wstring& text) {
-    return sw::text::ToUtf8(text);
+    return sw::base::ToUtf8(text);
 }
 
 std::wstring Wide(const std::string& text) {
-    return sw::text::FromUtf8OrCp1252(text);
+    return sw::base::FromUtf8OrCp1252(text);
 }
 
 std::wstring Arg(LPCWSTR text) {

@@ -12,8 +12,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/base/TextCodec.h"
 #include "platform/spooler/PrinterNames.h"
-#include "platform/text/Utf8.h"
 #include "platform/vendor/PrinterSettings.h"
 #include "platform/vendor/VendorPaths.h"
 
@@ -137,10 +137,10 @@ PrinterData ToPrinter(ipp_t* ipp) {
     PrinterData p;
     p.queue = Text(ipp, "printer-name");
     p.name = sw::spooler::PrinterNameOfQueue(p.queue);
-    p.port = sw::text::FromUtf8OrCp1252(Text(ipp, "device-uri"));
-    p.driver = sw::text::FromUtf8OrCp1252(Text(ipp, "printer-make-and-model"));
-    p.comment = sw::text::FromUtf8OrCp1252(Text(ipp, "printer-info"));
-    p.location = sw::text::FromUtf8OrCp1252(Text(ipp, "printer-location"));
+    p.port = sw::base::FromUtf8OrCp1252(Text(ipp, "device-uri"));
+    p.driver = sw::base::FromUtf8OrCp1252(Text(ipp, "printer-make-and-model"));
+    p.comment = sw::base::FromUtf8OrCp1252(Text(ipp, "printer-info"));
+    p.location = sw::base::FromUtf8OrCp1252(Text(ipp, "printer-location"));
     if (Number(ipp, "printer-is-shared") != 0) {
         p.attributes |= PRINTER_ATTRIBUTE_SHARED;
     }
@@ -554,11 +554,11 @@ BOOL EnumJobsW(HANDLE hPrinter, DWORD FirstJob, DWORD NoJobs, DWORD Level, LPBYT
                 JobData j;
                 j.id = static_cast<DWORD>(id);
                 j.printer = handle->name;
-                j.machine = sw::text::FromUtf8OrCp1252(Text(one, "job-originating-host-name"));
-                j.user = sw::text::FromUtf8OrCp1252(Text(one, "job-originating-user-name"));
+                j.machine = sw::base::FromUtf8OrCp1252(Text(one, "job-originating-host-name"));
+                j.user = sw::base::FromUtf8OrCp1252(Text(one, "job-originating-user-name"));
                 j.document = sw::spooler::DocumentNameOfJob(Text(one, "job-name"));
-                j.datatype = sw::text::FromUtf8OrCp1252(Text(one, "document-format"));
-                j.statusText = sw::text::FromUtf8OrCp1252(Text(one, "job-state-message"));
+                j.datatype = sw::base::FromUtf8OrCp1252(Text(one, "document-format"));
+                j.statusText = sw::base::FromUtf8OrCp1252(Text(one, "job-state-message"));
                 j.status = JobStatus(Number(one, "job-state"));
                 j.priority = static_cast<DWORD>(std::max(0, Number(one, "job-priority")));
                 j.totalPages = static_cast<DWORD>(std::max(0, Number(one, "job-impressions")));

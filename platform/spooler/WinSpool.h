@@ -25,42 +25,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// ---- Types ------------------------------------------------------------------
-
-using BOOL = int;
-using BYTE = std::uint8_t;
-using WORD = std::uint16_t;
-using DWORD = std::uint32_t;
-using LONG = std::int32_t;
-using LPBYTE = BYTE*;
-using LPDWORD = DWORD*;
-using WCHAR = wchar_t;
-using LPWSTR = wchar_t*;
-using LPCWSTR = const wchar_t*;
-using HANDLE = void*;
-using LPHANDLE = HANDLE*;
-using HWND = void*;
-using PSECURITY_DESCRIPTOR = void*;
-#ifndef TRUE
-#define TRUE 1
-#endif
-#ifndef FALSE
-#define FALSE 0
-#endif
-
-#ifndef SW_SYSTEMTIME_DEFINED
-#define SW_SYSTEMTIME_DEFINED
-struct SYSTEMTIME {
-    WORD wYear;
-    WORD wMonth;
-    WORD wDayOfWeek;
-    WORD wDay;
-    WORD wHour;
-    WORD wMinute;
-    WORD wSecond;
-    WORD wMilliseconds;
-};
-#endif
+#include "platform/base/WinTypes.h"
 
 // The public part of the settings structure, laid out byte for byte as on
 // the original platform (texts are UTF-16). The driver's private part

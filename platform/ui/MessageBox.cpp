@@ -1,9 +1,8 @@
 #include "platform/ui/MessageBox.h"
+#include "platform/base/TextCodec.h"
 
-#include <climits>
 #include <clocale>
 #include <cstdio>
-#include <cwchar>
 #include <mutex>
 #include <utility>
 
@@ -33,23 +32,6 @@ const char* IconWord(UINT type) {
     }
 }
 
-// Wide text to the locale's narrow encoding, replacing what it cannot hold.
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    std::mbstate_t state{};
-    char buffer[MB_LEN_MAX];
-    for (wchar_t ch : text) {
-        const size_t n = std::wcrtomb(buffer, ch, &state);
-        if (n == static_cast<size_t>(-1)) {
-            out += '?';
-            state = std::mbstate_t{};
-        } else {
-            out.append(buffer, n);
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
@@ -73,9 +55,20 @@ int SafeDefaultAnswer(UINT type) {
 }
 
 int ConsoleMessageBox(const std::wstring& text, UINT type) {
-    std::fprintf(stderr, "%s: %s\n", IconWord(type), Narrow(text).c_str());
+    std::fprintf(stderr, "%s: %s\n", IconWord(type), sw::base::ToLocale(text).c_str());
     std::fflush(stderr);
     return SafeDefaultAnswer(type);
+}
+
+void ConsoleDetail(const std::wstring& detail) {
+    {
+        const std::lock_guard<std::mutex> lock(HandlerMutex());
+        if (CurrentHandler() || detail.empty()) {
+            return;
+        }
+    }
+    std::fprintf(stderr, "Sheetwise: %s\n", sw::base::ToLocale(detail).c_str());
+    std::fflush(stderr);
 }
 
 }  // namespace sw::ui

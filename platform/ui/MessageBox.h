@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-using UINT = unsigned int;
+#include "platform/base/WinTypes.h"
 
 // Button sets.
 inline constexpr UINT MB_OK = 0x00000000U;
@@ -58,6 +58,12 @@ int SafeDefaultAnswer(UINT type);
 // The console default: writes "<title>: <text>" to standard error and returns
 // SafeDefaultAnswer(type).
 int ConsoleMessageBox(const std::wstring& text, UINT type);
+
+// Where no window can be shown (no handler installed: batch mode, no
+// display), writes `detail` to standard error as a line of its own, to follow
+// the message box just shown there; with a handler it does nothing, the box
+// the user saw having said what the system says.
+void ConsoleDetail(const std::wstring& detail);
 
 }  // namespace sw::ui
 

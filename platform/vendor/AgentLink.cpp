@@ -12,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/text/Utf8.h"
+#include "platform/base/TextCodec.h"
 #include "platform/vendor/VendorPaths.h"
 
 namespace sw::vendor {
@@ -70,7 +70,7 @@ std::string AgentSocketPath(uid_t uid) {
 
 std::string EncodeAgentJob(const AgentJob& job) {
     return "JOB\t" + std::to_string(job.jobId) + "\t" + Clean(job.queue) + "\t" +
-           Clean(text::ToUtf8(job.document)) + "\t" + Clean(job.user) + "\n";
+           Clean(base::ToUtf8(job.document)) + "\t" + Clean(job.user) + "\n";
 }
 
 std::string EncodeAgentSession(const std::map<std::string, std::string>& environment) {
@@ -94,7 +94,7 @@ bool DecodeAgentJob(const std::string& line, AgentJob* job) {
     }
     job->jobId = static_cast<int>(id);
     job->queue = fields[2];
-    job->document = text::FromUtf8OrCp1252(fields[3]);
+    job->document = base::FromUtf8OrCp1252(fields[3]);
     job->user = fields[4];
     return true;
 }

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/TextCodec.h"
 #include "platform/registry/Registry.h"
 #include "platform/spooler/PrinterNames.h"
 #include "platform/spooler/SpoolerAdmin.h"
-#include "platform/text/Utf8.h"
 #include "platform/vendor/PrinterSettings.h"
 
 namespace sw::vendor::install {
@@ -19,11 +19,11 @@ constexpr const wchar_t* kEnvironment = L"Windows NT x86";
 constexpr const wchar_t* kMonitorEnvironment = L"Windows 4.0";
 
 std::wstring Wide(const char* text) {
-    return sw::text::FromUtf8OrCp1252(text != nullptr ? text : "");
+    return sw::base::FromUtf8OrCp1252(text != nullptr ? text : "");
 }
 
 std::string Narrow(const std::wstring& text) {
-    return sw::text::ToUtf8(text);
+    return sw::base::ToUtf8(text);
 }
 
 bool CopyOut(const std::wstring& text, char out[kPathBytes]) {

@@ -10,8 +10,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/base/TextCodec.h"
 #include "platform/spooler/PrinterNames.h"
-#include "platform/text/Utf8.h"
 #include "platform/vendor/VendorPaths.h"
 
 namespace sw::vendor {
@@ -117,10 +117,7 @@ PrinterSettings PrinterSettings::Load(const std::string& queue, std::string* err
 bool PrinterSettings::Save(std::string* error) const {
     std::string content = "# Settings of the virtual printer queue " + queue_ + "\n";
     for (const auto& [key, value] : values_) {
-        content += key;
-        content += '=';
-        content += value;
-        content += '\n';
+        content.append(key).append("=").append(value).append("\n");
     }
     ::mkdir(SettingsFolder().c_str(), 0755);
     return WriteAtomically(SettingsFile(queue_), content, 0644, error);
@@ -156,7 +153,7 @@ void PrinterSettings::Set(const std::string& key, const std::string& value) {
 }
 
 std::wstring PrinterSettings::PipeName() const {
-    return sw::text::FromUtf8OrCp1252(Get("PipeName", queue_));
+    return sw::base::FromUtf8OrCp1252(Get("PipeName", queue_));
 }
 
 bool WritePageValues(uid_t uid, const std::string& queue, PageValues values, std::string* error) {

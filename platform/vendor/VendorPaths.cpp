@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/text/Utf8.h"
+#include "platform/base/TextCodec.h"
 
 namespace sw::vendor {
 
@@ -67,7 +67,7 @@ std::string PipePath(uid_t uid, const std::wstring& pipeName) {
     if (name.empty() || name == L"." || name == L"..") {
         name = L"_" + name;
     }
-    return RuntimeFolder(uid) + "/" + sw::text::ToUtf8(name);
+    return RuntimeFolder(uid) + "/" + sw::base::ToUtf8(name);
 }
 
 bool EnsureRuntimeFolder(uid_t uid, std::string* error) {

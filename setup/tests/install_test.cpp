@@ -13,7 +13,6 @@
 
 #include "lib/manager/KVDriverOptionsMgr.h"
 #include "lib/options/KVDriverOptionsExcel.h"
-#include "parser/app/tests/workbook_reader.h"
 #include "platform/registry/Registry.h"
 #include "platform/ui/MessageBox.h"
 #include "setup/app/KVPrintDriverCommandLine.h"
@@ -21,6 +20,7 @@
 #include "setup/tests/SetupFixture.h"
 #include "setup/uninstall/KVUninstallSequence.h"
 #include "setup/uninstall/KVUserSettingsCleanup.h"
+#include "tests/support/WorkbookReader.h"
 
 namespace {
 

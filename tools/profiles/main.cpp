@@ -20,6 +20,7 @@
 #include "lib/options/KVDriverOptionsExcel.h"
 #include "lib/registry/KVTRegistryValue.h"
 #include "lib/util/KVLibUtility.h"
+#include "platform/base/TextCodec.h"
 
 namespace {
 
@@ -37,19 +38,7 @@ std::wstring Widen(const char* text) {
 }
 
 std::string Narrow(const wchar_t* text) {
-    std::string out;
-    std::mbstate_t state{};
-    char buffer[MB_LEN_MAX];
-    for (; text != nullptr && *text != L'\0'; ++text) {
-        const std::size_t n = std::wcrtomb(buffer, *text, &state);
-        if (n == static_cast<std::size_t>(-1)) {
-            out.push_back('?');
-            state = std::mbstate_t{};
-        } else {
-            out.append(buffer, n);
-        }
-    }
-    return out;
+    return text != nullptr ? sw::base::ToLocale(text) : std::string();
 }
 
 int Fail(const std::string& message) {
@@ -178,7 +167,9 @@ int Import(KVDriverOptionsMgr& manager, const std::string& file) {
     // Copy the list: saving disposes of the imported objects.
     const std::vector<KVDriverOptionsProfile*> imported = manager.ImportProfiles(path.c_str());
     if (imported.empty()) {
-        return Fail(file + " holds no profile that can be imported (not a valid profile file)");
+        const std::wstring& reason = manager.GetImportError();
+        return Fail(file + " is not a valid profile file" +
+                    (reason.empty() ? std::string() : ": " + Narrow(reason.c_str())));
     }
     std::vector<std::wstring> names;
     int replaced = 0;

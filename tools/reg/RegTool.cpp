@@ -1,5 +1,5 @@
 #include "tools/reg/RegTool.h"
-#include "platform/text/Utf8.h"
+#include "platform/base/TextCodec.h"
 
 #include <unistd.h>
 
@@ -24,8 +24,6 @@ const char kUsage[] =
     "usage: SheetwiseReg query KEY [/v NAME | /ve] | add KEY [/v NAME | /ve] [/t REG_SZ|REG_DWORD] [/d DATA] "
     "[/f]"
     " | delete KEY [/v NAME | /ve | /va] [/f] | export KEY FILE [/y]";
-
-// Windows-1252 for 0x80..0x9F; the rest of the high half is Latin-1.
 
 std::wstring Upper(std::wstring text) {
     for (auto& c : text) {
@@ -152,11 +150,11 @@ Options ParseOptions(const std::vector<std::wstring>& args, std::size_t from, co
             }
             return std::wstring();
         };
-        auto once = [&](auto& slot, std::wstring value) {
+        auto once = [&](auto& slot, const std::wstring& value) {
             if (slot) {
                 throw Failure("Invalid syntax: " + Narrow(arg) + " given twice.");
             }
-            slot = std::move(value);
+            slot = value;
         };
         if (name == L"V") {
             std::wstring value = takes(L"a value name");
@@ -561,7 +559,9 @@ void ExportKey(HKEY key, const std::wstring& fullPath, std::string& text, int de
     for (const auto& sub : ReadSubkeys(key)) {
         Key child;
         Check(RegOpenKeyExW(key, sub.c_str(), 0, KEY_READ, child.out()));
-        ExportKey(child.get(), fullPath + L"\\" + sub, text, depth + 1);
+        std::wstring childPath = fullPath;
+        childPath.append(L"\\").append(sub);
+        ExportKey(child.get(), childPath, text, depth + 1);
     }
 }
 
@@ -599,11 +599,11 @@ void Export(const KeyPath& path, const std::wstring& file, const Options& option
 }  // namespace
 
 std::wstring Widen(const std::string& bytes) {
-    return sw::text::FromUtf8OrCp1252(bytes);
+    return sw::base::FromUtf8OrCp1252(bytes);
 }
 
 std::string Narrow(const std::wstring& text) {
-    return sw::text::ToUtf8(text);
+    return sw::base::ToUtf8(text);
 }
 
 int Run(const std::vector<std::string>& rawArgs, std::FILE* out, std::FILE* err) {

@@ -11,7 +11,7 @@
 
 #include "lib/manager/KVDriverOptionsMgr.h"
 #include "lib/options/KVDriverOptionsExcel.h"
-#include "parser/app/tests/workbook_reader.h"
+#include "tests/support/WorkbookReader.h"
 
 namespace fs = std::filesystem;
 

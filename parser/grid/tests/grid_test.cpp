@@ -318,6 +318,7 @@ TEST(grid_test, empty_unreadable_and_failing_files) {
     // Printer text that fails part-way leaves nothing behind.
     ASSERT_TRUE(grid.Load(dir.Write("one.txt", Header(1, "x") + "\n")));
     EXPECT_FALSE(grid.Load(L"/proc/self/mem"));
+    EXPECT_EQ(grid.GetLoadError(), L"/proc/self/mem: reading it failed (Input/output error)");
     EXPECT_EQ(grid.GetCellCount(), 0U);
     EXPECT_EQ(grid.GetRowLimit(), 0);
 

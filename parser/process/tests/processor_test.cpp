@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include "lib/options/KVDriverOptionsExcel.h"
-#include "parser/app/tests/workbook_reader.h"
 #include "parser/process/KVActiveProfile.h"
 #include "parser/process/KVExcelFileProcessor.h"
 #include "parser/process/KVProgressDlg.h"
@@ -15,6 +14,7 @@
 #include "platform/calc/engine/CalcApplication.h"
 #include "platform/shell/Shell.h"
 #include "platform/ui/MessageBox.h"
+#include "tests/support/WorkbookReader.h"
 
 namespace fs = std::filesystem;
 
@@ -120,6 +120,25 @@ TEST_F(ProcessorTest, without_a_profile_nothing_is_processed) {
     EXPECT_FALSE(processor.Process());
     EXPECT_TRUE(boxes_.empty());
     EXPECT_EQ(processor.GetParserType(), KVFileParserTypes::enFileParserExcel);
+}
+
+TEST_F(ProcessorTest, a_text_that_cannot_be_read_is_told_with_its_reason_without_a_window) {
+    // With a window the box says the system's text alone.
+    {
+        KVExcelFileProcessor processor(L"/proc/self/mem", Output());
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(processor.Process());
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    }
+    EXPECT_EQ(boxes_, std::vector<std::wstring>{KVExcelFileProcessor::msc_sLoadFailed});
+    // Without one, standard error has the reason on the line after it.
+    sw::ui::SetMessageBoxHandler({});
+    KVExcelFileProcessor processor(L"/proc/self/mem", Output());
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(processor.Process());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Sheetwise: Could not load printer output file.\n"
+              "Sheetwise: /proc/self/mem: reading it failed (Input/output error)\n");
 }
 
 TEST_F(ProcessorTest, keys_become_every_other_column_and_empty_columns_can_go) {

@@ -6,12 +6,12 @@
 #include <filesystem>
 #include <fstream>
 
-#include "parser/app/tests/workbook_reader.h"
 #include "parser/sheet/KVSpreadSheet.h"
 #include "platform/automation/Automation.h"
 #include "platform/calc/engine/CalcApplication.h"
 #include "platform/shell/Shell.h"
 #include "platform/ui/MessageBox.h"
+#include "tests/support/WorkbookReader.h"
 
 namespace fs = std::filesystem;
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "platform/automation/Guid.h"
-#include "platform/automation/WinTypes.h"
+#include "platform/automation/StatusCodes.h"
 
 namespace calc {
 

@@ -1,4 +1,5 @@
 #include "platform/calc/engine/Model.h"
+#include "platform/base/TextCodec.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -102,7 +103,7 @@ void SaveWorkbook(WorkbookModel& book, const std::wstring& path, FileKind kind) 
         }
         views.push_back(sheet.get());
     }
-    std::string file = ToUtf8(path);
+    std::string file = sw::base::ToUtf8(path);
     // A file its owner protected from writing is not replaced, even where the
     // folder would allow the rename (or the superuser could write it anyway).
     struct stat existing {};
@@ -113,7 +114,7 @@ void SaveWorkbook(WorkbookModel& book, const std::wstring& path, FileKind kind) 
     io::WriteResult r = kind == FileKind::Xlsx ? io::WriteXlsx(views, file) : io::WriteXls(views, file);
     if (!r.ok) {
         throw AppError{r.error.empty() ? L"The workbook could not be saved as " + path + L"."
-                                       : FromUtf8(r.error)};
+                                       : sw::base::FromUtf8OrCp1252(r.error)};
     }
     book.savedPath = file;
 }
@@ -355,7 +356,7 @@ std::optional<std::string> HandOver(WorkbookModel& book) {
         if (!::mkdtemp(dir.data())) {
             return std::nullopt;
         }
-        path = dir + "/" + ToUtf8(book.name) + ".xlsx";
+        path = dir + "/" + sw::base::ToUtf8(book.name) + ".xlsx";
         std::vector<const io::SheetView*> views;
         for (const auto& sheet : book.sheets) {
             views.push_back(sheet.get());

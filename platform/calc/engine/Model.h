@@ -9,7 +9,6 @@
 
 #include "platform/calc/engine/Sheet.h"
 #include "platform/calc/engine/TextMeasure.h"
-#include "platform/calc/engine/Utf8.h"
 
 namespace calc {
 

@@ -1,8 +1,7 @@
-// Worksheet storage: rows of compact cells, a pooled string table and a
-// deduplicated style table. A row holds only the cells it stores, in column
-// order, so a printed report's sparse lines cost what they hold and a column
-// deletion moves a few cells per row. Rows are held by handle so that
-// deleting a row moves handles, never cells.
+// Worksheet storage: rows of compact cells, a pooled string table
+// (StringPool.h) and a deduplicated style table (StyleTable.h). A row holds only the cells it stores, in
+// column order, so a printed report's sparse lines cost what they hold and a column deletion moves a few
+// cells per row. Rows are held by handle so that deleting a row moves handles, never cells.
 #pragma once
 
 #include <algorithm>
@@ -17,11 +16,15 @@
 
 #include "platform/calc/engine/CellAddress.h"
 #include "platform/calc/engine/RowList.h"
+#include "platform/calc/engine/StringPool.h"
+#include "platform/calc/engine/StyleTable.h"
 #include "platform/calc/engine/TypedInput.h"
 #include "platform/calc/io/SheetView.h"
 #include "platform/calc/io/TextIndex.h"
 
 namespace calc {
+
+struct BlockView;
 
 struct Cell {
     union {
@@ -48,66 +51,6 @@ enum class CellError : uint8_t {
     Name = 0x1D,
     Num = 0x24,
     NA = 0x2A
-};
-
-// Interned texts, so equal strings share one copy.
-class StringPool {
-public:
-    uint32_t intern(std::wstring_view text);
-    uint32_t intern(std::wstring_view text, uint32_t hash);  // hash: io::TextIndex::Hash(text)
-    const std::wstring& at(uint32_t id) const { return strings_[id]; }
-    size_t size() const { return strings_.size(); }
-    void clear();
-
-private:
-    std::deque<std::wstring> strings_;  // stable addresses for at()
-    io::TextIndex index_;
-};
-
-struct CellStyleHash {
-    size_t operator()(const io::CellStyle& s) const;
-};
-
-// Deduplicated cell styles; index 0 is the default style.
-class StyleTable {
-public:
-    StyleTable();
-    uint32_t intern(const io::CellStyle& style);
-    const io::CellStyle& at(uint32_t id) const { return styles_[id]; }
-    const std::vector<io::CellStyle>& all() const { return styles_; }
-    bool isGeneral(uint32_t id) const { return kinds_[id] == FormatKind::General; }
-    bool isText(uint32_t id) const { return kinds_[id] == FormatKind::Text; }
-    bool isDateTime(uint32_t id) const { return kinds_[id] == FormatKind::DateTime; }
-    // The style `from` with its number format replaced; memoised because the
-    // same few formats are applied to many cells one at a time.
-    uint32_t withNumberFormat(uint32_t from, std::wstring_view format);
-
-private:
-    enum class FormatKind : uint8_t { General, Text, DateTime, Other };
-    std::vector<io::CellStyle> styles_;
-    std::vector<FormatKind> kinds_;
-    std::unordered_map<io::CellStyle, uint32_t, CellStyleHash> index_;
-    struct FormatKey {
-        uint32_t from;
-        std::wstring format;
-        bool operator==(const FormatKey&) const = default;
-    };
-    struct FormatKeyHash {
-        size_t operator()(const FormatKey& k) const {
-            return std::hash<std::wstring>()(k.format) * 31 + k.from;
-        }
-    };
-    std::unordered_map<FormatKey, uint32_t, FormatKeyHash> formatMemo_;
-    // The last changes asked for: callers format cell after cell alike, a
-    // report's numbers, dates and times in turn. A report's row holds more
-    // formats than four, which made every row miss; sixteen hold them.
-    struct RecentChange {
-        uint32_t from = UINT32_MAX;
-        std::wstring format;
-        uint32_t to = 0;
-    };
-    std::array<RecentChange, 16> recent_;
-    size_t nextRecent_ = 0;
 };
 
 // Rectangles of at least this many cells keep the style of their empty
@@ -182,6 +125,10 @@ public:
     void putBoolean(int32_t row, int32_t col, bool value);
     void putError(int32_t row, int32_t col, CellError error);
     void clearContents(int32_t row, int32_t col);
+    // Stores a block's elements into `area` from its top left, one a cell;
+    // the positions of `area` past the block get #N/A. Every element is
+    // checked first: false, with nothing changed, when one cannot be stored.
+    bool putBlock(const Rect& area, const BlockView& block);
 
     // Formats. Rectangles are clipped to the used area, so whole rows and
     // columns cost no more than the cells they hold.

@@ -1,6 +1,6 @@
 #include "platform/calc/engine/TextMeasure.h"
 
-#include "platform/calc/engine/Utf8.h"
+#include "platform/base/TextCodec.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -91,7 +91,7 @@ struct TextMeasure::Impl {
             return f;
         }
         FcPattern* pattern = FcPatternCreate();
-        std::string family = ToUtf8(font.name);
+        std::string family = sw::base::ToUtf8(font.name);
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
         FcPatternAddInteger(pattern, FC_WEIGHT, font.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
         FcPatternAddInteger(pattern, FC_SLANT, font.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);

@@ -1,4 +1,5 @@
 #include "platform/calc/engine/TypedInput.h"
+#include "platform/base/Calendar.h"
 
 #include <array>
 #include <charconv>
@@ -55,26 +56,9 @@ int64_t DigitsValue(std::wstring_view digits) {
     return v;
 }
 
-bool IsLeap(int y) {
-    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
+// The days of month m of year y; 0 for a month that does not exist.
 int DaysInMonth(int y, int m) {
-    static constexpr std::array<int, 12> kDays{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (m < 1 || m > 12) {
-        return 0;  // no day is valid in a month that does not exist
-    }
-    return m == 2 && IsLeap(y) ? 29 : kDays[static_cast<size_t>(m - 1)];
-}
-
-// Days from 1 January 1970 in the proleptic Gregorian calendar.
-int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
-    y -= m <= 2 ? 1 : 0;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
+    return m < 1 ? 0 : static_cast<int>(sw::base::DaysInMonth(y, static_cast<unsigned>(m)));
 }
 
 // ---- numbers ---------------------------------------------------------------
@@ -270,7 +254,8 @@ std::optional<NumberParse> ParseFraction(std::wstring_view s) {
     if (d == 0) {
         return std::nullopt;
     }
-    double v = static_cast<double>(DigitsValue(*whole)) + static_cast<double>(DigitsValue(*num)) / d;
+    double v = static_cast<double>(DigitsValue(*whole)) +
+               static_cast<double>(DigitsValue(*num)) / static_cast<double>(d);
     NumberParse out;
     out.value = negative ? -v : v;
     out.format = den->size() > 1 ? L"# ?\?/?\?" : L"# ?/?";
@@ -575,8 +560,7 @@ std::optional<double> DateSerial(int year, int month, int day) {
     if (year < 1900 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) {
         return std::nullopt;
     }
-    static const int64_t kEpoch = DaysFromCivil(1899, 12, 30);
-    int64_t days = DaysFromCivil(year, month, day) - kEpoch;
+    int64_t days = sw::base::DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
     if (days < 61) {
         --days;  // serial 60 is the 29 February 1900 that never was
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 namespace calc::io::biff {
 namespace {
@@ -286,7 +287,7 @@ uint16_t ColumnWidthUnits(double chars) {
 
 uint8_t ErrorCode(double code) {
     double c = code >= 2000 ? code - 2000 : code;
-    for (uint8_t known : {0x00, 0x07, 0x0F, 0x17, 0x1D, 0x24, 0x2A}) {
+    for (const uint8_t known : std::initializer_list<uint8_t>{0x00, 0x07, 0x0F, 0x17, 0x1D, 0x24, 0x2A}) {
         if (c == known) {
             return known;
         }

@@ -1,12 +1,12 @@
 #include "platform/calc/io/WriterCommon.h"
-#include "platform/text/Utf8.h"
+#include "platform/base/TextCodec.h"
 
 #include <cwctype>
 
 namespace calc::io::detail {
 
 std::string Utf8(const std::wstring& s) {
-    return sw::text::ToUtf8(s);
+    return sw::base::ToUtf8(s);
 }
 
 std::string CellName(int32_t row, int32_t col) {

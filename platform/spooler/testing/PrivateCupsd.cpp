@@ -102,7 +102,7 @@ PrivateCupsd::PrivateCupsd(const CupsdOptions& options) {
                        "<Location /admin>\nOrder allow,deny\nAllow all\n</Location>\n"
                        "<Policy default>\n<Limit All>\nOrder deny,allow\n</Limit>\n</Policy>\n";
     for (const auto& [name, value] : options.environment) {
-        files += "SetEnv " + name + " " + value + "\n";
+        files.append("SetEnv ").append(name).append(" ").append(value).append("\n");
     }
     Write(root_ + "/conf/cups-files.conf", files);
     Write(root_ + "/conf/cupsd.conf", conf);

@@ -18,8 +18,8 @@
 #include <list>
 #include <thread>
 
+#include "platform/base/TextCodec.h"
 #include "platform/spooler/PrinterNames.h"
-#include "platform/text/Utf8.h"
 #include "platform/vendor/AgentLink.h"
 #include "platform/vendor/PrinterSettings.h"
 #include "platform/vendor/VendorPaths.h"
@@ -250,7 +250,7 @@ struct SessionAgent::Impl {
             Job job;
             job.request = request;
             job.label =
-                "job " + std::to_string(request.jobId) + " \"" + text::ToUtf8(request.document) + "\"";
+                "job " + std::to_string(request.jobId) + " \"" + base::ToUtf8(request.document) + "\"";
             job.backend = fd;
             const vendor::PrinterSettings settings = vendor::PrinterSettings::Load(request.queue);
             job.waitLimitMs = settings.AgentWaitMs();

@@ -4,12 +4,13 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/base/TextCodec.h"
 #include "platform/calc/engine/CellAddress.h"
 #include "platform/calc/engine/TypedInput.h"
-#include "platform/calc/engine/Utf8.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::wstring text = calc::FromUtf8(std::string_view(reinterpret_cast<const char*>(data), size));
+    const std::wstring text =
+        sw::base::FromUtf8OrCp1252(std::string_view(reinterpret_cast<const char*>(data), size));
     calc::TypedValue v = calc::ConvertTypedInput(text, 2026);
     if (v.kind == calc::InputKind::Text && v.text.size() > text.size()) {
         __builtin_trap();

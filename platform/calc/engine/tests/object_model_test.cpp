@@ -22,6 +22,7 @@
 #include "platform/calc/engine/CalcApplication.h"
 #include "platform/calc/engine/TypedInput.h"
 #include "platform/calc/engine/tests/InvokeHelpers.h"
+#include "tests/support/WorkbookReader.h"
 
 namespace calc {
 namespace {
@@ -131,29 +132,15 @@ protected:
         return hr;
     }
 
-    // An independent reader's dump of a saved file (platform/calc/io/tests/readback.py).
+    // An independent reader's dump of a saved file.
     std::string ReadBack(const std::string& kind, const fs::path& file) {
-        const std::string script = std::string(SW_SOURCE_DIR) + "/platform/calc/io/tests/readback.py";
-        const std::string command =
-            "/usr/bin/python3 '" + script + "' " + kind + " '" + file.string() + "' 2>&1";
-        std::string text;
-        std::FILE* p = ::popen(command.c_str(), "r");
-        if (!p) {
-            ADD_FAILURE() << "cannot run " << command;
-            return text;
-        }
-        char buf[4096];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) {
-            text.append(buf, n);
-        }
-        const int st = ::pclose(p);
-        const int code = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-        if (code == 3 || code == 127) {
-            skipReason_ = "the python3 reader for ." + kind + " is not installed: " + text;
+        const WorkbookText read = DumpWorkbook(kind, file.string());
+        if (read.status == 3 || read.status == 127) {
+            skipReason_ = "the python3 reader for ." + kind + " is not installed: " + read.text;
         } else {
-            EXPECT_EQ(code, 0) << text;
+            EXPECT_EQ(read.status, 0) << read.text;
         }
-        return text;
+        return read.text;
     }
 
     Obj app_;

@@ -13,6 +13,7 @@
 #include "platform/calc/io/SheetView.h"
 #include "platform/calc/io/tests/BiffReader.h"
 #include "platform/calc/io/tests/TestSheet.h"
+#include "tests/support/WorkbookReader.h"
 
 namespace calc::io {
 namespace {
@@ -20,8 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::GeneratedSheet;
 using test::TestSheet;
-
-const char* const kPython = "/usr/bin/python3";  // the distribution's, which has the reader modules
 
 struct Output {
     int status = -1;
@@ -82,14 +81,13 @@ protected:
 
     // The reader's dump of a written file; skips the test when the reader is missing.
     std::string readBack(const std::string& kind, const std::string& file) {
-        std::string script = std::string(SW_SOURCE_DIR) + "/platform/calc/io/tests/readback.py";
-        Output out = RunCommand(std::string(kPython) + " " + Quote(script) + " " + kind + " " + Quote(file));
-        if (out.status == 3 || out.status == 127) {
-            skipReason_ = "the python3 reader for ." + kind + " is not installed: " + out.text;
+        const WorkbookText read = DumpWorkbook(kind, file);
+        if (read.status == 3 || read.status == 127) {
+            skipReason_ = "the python3 reader for ." + kind + " is not installed: " + read.text;
         } else {
-            EXPECT_EQ(out.status, 0) << out.text;
+            EXPECT_EQ(read.status, 0) << read.text;
         }
-        return out.text;
+        return read.text;
     }
 
     // Leaves only the named files in the folder: no temporary files behind.
