@@ -7,7 +7,8 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config clang clang-format clang-tidy libclang-rt-14-dev
   libgtest-dev libgmock-dev
   libsqlite3-dev libtinyxml-dev zlib1g-dev
-  libxlsxwriter-dev libfreetype-dev libfontconfig-dev fonts-liberation
+  libxlsxwriter-dev libisal-dev libminizip-dev libfreetype-dev libfontconfig-dev fonts-liberation
+  qt6-base-dev qt6-svg-dev libxcb1-dev fonts-dejavu-core desktop-file-utils
   python3 python3-xlrd python3-xlwt python3-openpyxl
   ghostscript enscript groff
   cups-daemon cups-client cups-filters libcups2-dev libpoppler-cpp-dev libqpdf-dev
@@ -15,8 +16,8 @@ PACKAGES=(
   dpkg-dev lintian
 )
 if [[ "${SW_WITH_OFFICE:-0}" == 1 ]]; then
-  # Only the test run needs the office suite, to prove our files open cleanly.
-  PACKAGES+=(libreoffice-calc-nogui)
+  # Only the test run needs the office suites, to prove our files open cleanly.
+  PACKAGES+=(libreoffice-calc-nogui gnumeric)
 fi
 
 missing=()

@@ -220,7 +220,6 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    setenv("SHEETWISE_BATCH", "1", 1);
     const fs::path dir = keep.empty() ? fs::temp_directory_path() / ("bench_calc_" + std::to_string(getpid()))
                                       : fs::path(keep);
     fs::create_directories(dir);

@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Times SheetwiseParser -batch on a generated report against the peers of the
-# shared conversion harness, in one run, side by side.
+# Times SheetwiseParser -batch on generated reports against the peers of the
+# shared conversion harness, in one run, side by side: ours to .xls and to
+# .xlsx, the libxlsxwriter C peer (constant memory), LibreOffice and xlwt, at
+# 50,000 and 100,000 detail lines; then prints the figures against the
+# converter's targets (targets.py).
 #
 #   bench/converter/run.sh [HARNESS_DIR]
 #
 # HARNESS_DIR is the shared harness (read-only; default ../shared/bench beside
 # the checkout). It is copied to a scratch folder first, since it writes its
 # work files and results.md beside itself. Settings (environment):
-#   SIZES="50000"               detail lines of the generated report
-#   PEERS="xlwt lo_warm sheetwise"
-#   RUNS=10                     timed runs per peer
+#   SIZES="50000 100000"        detail lines of the generated reports
+#   PEERS="sheetwise sheetwise_xlsx c_xlsx_cm lo_warm xlwt"
+#   RUNS=5                      timed runs per peer and size
 #   SW_BENCH_SCRATCH=DIR        scratch folder (default: a new temporary one)
 #   SHEETWISE_CHECKOUT=DIR      checkout whose build/bin holds the programs (default: this one)
 # The parser must be built (build/bin/SheetwiseParser, Release preferred).
@@ -35,8 +38,9 @@ mkdir -p "$SHEETWISE_REGISTRY_DIR"
 "$checkout/build/bin/SheetwiseProfiles" import "$here/benchmark_profile.xml" >/dev/null
 
 export SHEETWISE_CHECKOUT="$checkout"
-export SIZES=${SIZES:-50000}
-export PEERS=${PEERS:-"xlwt lo_warm sheetwise"}
-export RUNS=${RUNS:-10}
+export SIZES=${SIZES:-"50000 100000"}
+export PEERS=${PEERS:-"sheetwise sheetwise_xlsx c_xlsx_cm lo_warm xlwt"}
+export RUNS=${RUNS:-5}
 (cd "$scratch/harness" && bash run_bench.sh)
 echo "Results: $scratch/harness/results.md"
+python3 "$here/targets.py" "$scratch/harness/work"

@@ -1,16 +1,19 @@
 #include "parser/app/KorvaneFileParserApp.h"
 
-#include <cstdlib>
-
 #include "lib/manager/KVDriverOptionsMgr.h"
 #include "lib/options/KVDriverOptionsExcel.h"
 #include "parser/app/KVJobFiles.h"
+#include "parser/editor/KorvanePrintDriverPropertiesDlg.h"
 #include "parser/parse/KVExcelFileFieldInfoParser.h"
 #include "parser/process/KVActiveProfile.h"
 #include "parser/process/KVExcelFileProcessor.h"
+#include "parser/res/resource.h"
 #include "platform/automation/Automation.h"
 #include "platform/shell/Shell.h"
+#include "platform/ui/FileDialog.h"
+#include "platform/ui/Interactive.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/UserInterface.h"
 
 namespace {
 
@@ -23,22 +26,14 @@ bool HasText(const std::wstring& path) {
 
 }  // namespace
 
-KorvaneFileParserApp::KorvaneFileParserApp()
-    : m_pEditor(std::make_unique<KVHeadlessProfileEditor>()),
-      m_pSaveDialog(std::make_unique<KVHeadlessSaveDialog>()) {}
+KorvaneFileParserApp::KorvaneFileParserApp() = default;
 
 KorvaneFileParserApp::~KorvaneFileParserApp() {
     delete m_pCmdInfo;
 }
 
-bool KorvaneFileParserApp::HasDisplay() {
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return (x11 && *x11) || (wayland && *wayland);
-}
-
 int KorvaneFileParserApp::GetExitCode() const {
-    if (!m_bBatch && HasDisplay()) {
+    if (sw::ui::IsInteractive()) {
         return msc_nExitSaved;
     }
     if (m_bUsageError) {
@@ -55,11 +50,9 @@ bool KorvaneFileParserApp::InitInstance() {
         return false;
     }
     ParseCommandLine(m_args, *m_pCmdInfo);
-    m_bBatch = m_pCmdInfo->IsBatch();
-    if (m_bBatch) {
-        // The spreadsheet engine reads this when the workbook is handed over:
-        // in batch mode nothing is opened for the user.
-        setenv("SHEETWISE_BATCH", "1", 1);
+    // Windows or not is decided here, once; everything else asks platform/ui.
+    sw::ui::StartUserInterface(IDS_APP_TITLE, m_pCmdInfo->IsBatch());
+    if (m_pCmdInfo->IsBatch()) {
         // Run by a script, a command line that would quietly do nothing is a
         // mistake to report, not an empty run that looks like success.
         const std::wstring mistake = m_pCmdInfo->GetUsageError();
@@ -83,9 +76,12 @@ bool KorvaneFileParserApp::InitInstance() {
     m_strJobFile = kvjob::AbsolutePath(m_pCmdInfo->GetFileName());
     const bool bPrintJob = m_pCmdInfo->IsPrintJob();
 
-    if (bPrintJob && !LocatePrinterTextFile()) {
-        m_bJobFailed = true;
-        return false;
+    if (bPrintJob) {
+        const CWaitCursor wait;
+        if (!LocatePrinterTextFile()) {
+            m_bJobFailed = true;
+            return false;
+        }
     }
 
     // The profile phase.
@@ -109,19 +105,21 @@ bool KorvaneFileParserApp::InitInstance() {
         if (m_pCmdInfo->HasOutSwitch()) {
             m_strOutputFile = m_pCmdInfo->GetOutputPath();
         } else {
-            std::wstring path;
-            if (m_pSaveDialog->AskOutputPath(path)) {
-                m_strOutputFile = path;
+            CFileDialog dialog(FALSE, L"xls", nullptr,
+                               OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST,
+                               L"Excel Files (*.xls)|*.xls|All Files (*.*)|*.*||");
+            if (dialog.DoModal() == IDOK) {
+                m_strOutputFile = dialog.GetPathName();
             }
         }
     } else {
-        if (bPrintJob && (m_bBatch || !HasDisplay())) {
+        if (bPrintJob && !sw::ui::IsInteractive()) {
             AfxMessageBox(L"No profile's report identifier matches this report; name one with -profile.");
         }
-        std::wstring output;
-        if (m_pEditor->DoModal(&mgr, bPrintJob, output) == IDOK && bPrintJob) {
+        KorvanePrintDriverPropertiesDlg editor(&mgr, bPrintJob ? TRUE : FALSE);
+        if (editor.DoModal() == IDOK && bPrintJob) {
             pProfile = dynamic_cast<KVDriverOptionsExcel*>(mgr.GetMRUProfile());
-            m_strOutputFile = output;
+            m_strOutputFile = editor.m_strOutputFile;
         }
     }
 
@@ -134,6 +132,7 @@ bool KorvaneFileParserApp::InitInstance() {
         return false;
     }
 
+    const CWaitCursor wait;
     g_pActiveProfile = pProfile;
     bool bSaved = false;
     if (!m_strOutputFile.empty()) {
@@ -148,7 +147,7 @@ bool KorvaneFileParserApp::InitInstance() {
         } catch (...) {
             bSaved = false;
         }
-    } else if (m_bBatch || !HasDisplay()) {
+    } else if (!sw::ui::IsInteractive()) {
         AfxMessageBox(L"No output workbook was named; nothing was written.");
     }
     g_pActiveProfile = nullptr;

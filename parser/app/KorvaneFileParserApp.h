@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "parser/app/KVFileParserCommandLine.h"
-#include "parser/app/KVJobUi.h"
 
 class KVDriverOptionsExcel;
 class KVDriverOptionsMgr;
@@ -27,19 +26,15 @@ public:
 
     // The arguments without the program name.
     void SetArguments(std::vector<std::wstring> args) { m_args = std::move(args); }
-    void SetProfileEditor(std::unique_ptr<KVProfileEditorHost> editor) { m_pEditor = std::move(editor); }
-    void SetSaveDialog(std::unique_ptr<KVSaveDialogHost> dialog) { m_pSaveDialog = std::move(dialog); }
 
     // The whole run. Always false: the program has no main window and ends
     // when this returns.
     virtual bool InitInstance();
 
-    // The process's exit status: 0 on every path when a user with a display
+    // The process's exit status: 0 on every path when a user with windows
     // was told by message boxes; otherwise 0 only when the job's workbook was
     // saved (or there was no job), non-zero for a failed or stopped job.
     int GetExitCode() const;
-
-    static bool HasDisplay();
 
 private:
     bool LocatePrinterTextFile();
@@ -50,8 +45,6 @@ private:
 
     std::vector<std::wstring> m_args;
     KVFileParserCommandLine* m_pCmdInfo = nullptr;
-    std::unique_ptr<KVProfileEditorHost> m_pEditor;
-    std::unique_ptr<KVSaveDialogHost> m_pSaveDialog;
 
     std::wstring m_strJobFile;
     std::wstring m_strPrinterTextFile;
@@ -59,5 +52,4 @@ private:
     std::wstring m_strOutputFile;
     bool m_bJobFailed = false;
     bool m_bUsageError = false;
-    bool m_bBatch = false;
 };

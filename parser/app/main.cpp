@@ -2,6 +2,7 @@
 #include "parser/app/KorvaneFileParserApp.h"
 #include "platform/calc/engine/CalcApplication.h"
 #include "platform/shell/Shell.h"
+#include "platform/ui/UserInterface.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // fontconfig, which the spreadsheet engine uses to measure text, keeps a few
@@ -23,5 +24,7 @@ int main(int argc, char** argv) {
     KorvaneFileParserApp app;
     app.SetArguments(std::move(args));
     app.InitInstance();
-    return app.GetExitCode();
+    const int status = app.GetExitCode();
+    sw::ui::EndUserInterface();
+    return status;
 }

@@ -186,8 +186,8 @@ bool KVExcelFileProcessor::FitsWorksheet(int nRows, int nColumns) {
 
 bool KVExcelFileProcessor::WriteAndFormat(std::unique_ptr<KVExcelFileMgr>& grid, GridFacts& facts, int nRows,
                                           int nColumns) {
-    m_nGridRows = nRows + 1;
-    m_nGridColumns = nColumns + 1;
+    m_nGridRows = nRows;
+    m_nGridColumns = nColumns;
     const long nBlockRows = m_nSheetRows > 0 ? std::min<long>(nRows + 1, m_nSheetRows) : nRows + 1;
     const long nBlockColumns =
         m_nSheetColumns > 0 ? std::min<long>(nColumns + 1, m_nSheetColumns) : nColumns + 1;

@@ -43,7 +43,9 @@ using LPCSTR = const char*;
 using LPVOID = void*;
 using HANDLE = void*;
 using LPHANDLE = HANDLE*;
-using HWND = void*;
+// Window handles are opaque; only the user-interface layer looks inside.
+struct HWND__;
+using HWND = HWND__*;
 using PSECURITY_DESCRIPTOR = void*;
 
 using HRESULT = LONG;

@@ -1,4 +1,5 @@
 #include "platform/ui/MessageBox.h"
+
 #include "platform/base/TextCodec.h"
 
 #include <clocale>

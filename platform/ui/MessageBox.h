@@ -59,10 +59,10 @@ int SafeDefaultAnswer(UINT type);
 // SafeDefaultAnswer(type).
 int ConsoleMessageBox(const std::wstring& text, UINT type);
 
-// Where no window can be shown (no handler installed: batch mode, no
-// display), writes `detail` to standard error as a line of its own, to follow
-// the message box just shown there; with a handler it does nothing, the box
-// the user saw having said what the system says.
+// Where message boxes go to standard error (no handler installed: batch
+// mode, no display), writes `detail` there as a line of its own, to follow
+// the box just written; where boxes are shown it does nothing, the box the
+// user saw having said what the system says.
 void ConsoleDetail(const std::wstring& detail);
 
 }  // namespace sw::ui

@@ -237,6 +237,46 @@ TEST_F(ParserRun, xlsx_extension_writes_the_newer_format) {
     EXPECT_EQ(std::string(magic, 2), "PK");
 }
 
+// A report as tall as a worksheet converts whole; one line more is refused
+// with its reason, and neither the job nor an earlier workbook is lost.
+TEST_F(ParserRun, a_report_of_every_worksheet_row_converts_whole_and_one_line_more_is_refused) {
+    constexpr int kRows = 1048576;
+    std::vector<std::string> lines;
+    lines.reserve(kRows + 1);
+    for (int i = 1; i <= kRows + 1; ++i) {
+        lines.push_back(Printed(40, std::to_string(i)));
+    }
+    std::ofstream(Out("big.xlsx")) << "earlier workbook";
+    Result r = Parse({"-print", WriteJob(lines), "-out", Out("big.xlsx"), "-profile", "Other", "-batch"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(
+        r.errors.find("The report has 1048577 rows and 3 columns; a worksheet holds at most 1048576 rows"),
+        std::string::npos)
+        << r.errors;
+    EXPECT_TRUE(JobFile("JOB.txt"));
+    std::ifstream old(Out("big.xlsx"));
+    std::string text;
+    std::getline(old, text);
+    EXPECT_EQ(text, "earlier workbook");
+
+    lines.pop_back();
+    r = Parse({"-print", WriteJob(lines), "-out", Out("big.xlsx"), "-profile", "Other", "-batch"});
+    ASSERT_EQ(r.status, 0) << r.errors;
+    EXPECT_FALSE(JobFile("JOB.txt"));
+    // The sheet's rows as its XML holds them: how many, and the last one's cell.
+    const std::string count =
+        "/usr/bin/python3 -c \"import re, sys, zipfile; x = zipfile.ZipFile(sys.argv[1])"
+        ".read('xl/worksheets/sheet1.xml').decode(); print(x.count('<row '), "
+        "re.findall(r'<c r=.(A[0-9]+)[^>]*><v>([^<]*)</v></c></row></sheetData>', x))\" '" +
+        Out("big.xlsx") + "'";
+    FILE* p = ::popen(count.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char buf[256] = {};
+    const size_t n = std::fread(buf, 1, sizeof buf - 1, p);
+    ::pclose(p);
+    EXPECT_EQ(std::string(buf, n), "1048576 [('A1048576', '1048576')]\n");
+}
+
 TEST_F(ParserRun, job_stops_with_its_message_when_the_text_cannot_be_found) {
     Result r = Parse({"-print", (dir_ / "job" / "MISSING.grp").string(), "-out", Out(), "-batch"});
     EXPECT_EQ(r.status, 1);

@@ -31,7 +31,6 @@ namespace {
 class Environment : public ::testing::Environment {
 public:
     void SetUp() override {
-        setenv("SHEETWISE_BATCH", "1", 1);
         ASSERT_TRUE(AfxOleInit());
         ASSERT_EQ(calc::RegisterExcelApplication(), S_OK);
     }
@@ -383,6 +382,9 @@ TEST_F(ProcessorTest, a_grid_wider_than_xls_allows_is_not_cut_and_the_advice_is_
         EXPECT_FALSE(processor.SaveOutput());
     }
     ASSERT_FALSE(boxes_.empty());
+    EXPECT_NE(boxes_.back().find(L"The report has 1 rows and 281 columns; an .xls workbook"),
+              std::wstring::npos)
+        << boxes_.back();
     EXPECT_NE(boxes_.back().find(L"Save it as .xlsx"), std::wstring::npos) << boxes_.back();
     boxes_.clear();
     {

@@ -28,7 +28,6 @@ namespace {
 class Environment : public ::testing::Environment {
 public:
     void SetUp() override {
-        setenv("SHEETWISE_BATCH", "1", 1);
         ASSERT_TRUE(AfxOleInit());
         ASSERT_EQ(calc::RegisterExcelApplication(), S_OK);
     }

@@ -20,6 +20,7 @@
 #include "platform/calc/engine/AutomationObject.h"
 #include "platform/calc/format/NumberFormat.h"
 #include "platform/calc/io/SheetView.h"
+#include "platform/ui/Interactive.h"
 
 namespace calc {
 
@@ -46,11 +47,6 @@ std::wstring ErrorText(double code) {
         default:
             return L"#N/A";
     }
-}
-
-bool EnvSet(const char* name) {
-    const char* v = std::getenv(name);
-    return v && *v;
 }
 
 }  // namespace
@@ -343,8 +339,7 @@ void AutoFitColumns(Sheet& sheet, TextMeasure& measure, const Rect& area, TextMe
 }
 
 std::optional<std::string> HandOver(WorkbookModel& book) {
-    const char* batch = std::getenv("SHEETWISE_BATCH");
-    if ((batch && std::string(batch) == "1") || (!EnvSet("DISPLAY") && !EnvSet("WAYLAND_DISPLAY"))) {
+    if (!sw::ui::IsInteractive()) {
         return std::nullopt;
     }
     std::string path = book.savedPath;

@@ -52,8 +52,8 @@ void AutoFitColumns(Sheet& sheet, TextMeasure& measure, const Rect& area, TextMe
 
 // Opens the workbook for the user as the application is released visible
 // with user control: the saved file, or a temporary copy of an unsaved one,
-// in $SHEETWISE_VIEWER (else xdg-open), detached. Nothing in batch mode
-// (SHEETWISE_BATCH=1) or without a display. Returns the path handed over.
+// in $SHEETWISE_VIEWER (else xdg-open), detached. Nothing when the program
+// shows no windows (sw::ui::IsInteractive). Returns the path handed over.
 std::optional<std::string> HandOver(WorkbookModel& book);
 
 }  // namespace calc

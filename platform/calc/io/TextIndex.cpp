@@ -5,12 +5,12 @@
 
 namespace calc::io {
 
-// Eight bytes (two characters) a step: texts are hashed once per cell.
-uint32_t TextIndex::Hash(std::wstring_view text) {
+namespace {
+
+// Eight bytes a step: texts are hashed once per cell.
+uint32_t HashBytes(const char* p, size_t n, uint64_t length) {
     constexpr uint64_t kMul = 0x9E3779B97F4A7C15ULL;
-    uint64_t h = text.size() * kMul;
-    const char* p = reinterpret_cast<const char*>(text.data());
-    size_t n = text.size() * sizeof(wchar_t);
+    uint64_t h = length * kMul;
     for (; n >= 8; p += 8, n -= 8) {
         uint64_t w;
         std::memcpy(&w, p, 8);
@@ -25,6 +25,16 @@ uint32_t TextIndex::Hash(std::wstring_view text) {
     }
     h *= kMul;
     return static_cast<uint32_t>(h >> 32);
+}
+
+}  // namespace
+
+uint32_t TextIndex::Hash(std::wstring_view text) {
+    return HashBytes(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t), text.size());
+}
+
+uint32_t TextIndex::Hash(std::string_view text) {
+    return HashBytes(text.data(), text.size(), text.size());
 }
 
 void TextIndex::grow() {

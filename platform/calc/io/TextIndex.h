@@ -22,6 +22,24 @@ public:
     // The same with Hash(text) made beforehand.
     template <typename TextOf>
     uint32_t findOrAdd(std::wstring_view text, uint32_t hash, uint32_t fresh, TextOf&& textOf) {
+        return find<std::wstring_view>(text, hash, fresh, textOf);
+    }
+    // The same over 8-bit texts (textOf gives a std::string_view).
+    template <typename TextOf>
+    uint32_t findOrAdd(std::string_view text, uint32_t hash, uint32_t fresh, TextOf&& textOf) {
+        return find<std::string_view>(text, hash, fresh, textOf);
+    }
+    void clear() {
+        slots_.clear();
+        count_ = 0;
+    }
+
+    static uint32_t Hash(std::wstring_view text);
+    static uint32_t Hash(std::string_view text);
+
+private:
+    template <typename View, typename TextOf>
+    uint32_t find(View text, uint32_t hash, uint32_t fresh, TextOf& textOf) {
         if ((count_ + 1) * 2 > slots_.size()) {
             grow();
         }
@@ -34,19 +52,11 @@ public:
                 return fresh;
             }
             const auto id = static_cast<uint32_t>(slot) - 1;
-            if (static_cast<uint32_t>(slot >> 32) == hash && std::wstring_view(textOf(id)) == text) {
+            if (static_cast<uint32_t>(slot >> 32) == hash && View(textOf(id)) == text) {
                 return id;
             }
         }
     }
-    void clear() {
-        slots_.clear();
-        count_ = 0;
-    }
-
-    static uint32_t Hash(std::wstring_view text);
-
-private:
     void grow();
 
     // Open addressing, at most half full: a slot holds a text's hash over

@@ -9,6 +9,22 @@ std::string Utf8(const std::wstring& s) {
     return sw::base::ToUtf8(s);
 }
 
+bool IsGeneralFormat(const std::wstring& code) {
+    if (code.empty()) {
+        return true;
+    }
+    static const wchar_t kGeneral[] = L"general";
+    if (code.size() != 7) {
+        return false;
+    }
+    for (size_t i = 0; i < 7; ++i) {
+        if (std::towlower(static_cast<wint_t>(code[i])) != static_cast<wint_t>(kGeneral[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string CellName(int32_t row, int32_t col) {
     std::string letters;
     for (int64_t c = static_cast<int64_t>(col) + 1; c > 0; c = (c - 1) / 26) {

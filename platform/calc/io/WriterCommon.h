@@ -11,6 +11,9 @@ namespace calc::io::detail {
 
 std::string Utf8(const std::wstring& s);
 
+// "General" in any case, or no code at all: the format that shows a value as it is.
+bool IsGeneralFormat(const std::wstring& code);
+
 // "B7" for zero-based (6, 1).
 std::string CellName(int32_t row, int32_t col);
 

@@ -3,13 +3,13 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cwctype>
 #include <map>
 #include <tuple>
 #include <utility>
 
 #include "platform/calc/io/AtomicFile.h"
 #include "platform/calc/io/Biff8.h"
+#include "platform/calc/io/KnownTexts.h"
 #include "platform/calc/io/SheetView.h"
 #include "platform/calc/io/WriterCommon.h"
 
@@ -78,22 +78,6 @@ const BuiltinFormat kBuiltins[] = {
     {48, L"##0.0E+0", nullptr},
     {49, L"@", nullptr},
 };
-
-bool IsGeneral(const std::wstring& code) {
-    if (code.empty()) {
-        return true;
-    }
-    static const wchar_t kGeneral[] = L"general";
-    if (code.size() != 7) {
-        return false;
-    }
-    for (size_t i = 0; i < 7; ++i) {
-        if (std::towlower(static_cast<wint_t>(code[i])) != static_cast<wint_t>(kGeneral[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // Fonts, number formats and cell XFs of the whole workbook.
 class StyleTable {
@@ -178,7 +162,7 @@ private:
     }
 
     uint16_t formatFor(const std::wstring& code, std::string* error) {
-        if (IsGeneral(code)) {
+        if (detail::IsGeneralFormat(code)) {
             return 0;
         }
         for (const BuiltinFormat& b : kBuiltins) {
@@ -220,90 +204,6 @@ uint16_t RowHeightTwips(double maxPoints) {
     double px = std::round(maxPoints * 96.0 / 72.0 * 1.15) + 2.0;
     return static_cast<uint16_t>(std::min(px * 15.0, 8180.0));  // 1 px = 15 twips at 96 DPI
 }
-
-// The shared-string index of each text a sheet has handed over, by the text's
-// address: a sheet keeps each text once, so a repeated text costs one probe
-// and its characters are not read again.
-class TextIndexByAddress {
-public:
-    // False when the address is new.
-    bool find(const std::wstring* text, uint32_t* index) const {
-        if (slots_.empty()) {
-            return false;
-        }
-        for (size_t i = slotOf(text);; i = (i + 1) & (slots_.size() - 1)) {
-            if (slots_[i].text == text) {
-                *index = slots_[i].index;
-                return true;
-            }
-            if (!slots_[i].text) {
-                return false;
-            }
-        }
-    }
-    void add(const std::wstring* text, uint32_t index) {
-        if ((used_ + 1) * 2 > slots_.size()) {
-            std::vector<Slot> old = std::move(slots_);
-            slots_.assign(std::max<size_t>(1024, old.size() * 2), Slot{});
-            for (const Slot& s : old) {
-                if (s.text) {
-                    place(s);
-                }
-            }
-        }
-        place(Slot{text, index});
-        ++used_;
-    }
-
-private:
-    struct Slot {
-        const std::wstring* text = nullptr;
-        uint32_t index = 0;
-    };
-    size_t slotOf(const std::wstring* text) const {
-        const auto bits = reinterpret_cast<uintptr_t>(text);
-        return static_cast<size_t>((bits * 0x9E3779B97F4A7C15ULL) >> 32) & (slots_.size() - 1);
-    }
-    void place(const Slot& s) {
-        size_t i = slotOf(s.text);
-        while (slots_[i].text) {
-            i = (i + 1) & (slots_.size() - 1);
-        }
-        slots_[i] = s;
-    }
-    std::vector<Slot> slots_;
-    size_t used_ = 0;
-};
-
-// The shared-string index of each text a sheet has handed over: by the
-// text's number when the sheet numbers its texts, a plain table the size of
-// its string pool (a probe of the address table missed the cache at nearly
-// every label), else by the text's address.
-class KnownTexts {
-public:
-    explicit KnownTexts(uint32_t numbers) : byNumber_(numbers, kUnknown) {}
-
-    // False when the text is new.
-    bool find(const CellRef& cell, uint32_t* index) const {
-        if (cell.textNumber < byNumber_.size()) {
-            *index = byNumber_[cell.textNumber];
-            return *index != kUnknown;
-        }
-        return cell.text && byAddress_.find(cell.text, index);
-    }
-    void add(const CellRef& cell, uint32_t index) {
-        if (cell.textNumber < byNumber_.size()) {
-            byNumber_[cell.textNumber] = index;
-        } else if (cell.text) {
-            byAddress_.add(cell.text, index);
-        }
-    }
-
-private:
-    static constexpr uint32_t kUnknown = UINT32_MAX;
-    std::vector<uint32_t> byNumber_;
-    TextIndexByAddress byAddress_;
-};
 
 struct RowInfo {
     uint16_t row;

@@ -22,6 +22,7 @@
 #include "platform/calc/engine/CalcApplication.h"
 #include "platform/calc/engine/TypedInput.h"
 #include "platform/calc/engine/tests/InvokeHelpers.h"
+#include "platform/ui/Interactive.h"
 #include "tests/support/WorkbookReader.h"
 
 namespace calc {
@@ -63,7 +64,6 @@ bool HasLine(const std::string& text, const std::string& line) {
 class object_model_test : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("SHEETWISE_BATCH", "1", 1);
         liveBstrs_ = sw::automation::LiveBstrCount();
         liveArrays_ = sw::automation::LiveSafeArrayCount();
         liveObjects_ = sw::automation::DispatchObject::LiveCount();
@@ -909,12 +909,11 @@ protected:
                               << record_.string() << ".tmp' '" << record_.string() << "'\n";
         fs::permissions(script, fs::perms::owner_all);
         setenv("SHEETWISE_VIEWER", script.c_str(), 1);
-        setenv("DISPLAY", ":99", 1);
-        unsetenv("SHEETWISE_BATCH");
+        sw::ui::detail::SetInteractive(true);
     }
     void TearDown() override {
         unsetenv("SHEETWISE_VIEWER");
-        unsetenv("DISPLAY");
+        sw::ui::detail::SetInteractive(false);
         object_model_test::TearDown();
     }
     // What the viewer opened, waiting a little for the detached process.
@@ -955,7 +954,7 @@ TEST_F(hand_over_test, unsaved_workbook_opens_as_a_temporary_copy) {
 }
 
 TEST_F(hand_over_test, nothing_opens_in_batch_mode) {
-    setenv("SHEETWISE_BATCH", "1", 1);
+    sw::ui::detail::SetInteractive(false);
     Release(true);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_FALSE(fs::exists(record_));

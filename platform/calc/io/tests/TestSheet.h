@@ -203,4 +203,55 @@ private:
     std::vector<CellStyle> styles_;
 };
 
+// A sheet exercising every value kind, font attribute, alignment and format family.
+inline TestSheet RichSheet() {
+    TestSheet s(L"Report");
+    CellStyle header;
+    header.font.size = 12;
+    header.font.bold = true;
+    header.align = HAlign::Left;
+    uint32_t hdr = s.addStyle(header);
+    CellStyle under;
+    under.font.italic = true;
+    under.font.underline = true;
+    under.align = HAlign::Center;
+    uint32_t und = s.addStyle(under);
+    auto fmt = [&](const wchar_t* code) {
+        CellStyle st;
+        st.numberFormat = code;
+        return s.addStyle(st);
+    };
+    CellStyle courier;
+    courier.font.name = L"Courier New";
+    courier.align = HAlign::Right;
+    uint32_t cour = s.addStyle(courier);
+    CellStyle boldBlank;
+    boldBlank.font.bold = true;
+    uint32_t bb = s.addStyle(boldBlank);
+
+    s.text(0, 0, L"Name", hdr);
+    s.text(0, 1, L"Amount", und);
+    s.text(1, 0, L"Widget \u20ac");
+    s.number(1, 1, 1234.5, fmt(L"#,##0.00"));
+    s.text(2, 0, L"\u00dcn\u00efc\u00f6d\u00e9");
+    s.number(2, 1, -5, fmt(L"$#,##0.00"));
+    s.text(3, 0, L"\u65e5\u672c\u8a9e", cour);
+    s.number(3, 1, 0.125, fmt(L"0.0%"));
+    s.number(1, 2, 38383, fmt(L"m/d/yyyy"));
+    s.number(2, 2, 38383.4375, fmt(L"dddd, mmmm dd, yyyy"));
+    s.number(3, 2, 0.4375, fmt(L"h:mm:ss AM/PM"));
+    s.number(4, 2, 38383, fmt(L"yyyy-mm-dd;@"));
+    s.boolean(1, 3, true);
+    s.error(2, 3, 2007);
+    s.blank(3, 3, bb);
+    s.number(1, 4, 1.0 / 3.0);
+    s.number(2, 4, 123456789);
+    s.number(3, 4, 12.34);
+    s.number(4, 4, 1e300);
+    s.width(0, 20);
+    s.width(2, 30.5);
+    s.select(6, 2);
+    return s;
+}
+
 }  // namespace calc::io::test
