@@ -9,10 +9,12 @@
 #include "monitor/app/KVParserLauncher.h"
 #include "monitor/progress/KVSpoolerPrinter.h"
 #include "monitor/unattended/KVUnattendedJob.h"
+#include "monitor/window/KVPrintMonitorDlg.h"
 #include "monitor/window/KVPrintMonitorWnd.h"
 #include "monitor/window/KVProgressView.h"
 #include "platform/base/TextCodec.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/UserInterface.h"
 
 namespace {
 
@@ -47,9 +49,10 @@ void Outcome(const std::string& line) {
 
 int KVPrintMonitorApp::Run() {
     CatchQuitSignals();
-    KVSpoolerPrinter printer(Note);
     // Unattended, nobody looks: no window, and message boxes are lines.
-    const std::unique_ptr<KVProgressView> viewOwner = CreateProgressView(!m_bUnattended);
+    sw::ui::StartUserInterface(KVPrintMonitorDlg::msc_sCaption, m_bUnattended);
+    KVSpoolerPrinter printer(Note);
+    const std::unique_ptr<KVProgressView> viewOwner = CreateProgressView();
     KVProgressView& view = *viewOwner;
     KVPrintMonitorWnd wnd(printer, view);
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "monitor/app/KVPrintMonitorApp.h"
+#include "platform/ui/UserInterface.h"
 
 namespace {
 
@@ -39,6 +40,8 @@ int main(int argc, char** argv) {
                          argv[i]);
         }
     }
-    KVPrintMonitorApp app(unattended);
-    return app.Run();
+    // The window is gone when Run returns.
+    const int status = KVPrintMonitorApp(unattended).Run();
+    sw::ui::EndUserInterface();
+    return status;
 }

@@ -39,8 +39,8 @@ sw::ui::DialogTemplate PrintMonitorTemplate() {
 
 }  // namespace
 
-std::unique_ptr<KVProgressView> CreateProgressView(bool bWindows) {
-    if (bWindows && sw::ui::StartUserInterface(KVPrintMonitorDlg::msc_sCaption, false)) {
+std::unique_ptr<KVProgressView> CreateProgressView() {
+    if (sw::ui::IsInteractive()) {
         return std::make_unique<KVPrintMonitorDlg>();
     }
     return std::make_unique<KVStatusLines>(stderr);

@@ -25,6 +25,7 @@ public:
     virtual void Destroy() = 0;
 };
 
-// The progress window when the program may show windows and a display
-// answers; status lines on standard error otherwise.
-std::unique_ptr<KVProgressView> CreateProgressView(bool bWindows);
+// The progress window when the program shows windows (the choice
+// StartUserInterface made at start-up); status lines on standard error
+// otherwise.
+std::unique_ptr<KVProgressView> CreateProgressView();
