@@ -23,39 +23,13 @@
 #include <thread>
 #include <vector>
 
+#include "bench/support/PrintedReport.h"
 #include "platform/spooler/testing/PrivateCupsd.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-double Now() {
-    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-void WriteReport(const fs::path& path, int pages) {
-    std::ofstream out(path);
-    const char* names[] = {"Acme Corp", "Bolt & Nut Ltd", "Cog Works", "Dyna (UK)", "Eagle Supply"};
-    int row = 0;
-    for (int page = 1; page <= pages; ++page) {
-        out << "ACME TRADING - SALES REPORT                              Page " << page << "\n\n"
-            << "Customer  Name                Invoice   Date           Amount\n";
-        for (int i = 0; i < 60; ++i, ++row) {
-            char line[128];
-            std::snprintf(line, sizeof line, "C%05d    %-18s  %7d   %2d/%d/2005  %11s\n", row, names[row % 5],
-                          50000 + row, 1 + row % 12, 1 + row % 28, row % 2 ? "15,566.97" : "99.00");
-            out << line;
-        }
-        out << '\f';
-    }
-}
-
-}  // namespace
+using sw::bench::Median;
+using sw::bench::Now;
+using sw::bench::WriteReport;
 
 int main(int argc, char** argv) {
     const int pages = argc > 1 ? std::atoi(argv[1]) : 200;

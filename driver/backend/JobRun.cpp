@@ -22,6 +22,7 @@
 #include "driver/pdf/PdfPageReader.h"
 #include "platform/base/TextCodec.h"
 #include "platform/spooler/PrinterNames.h"
+#include "platform/vendor/AgentLink.h"
 #include "platform/vendor/JobMessage.h"
 #include "platform/vendor/MessagePipe.h"
 #include "platform/vendor/PrinterSettings.h"
@@ -127,8 +128,18 @@ public:
         }
         poster_ = std::make_unique<vendor::JobMessagePoster>(owner.uid, settings.PipeName(),
                                                              settings.ListenerWaitMs());
+        // The owner's session agent starts a monitor for the job while the
+        // PDF is opened; the first message waits for it to listen.
+        const vendor::AgentJob announced{job.jobId, job.queue, spooler::DocumentNameOfJob(job.title),
+                                         owner.name};
+        handOff_ = vendor::AgentHandOff::Announce(owner.uid, announced, &why);
+        if (!handOff_) {
+            Say("DEBUG", why);
+        }
+        agentWaitMs_ = settings.AgentWaitMs();
     }
     void Values(std::uint32_t n, std::uint32_t f) {
+        values_ = {n, f};
         std::string why;
         if (session_ && !vendor::WritePageValues(owner_.uid, queue_, {n, f}, &why)) {
             Say("DEBUG", why);
@@ -136,19 +147,36 @@ public:
     }
     void Post(std::uint32_t type, const std::wstring& document, const std::wstring& groupFile,
               const std::wstring& printer) {
-        if (poster_ && !poster_->Post(vendor::MakeJobMessage(type, document, groupFile, printer)) &&
+        if (handOff_ && !askedAgent_) {
+            askedAgent_ = true;
+            std::string answer;
+            const auto asked = Clock::now();
+            const bool ready = handOff_->WaitReady(agentWaitMs_, &answer);
+            agentMs_ = Ms(asked, Clock::now());
+            Say("DEBUG", std::string("session agent: ") + (ready ? "ready, " : "") + answer);
+        }
+        if (poster_ && !poster_->Post(vendor::MakeJobMessage(type, document, groupFile, printer), values_) &&
             !toldNoListener_) {
             Say("DEBUG", "no listener on " + poster_->Path());
             toldNoListener_ = true;
         }
     }
 
+    // Time the job waited for the session agent's monitor to listen.
+    long AgentMs() const { return agentMs_; }
+
 private:
     JobOwner owner_;
     std::string queue_;
     bool session_ = false;
     bool toldNoListener_ = false;
+    bool askedAgent_ = false;
+    vendor::PageValues values_;
+    long agentWaitMs_ = 0;
+    long agentMs_ = 0;
     std::unique_ptr<vendor::JobMessagePoster> poster_;
+    // Held until the job ends: the agent sees the driver go.
+    std::unique_ptr<vendor::AgentHandOff> handOff_;
 };
 
 }  // namespace
@@ -273,9 +301,9 @@ int RunJob(const BackendJob& job, const std::atomic<bool>& stop) {
     std::snprintf(
         timing, sizeof timing,
         "sheetwise timing: start=%.3f input_ms=%ld read_ms=%ld layout_ms=%ld write_ms=%ld total_ms=%ld "
-        "pages=%u lines=%zu runs=%zu columns=%zu rss_kb=%ld reader_rss_kb=%ld",
+        "pages=%u lines=%zu runs=%zu columns=%zu rss_kb=%ld reader_rss_kb=%ld agent_ms=%ld",
         epoch, Ms(started, received), Ms(received, read), Ms(read, laidOut), Ms(laidOut, done),
-        Ms(started, done), n, lines, runs, DistinctKeys(keys), usage.ru_maxrss, childKb);
+        Ms(started, done), n, lines, runs, DistinctKeys(keys), usage.ru_maxrss, childKb, progress.AgentMs());
     Say("DEBUG", timing);
     Say("INFO", "Wrote " + paths.groupFile);
     return CUPS_BACKEND_OK;

@@ -23,6 +23,7 @@
 #include <new>
 
 #include "driver/pdf/FontRepair.h"
+#include "platform/base/TextCodec.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define SW_NO_MEMORY_LIMIT 1
@@ -151,24 +152,6 @@ bool DecodePage(const std::string& payload, PageWords& page) {
 
 // ---- Words from poppler ----------------------------------------------------------
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 bool IsBlank(char32_t c) {
     return c <= 0x20 || c == 0xA0 || c == 0x3000 || (c >= 0x2000 && c <= 0x200B) || c == 0x7F;
 }
@@ -261,7 +244,7 @@ void WordsOfPage(poppler::page& page, double margin, PageWords& out) {
                 word.x1 = std::max(word.x1, g.right());
                 word.y1 = std::max(word.y1, g.bottom());
             }
-            AppendUtf8(word.text, c);
+            sw::base::AppendUtf8(word.text, c);
         }
         finish();
     }

@@ -19,6 +19,8 @@ wchar_t Cp1252ToWide(unsigned char byte);
 
 // Encodes wide text as UTF-8; surrogates and values beyond U+10FFFF become U+FFFD.
 std::string ToUtf8(std::wstring_view text);
+// The same for one character, appended to `out`.
+void AppendUtf8(std::string& out, char32_t c);
 
 // Decodes UTF-8, appending to `out`; each byte of an invalid, overlong or
 // truncated sequence is taken as a Windows-1252 character instead.

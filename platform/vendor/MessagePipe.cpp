@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -102,8 +103,20 @@ bool JobMessageCapture::Wait(int timeoutMs) const {
     return rc > 0 && (p.revents & POLLIN) != 0;
 }
 
-std::vector<JobMessageRecord> JobMessageCapture::Read() {
-    std::uint8_t buffer[16 * kJobMessageSize];
+std::array<std::uint8_t, kJobMessageFrameSize> EncodeJobMessageFrame(const JobMessageRecord& record,
+                                                                     PageValues values) {
+    std::array<std::uint8_t, kJobMessageFrameSize> frame{};
+    const auto bytes = EncodeJobMessage(record);
+    std::copy(bytes.begin(), bytes.end(), frame.begin());
+    for (std::size_t i = 0; i < 4; ++i) {
+        frame[kJobMessageSize + i] = static_cast<std::uint8_t>(values.n >> (8 * i));
+        frame[kJobMessageSize + 4 + i] = static_cast<std::uint8_t>(values.f >> (8 * i));
+    }
+    return frame;
+}
+
+std::vector<CapturedJobMessage> JobMessageCapture::ReadMessages() {
+    std::uint8_t buffer[16 * kJobMessageFrameSize];
     for (;;) {
         const ssize_t n = ::read(fd_, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) {
@@ -114,15 +127,25 @@ std::vector<JobMessageRecord> JobMessageCapture::Read() {
         }
         pending_.insert(pending_.end(), buffer, buffer + n);
     }
-    std::vector<JobMessageRecord> records;
+    std::vector<CapturedJobMessage> messages;
     std::size_t used = 0;
-    for (; pending_.size() - used >= kJobMessageSize; used += kJobMessageSize) {
-        JobMessageRecord record = DecodeJobMessage(pending_.data() + used);
-        if (TypeChosen(mask_, record.type)) {
-            records.push_back(record);
+    for (; pending_.size() - used >= kJobMessageFrameSize; used += kJobMessageFrameSize) {
+        CapturedJobMessage message{DecodeJobMessage(pending_.data() + used), {}};
+        message.values.n = DevModeValue(pending_.data() + used, kJobMessageSize);
+        message.values.f = DevModeValue(pending_.data() + used, kJobMessageSize + 4);
+        if (TypeChosen(mask_, message.record.type)) {
+            messages.push_back(message);
         }
     }
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(used));
+    return messages;
+}
+
+std::vector<JobMessageRecord> JobMessageCapture::Read() {
+    std::vector<JobMessageRecord> records;
+    for (const auto& message : ReadMessages()) {
+        records.push_back(message.record);
+    }
     return records;
 }
 
@@ -162,12 +185,12 @@ bool JobMessagePoster::Connect() {
     }
 }
 
-bool JobMessagePoster::Post(const JobMessageRecord& record) {
+bool JobMessagePoster::Post(const JobMessageRecord& record, PageValues values) {
     if (!Connect()) {
         return false;
     }
-    const auto bytes = EncodeJobMessage(record);
-    // A record is smaller than PIPE_BUF, so it goes in whole or not at all.
+    const auto bytes = EncodeJobMessageFrame(record, values);
+    // A frame is smaller than PIPE_BUF, so it goes in whole or not at all.
     for (;;) {
         const ssize_t n = WriteQuietly(fd_, bytes.data(), bytes.size());
         if (n == static_cast<ssize_t>(bytes.size())) {

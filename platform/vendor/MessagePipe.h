@@ -1,6 +1,8 @@
 // The job message pipe: a FIFO in the user's runtime folder (VendorPaths.h)
 // that carries whole 1564-byte job message records from the driver to the
-// program capturing them.
+// program capturing them. Each record travels with the page values the
+// driver had set when it sent it (8 bytes behind the record), so a program
+// that reads late still learns which page a message was about.
 #pragma once
 
 #include <sys/types.h>
@@ -11,8 +13,21 @@
 #include <vector>
 
 #include "platform/vendor/JobMessage.h"
+#include "platform/vendor/PrinterSettings.h"
 
 namespace sw::vendor {
+
+// A record and the page values N and F at the time it was sent, as the pipe
+// carries them: the record, then N and F as 32-bit little-endian values.
+inline constexpr std::size_t kJobMessageFrameSize = kJobMessageSize + 8;
+
+struct CapturedJobMessage {
+    JobMessageRecord record;
+    PageValues values;
+};
+
+std::array<std::uint8_t, kJobMessageFrameSize> EncodeJobMessageFrame(const JobMessageRecord& record,
+                                                                     PageValues values);
 
 // The capturing side, in the user's session. Starting it (re)creates the
 // FIFO with mode 0600; ending it removes the FIFO when it is still its own.
@@ -39,6 +54,8 @@ public:
     // Every whole record that has arrived, in order; records of types not
     // chosen are dropped.
     std::vector<JobMessageRecord> Read();
+    // The same with the page values each was sent with.
+    std::vector<CapturedJobMessage> ReadMessages();
 
 private:
     JobMessageCapture() = default;
@@ -60,8 +77,9 @@ public:
     JobMessagePoster(const JobMessagePoster&) = delete;
     JobMessagePoster& operator=(const JobMessagePoster&) = delete;
 
-    // True when the record reached a listener.
-    bool Post(const JobMessageRecord& record);
+    // True when the record reached a listener. `values`: the page values
+    // the driver has set for the job at this message.
+    bool Post(const JobMessageRecord& record, PageValues values = {});
     const std::string& Path() const { return path_; }
 
 private:

@@ -49,6 +49,9 @@ public:
     // How long the driver waits for a listener on the pipe before a job's
     // first message (default 0: messages go only to a monitor already listening).
     long ListenerWaitMs() const { return GetNumber("ListenerWaitMs", 0, 0, 600000); }
+    // How long the driver waits for the owner's session agent to have a
+    // listener on the pipe once the agent has taken the job (AgentLink.h).
+    long AgentWaitMs() const { return GetNumber("AgentWaitMs", 15000, 0, 600000); }
 
 private:
     std::string queue_;
