@@ -66,7 +66,6 @@ TEST_F(PackageTest, package_holds_the_printer_and_its_scripts_add_and_remove_it)
     EXPECT_TRUE(fs::is_regular_file(unpacked / "usr/share/icons/hicolor/scalable/apps" /
                                     (Value(menu, "Icon") + ".svg")))
         << menu;
-#ifdef SW_PACKAGE_HAS_AGENT
     const std::string autostart = ReadText(unpacked / "etc/xdg/autostart/sheetwise-agent.desktop");
     const std::string unit = ReadText(unpacked / "usr/lib/systemd/user/sheetwise-agent.service");
     EXPECT_EQ(Value(autostart, "Exec"), "/usr/lib/sheetwise/SheetwiseAgent") << autostart;
@@ -76,7 +75,6 @@ TEST_F(PackageTest, package_holds_the_printer_and_its_scripts_add_and_remove_it)
             list, std::regex(std::string("-rwxr-xr-x root/root .* ./usr/lib/sheetwise/") + program + "\n")))
             << program;
     }
-#endif
     const std::string depends = ReadText(root_ / "control" / "control");
     for (const char* needed :
          {"cups-daemon", "cups-filters", "libcups2", "libpoppler-cpp", "libsqlite3", "libtinyxml", "zlib1g",
