@@ -178,6 +178,7 @@ void KVDriverOptionsMgr::SaveSettings(KVDriverOptionsProfile* mru) {
             const unsigned long failedBefore = KVTRegistryValue::GetFailedWriteCount();
 
             DisposeDiscardList();
+            GiveEveryProfileItsOwnName();
             for (KVDriverOptionsProfile* profile : m_arrProfiles) {
                 profile->ClearOptions();
             }
@@ -353,6 +354,41 @@ bool KVDriverOptionsMgr::DoesProfileExist(LPCTSTR name) const {
         }
     }
     return false;
+}
+
+CString KVDriverOptionsMgr::GetFreeProfileName(LPCTSTR name) const {
+    const CString base = name != nullptr ? name : L"";
+    const auto taken = [this](const CString& candidate) {
+        return DoesProfileExist(candidate.c_str()) ||
+               std::any_of(m_arrImport.begin(), m_arrImport.end(),
+                           [&](const KVDriverOptionsProfile* imported) {
+                               return kvlib::EqualsNoCase(imported->GetProfileName(), candidate.c_str());
+                           });
+    };
+    for (long number = 2;; ++number) {
+        // The number stays whole in a name that fills the name's room.
+        const CString suffix = L" (" + std::to_wstring(number) + L")";
+        CString candidate =
+            base.substr(0, static_cast<std::size_t>(KV_TEXT_CAPACITY - 1) - suffix.size()) + suffix;
+        if (!taken(candidate)) {
+            return candidate;
+        }
+    }
+}
+
+void KVDriverOptionsMgr::GiveEveryProfileItsOwnName() {
+    for (std::size_t i = 0; i < m_arrProfiles.size(); ++i) {
+        KVDriverOptionsProfile* profile = m_arrProfiles[i];
+        const wchar_t* name = profile->GetProfileName();
+        bool shared =
+            m_pDefaultProfile != nullptr && kvlib::EqualsNoCase(m_pDefaultProfile->GetProfileName(), name);
+        for (std::size_t j = 0; j < i && !shared; ++j) {
+            shared = kvlib::EqualsNoCase(m_arrProfiles[j]->GetProfileName(), name);
+        }
+        if (shared) {
+            profile->SetProfileName(GetFreeProfileName(name).c_str());
+        }
+    }
 }
 
 void KVDriverOptionsMgr::SetMRUProfile(KVDriverOptionsProfile* profile) {

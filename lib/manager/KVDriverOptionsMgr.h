@@ -46,12 +46,22 @@ public:
     virtual const KVProfileArray& GetExcelProfileArray() const;
     virtual bool DoesProfileExist(LPCTSTR name) const;
 
+    // A name for keeping a profile called `name` beside the others (an
+    // imported one whose name is the built-in profile's, which cannot be
+    // replaced): the first of "NAME (2)", "NAME (3)" ... that no stored
+    // profile, the built-in one nor a profile of the last import has.
+    CString GetFreeProfileName(LPCTSTR name) const;
+
 protected:
     virtual void SetMRUProfile(KVDriverOptionsProfile* profile);
     virtual long GetNextProfileIndex(KVFileParserTypes::enFileParserType type);
 
 private:
     void DisposeDiscardList();
+    // Renames each profile of the list whose name the built-in profile or an
+    // earlier profile already has, so that every stored profile can be told
+    // apart by its name.
+    void GiveEveryProfileItsOwnName();
 
     KVDriverOptions* m_pDefaultOptions = nullptr;
     KVDriverOptionsProfile* m_pDefaultProfile = nullptr;

@@ -184,6 +184,24 @@ TEST_F(manager_test, does_profile_exist_includes_the_default_profile) {
     EXPECT_FALSE(manager.DoesProfileExist(nullptr));
 }
 
+TEST_F(manager_test, every_stored_profile_keeps_a_name_of_its_own_and_its_settings) {
+    // Names the built-in profile or an earlier profile has, as a caller that
+    // did not ask DoesProfileExist would store them.
+    StoreProfiles({L"DEFAULT", L"Same", L"same", L"Same (2)"});
+    EXPECT_EQ(StoredNames(), (std::vector<std::wstring>{L"DEFAULT (2)", L"Same", L"same (3)", L"Same (2)"}));
+    KVDriverOptionsMgr manager;
+    EXPECT_STREQ(AsExcel(manager.GetExcelProfile(L"Default (2)"))->GetReportIdentifier(), L"ID DEFAULT");
+    EXPECT_STREQ(AsExcel(manager.GetExcelProfile(L"Same (3)"))->GetReportIdentifier(), L"ID same");
+    EXPECT_STREQ(AsExcel(manager.GetExcelProfile(L"Same (2)"))->GetReportIdentifier(), L"ID Same (2)");
+    // A free name is free of the profiles being imported too.
+    kvtest::WriteFile(Path("named.xml"),
+                      "<SHEETWISE_PROFILES><PROFILE><PROFILETYPE>2</PROFILETYPE><PROFILENAME>Default"
+                      "</PROFILENAME></PROFILE><PROFILE><PROFILETYPE>2</PROFILETYPE><PROFILENAME>default (3)"
+                      "</PROFILENAME></PROFILE></SHEETWISE_PROFILES>");
+    ASSERT_EQ(manager.ImportProfiles(WPath("named.xml").c_str()).size(), 2U);
+    EXPECT_EQ(manager.GetFreeProfileName(L"Default"), L"Default (4)");
+}
+
 TEST_F(manager_test, removing_profiles_renumbers_the_stored_list) {
     StoreProfiles({L"One", L"Two", L"Three", L"Four", L"Five"}, 2);
     KVDriverOptionsMgr manager;

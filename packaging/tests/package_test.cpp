@@ -14,6 +14,12 @@ namespace {
 
 class PackageTest : public SetupFixture {};
 
+// The first word of KEY's value in a desktop entry or a systemd unit.
+std::string Value(const std::string& entry, const std::string& key) {
+    std::smatch found;
+    return std::regex_search(entry, found, std::regex("(^|\n)" + key + "=([^ \n]*)")) ? found[2].str() : "";
+}
+
 TEST_F(PackageTest, package_holds_the_printer_and_its_scripts_add_and_remove_it) {
     std::string out;
     ASSERT_EQ(
@@ -39,7 +45,9 @@ TEST_F(PackageTest, package_holds_the_printer_and_its_scripts_add_and_remove_it)
           "-rwx------ root/root .* ./usr/lib/sheetwise/sheetwise\n",
           "-rw-r--r-- root/root .* ./usr/lib/sheetwise/sheetwise.ppd\n",
           "./usr/bin/SheetwiseParser -> ../lib/sheetwise/SheetwiseParser\n",
-          "./usr/share/doc/sheetwise/copyright\n", "./usr/share/doc/sheetwise/changelog.gz\n"}) {
+          "./usr/share/doc/sheetwise/copyright\n", "./usr/share/doc/sheetwise/changelog.gz\n",
+          "-rw-r--r-- root/root .* ./usr/share/applications/sheetwise-profile-editor.desktop\n",
+          "-rw-r--r-- root/root .* ./usr/share/icons/hicolor/scalable/apps/sheetwise.svg\n"}) {
         EXPECT_TRUE(std::regex_search(out, std::regex(entry))) << entry << "\n" << out;
     }
 
@@ -50,6 +58,23 @@ TEST_F(PackageTest, package_holds_the_printer_and_its_scripts_add_and_remove_it)
                   &out),
               0)
         << out;
+    // The editor's menu entry starts a program on the path and shows the
+    // package's icon; the session agent's autostart entry and user unit
+    // start the agent the package holds.
+    const std::string menu = ReadText(unpacked / "usr/share/applications/sheetwise-profile-editor.desktop");
+    EXPECT_TRUE(fs::is_regular_file(unpacked / "usr/bin" / Value(menu, "Exec"))) << menu;
+    EXPECT_TRUE(fs::is_regular_file(unpacked / "usr/share/icons/hicolor/scalable/apps" /
+                                    (Value(menu, "Icon") + ".svg")))
+        << menu;
+    const std::string autostart = ReadText(unpacked / "etc/xdg/autostart/sheetwise-agent.desktop");
+    const std::string unit = ReadText(unpacked / "usr/lib/systemd/user/sheetwise-agent.service");
+    EXPECT_EQ(Value(autostart, "Exec"), "/usr/lib/sheetwise/SheetwiseAgent") << autostart;
+    EXPECT_EQ(Value(unit, "ExecStart"), "/usr/lib/sheetwise/SheetwiseAgent") << unit;
+    for (const char* program : {"SheetwiseAgent", "KVPrintMonitor"}) {
+        EXPECT_TRUE(std::regex_search(
+            list, std::regex(std::string("-rwxr-xr-x root/root .* ./usr/lib/sheetwise/") + program + "\n")))
+            << program;
+    }
     const std::string depends = ReadText(root_ / "control" / "control");
     for (const char* needed :
          {"cups-daemon", "cups-filters", "libcups2", "libpoppler-cpp", "libsqlite3", "libtinyxml", "zlib1g",

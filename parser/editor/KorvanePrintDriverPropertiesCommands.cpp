@@ -203,15 +203,6 @@ void KorvanePrintDriverPropertiesDlg::OnExportProfiles() {
     }
 }
 
-CString KorvanePrintDriverPropertiesDlg::FreeProfileName(const CString& strName) const {
-    for (int number = 2;; ++number) {
-        const CString candidate = strName + L" (" + std::to_wstring(number) + L")";
-        if (!m_pOptionsMgr->DoesProfileExist(candidate.c_str())) {
-            return candidate;
-        }
-    }
-}
-
 void KorvanePrintDriverPropertiesDlg::OnImportProfiles() {
     CFileDialog dialog(TRUE, L"xml", nullptr, OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST,
                        kXmlFilter, this);
@@ -240,7 +231,7 @@ void KorvanePrintDriverPropertiesDlg::OnImportProfiles() {
             // Only the built-in default profile has a name the list does not
             // hold. It cannot be replaced (it is made anew at every start), so
             // the imported settings are kept under a name of their own.
-            const CString kept = FreeProfileName(name);
+            const CString kept = m_pOptionsMgr->GetFreeProfileName(name.c_str());
             CString message = L"The profile '" + name;
             message += L"' is built in and cannot be replaced.  The imported profile is added as '";
             message += kept;

@@ -91,8 +91,6 @@ protected:
     bool IsDefaultProfile(const KVDriverOptionsProfile* pProfile) const;
     void FillFormatLists();
     void RefillSectionList(KVDriverOptionsExcel* pProfile, KVExcelRemoveDataAnchor* pSelect);
-    // A name for an imported profile that no profile uses yet.
-    CString FreeProfileName(const CString& strName) const;
 
     HICON m_hIcon;
     KVDriverOptionsProfile* m_pCurrentProfile = nullptr;

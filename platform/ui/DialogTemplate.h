@@ -41,6 +41,7 @@ inline constexpr DWORD BS_TYPEMASK = 0x000FU;
 inline constexpr DWORD BS_FLAT = 0x8000U;
 
 // Edit styles.
+inline constexpr DWORD ES_MULTILINE = 0x0004U;
 inline constexpr DWORD ES_AUTOHSCROLL = 0x0080U;
 inline constexpr DWORD ES_READONLY = 0x0800U;
 inline constexpr DWORD ES_NUMBER = 0x2000U;
@@ -70,6 +71,7 @@ namespace sw::ui {
 enum class ControlKind {
     Button,    // push button, check box, group box, owner-drawn button (by style)
     Edit,      // single-line edit
+    RichEdit,  // multi-line text box (ES_READONLY for text to read only)
     Static,    // label
     ComboBox,  // drop-down list
     ListBox,   // single-selection list

@@ -1,6 +1,7 @@
 #include "platform/ui/MessageBox.h"
 
 #include "platform/base/TextCodec.h"
+#include "platform/ui/Interactive.h"
 
 #include <clocale>
 #include <cstdio>
@@ -19,6 +20,10 @@ MessageBoxHandler& CurrentHandler() {
     static MessageBoxHandler handler;
     return handler;
 }
+
+// The caption MessageBox gives the box it shows; the handler's signature
+// stays that of AfxMessageBox, which every program installs.
+thread_local const wchar_t* t_caption = nullptr;
 
 const char* IconWord(UINT type) {
     switch (type & MB_ICONMASK) {
@@ -61,6 +66,10 @@ int ConsoleMessageBox(const std::wstring& text, UINT type) {
     return SafeDefaultAnswer(type);
 }
 
+std::wstring MessageBoxCaption() {
+    return t_caption != nullptr ? std::wstring(t_caption) : AppTitle();
+}
+
 void ConsoleDetail(const std::wstring& detail) {
     {
         const std::lock_guard<std::mutex> lock(HandlerMutex());
@@ -88,4 +97,11 @@ int AfxMessageBox(const std::wstring& text, UINT type) {
     } catch (...) {
         return sw::ui::SafeDefaultAnswer(type);
     }
+}
+
+int MessageBox(HWND /*hWnd*/, LPCTSTR lpText, LPCTSTR lpCaption, UINT uType) {
+    const wchar_t* previous = std::exchange(sw::ui::t_caption, lpCaption);
+    const int answer = AfxMessageBox(lpText != nullptr ? lpText : L"", uType);
+    sw::ui::t_caption = previous;
+    return answer;
 }

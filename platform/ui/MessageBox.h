@@ -59,6 +59,10 @@ int SafeDefaultAnswer(UINT type);
 // SafeDefaultAnswer(type).
 int ConsoleMessageBox(const std::wstring& text, UINT type);
 
+// The caption of the box being shown: the one given to MessageBox, else the
+// application's title.
+std::wstring MessageBoxCaption();
+
 // Where message boxes go to standard error (no handler installed: batch
 // mode, no display), writes `detail` there as a line of its own, to follow
 // the box just written; where boxes are shown it does nothing, the box the
@@ -67,5 +71,11 @@ void ConsoleDetail(const std::wstring& detail);
 
 }  // namespace sw::ui
 
-// The framework's message box. Never throws.
+// The framework's message box, captioned with the application's title.
+// Never throws.
 int AfxMessageBox(const std::wstring& text, UINT type = MB_OK);
+
+// The system's message box, with a caption of its own (null: the
+// application's title). It opens over the active window; without windows it
+// is answered as AfxMessageBox is. Never throws.
+int MessageBox(HWND hWnd, LPCTSTR lpText, LPCTSTR lpCaption, UINT uType);

@@ -1,10 +1,12 @@
 #include "setup/app/KVPrintDriverInstallerApp.h"
 
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/UserInterface.h"
 #include "setup/install/KVInstallSequence.h"
 #include "setup/install/KVInstallerState.h"
 #include "setup/res/KVCommandArgsHelpDlg.h"
 #include "setup/res/KVPrintDriverInstallerDlg.h"
+#include "setup/res/resource.h"
 #include "setup/uninstall/KVUninstallSequence.h"
 
 int KVPrintDriverInstallerApp::InitInstance(const std::vector<std::wstring>& args) {
@@ -13,6 +15,10 @@ int KVPrintDriverInstallerApp::InitInstance(const std::vector<std::wstring>& arg
 
     ParseInstallerCommandLine(args, *m_pCmdInfo);
     m_pDriverOptions->SetInstallFolder(m_pCmdInfo->GetInstallFolder().c_str());
+    // Windows or not is decided here, once: with a display the help, the
+    // progress windows and every question are windows; without one they
+    // are written to the terminal and questions get their safe answers.
+    sw::ui::StartUserInterface(IDS_APP_TITLE, false);
 
     if (m_pCmdInfo->GetHelpMode() != KVPrintDriverCommandLine::HelpNone) {
         KVCommandArgsHelpDlg dlg(m_pCmdInfo->GetHelpMode() == KVPrintDriverCommandLine::HelpCurrentArgs

@@ -5,12 +5,14 @@
 //   SheetwiseSetup -?            the switches
 //
 // Exits 0 on success and 1 when the install or uninstall failed, so package
-// scripts can tell.
+// scripts can tell. With a display its windows show; without one it writes
+// to the terminal.
 #include <clocale>
 #include <string>
 #include <vector>
 
 #include "platform/shell/Shell.h"
+#include "platform/ui/UserInterface.h"
 #include "setup/app/KVPrintDriverInstallerApp.h"
 
 int main(int argc, char** argv) {
@@ -19,6 +21,11 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         args.push_back(sw::shell::FromNarrow(argv[i]));
     }
-    KVPrintDriverInstallerApp app;
-    return app.InitInstance(args);
+    int status = 1;
+    {
+        KVPrintDriverInstallerApp app;
+        status = app.InitInstance(args);
+    }
+    sw::ui::EndUserInterface();
+    return status;
 }

@@ -11,6 +11,7 @@
 #include "platform/shell/FileCalls.h"
 #include "platform/shell/Shell.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/UserInterface.h"
 #include "platform/vendor/DriverInstall.h"
 #include "setup/install/KVDriverNames.h"
 #include "setup/install/KVInstallerState.h"
@@ -70,6 +71,7 @@ private:
 };
 
 bool InstallRun::Run(KVPrintDriverInstallerDlg* pDlg) {
+    const CWaitCursor wait;
     InstallerState().strErrorText.clear();
     m_windowsFolder = WithSeparator(sw::shell::WindowsFolder());
     m_systemFolder = WithSeparator(sw::shell::SystemFolder());

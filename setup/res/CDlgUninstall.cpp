@@ -1,21 +1,13 @@
 #include "setup/res/CDlgUninstall.h"
 
-#include <algorithm>
+#include "setup/res/resource.h"
 
-bool CDlgUninstall::Create() {
-    m_nPos = 0;
-    return true;
-}
+CDlgUninstall::CDlgUninstall() : KVInstallerProgressWnd(IDD_UNINSTALL, IDC_UNINSTALL_PROGRESS) {}
 
-void CDlgUninstall::ShowWindow() {}
-
-void CDlgUninstall::DestroyWindow() {}
-
-void CDlgUninstall::SetStatusText(const std::wstring& text) {
-    m_strStatus = text;
-}
-
-void CDlgUninstall::SetPos(int nPos) {
-    m_nPos = std::clamp(nPos, 0, 100);
-    m_echo.Show(m_strStatus, m_nPos);
+BOOL CDlgUninstall::ShowWindow(int nCmdShow) {
+    KVInstallerProgressWnd::ShowWindow(nCmdShow);
+    if (m_hWnd != nullptr && nCmdShow != SW_HIDE) {
+        SetForegroundWindow();
+    }
+    return TRUE;
 }

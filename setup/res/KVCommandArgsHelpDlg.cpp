@@ -3,8 +3,11 @@
 #include <cstdio>
 
 #include "platform/shell/Shell.h"
+#include "platform/ui/Interactive.h"
 #include "platform/ui/MessageBox.h"
 #include "setup/app/KVPrintDriverCommandLine.h"
+#include "setup/res/Dialogs.h"
+#include "setup/res/resource.h"
 
 namespace {
 
@@ -15,7 +18,9 @@ void AddLine(std::wstring& text, const wchar_t* line) {
 
 }  // namespace
 
-KVCommandArgsHelpDlg::KVCommandArgsHelpDlg(int nMode, const KVPrintDriverCommandLine& cmdInfo) {
+KVCommandArgsHelpDlg::KVCommandArgsHelpDlg(int nMode, const KVPrintDriverCommandLine& cmdInfo,
+                                           CWnd* pParentWnd)
+    : CDialog(InstallerDialogTemplate(IDD_COMMAND_ARGS_HELP), pParentWnd) {
     if (nMode == ModeCurrentArgs) {
         m_strText = L"Current Command Line Arguments:";
         AddLine(m_strText, L"Help Mode: Show Command Arguments");
@@ -54,9 +59,22 @@ KVCommandArgsHelpDlg::KVCommandArgsHelpDlg(int nMode, const KVPrintDriverCommand
     }
 }
 
-int KVCommandArgsHelpDlg::DoModal() {
+INT_PTR KVCommandArgsHelpDlg::DoModal() {
+    if (sw::ui::IsInteractive()) {
+        return CDialog::DoModal();
+    }
     std::printf("%s\n%s\n", sw::shell::ToNarrow(msc_sCaption).c_str(),
                 sw::shell::ToNarrow(m_strText).c_str());
     std::fflush(stdout);
     return IDOK;
+}
+
+BOOL KVCommandArgsHelpDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    if (CWnd* text = GetDlgItem(static_cast<int>(IDC_ARGS_TEXT))) {
+        text->SetWindowText(m_strText.c_str());
+    }
+    // The text is only to read: the keys go to OK.
+    GotoDlgCtrl(GetDlgItem(IDOK));
+    return FALSE;
 }

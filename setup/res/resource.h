@@ -1,5 +1,9 @@
-// Identifiers of the installer's windows and their controls.
+// The installer's title and the identifiers of its windows and their
+// controls.
 #pragma once
+
+// The caption of the installer's message boxes.
+inline constexpr const wchar_t* IDS_APP_TITLE = L"Sheetwise Print Driver Installer";
 
 inline constexpr unsigned IDD_UNINSTALL = 102;          // CDlgUninstall
 inline constexpr unsigned IDD_COMMAND_ARGS_HELP = 135;  // KVCommandArgsHelpDlg

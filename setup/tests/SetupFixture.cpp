@@ -93,7 +93,9 @@ void SetupFixture::TearDown() {
 int SetupFixture::RunSetup(const std::string& args, std::string* output,
                            const std::string& environment) const {
     // No display: questions get their safe answers on standard error.
-    return Run("env -u DISPLAY -u WAYLAND_DISPLAY " + environment + " '" + kSetup + "' " + args, output);
+    return Run(
+        "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + environment + " '" + kSetup + "' " + args,
+        output);
 }
 
 int SetupFixture::Run(const std::string& command, std::string* output) const {

@@ -22,8 +22,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Runs SheetwiseSetup with `args`; its exit status, its output in `output`.
-    // `environment` is put before the program (NAME=value ...).
+    // Runs SheetwiseSetup without a display and with `args`; its exit status,
+    // its output in `output`. `environment` is put before the program
+    // (NAME=value ..., then possibly a command that runs it).
     int RunSetup(const std::string& args, std::string* output = nullptr,
                  const std::string& environment = {}) const;
     std::string InstallArgs() const {

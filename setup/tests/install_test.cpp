@@ -124,6 +124,19 @@ protected:
         return names;
     }
 
+    // Runs SheetwiseSetup on a desktop (offscreen) whose user acts out
+    // `script` (SHEETWISE_UI_SCRIPT) on its windows.
+    int RunOnDesktop(const std::string& args, const std::vector<std::string>& script, std::string* output) {
+        std::string steps;
+        for (const std::string& step : script) {
+            steps += step + "\n";
+        }
+        WriteText(root_ / "script.txt", steps);
+        return RunSetup(args, output,
+                        "QT_QPA_PLATFORM=offscreen SHEETWISE_UI_SCRIPT='" + (root_ / "script.txt").string() +
+                            "' timeout 60");
+    }
+
     // Prints a report with lp and converts its job files to a workbook.
     WorkbookDump PrintAndConvert() {
         WriteText(root_ / "report.txt",
@@ -328,6 +341,33 @@ TEST_F(SetupTest, a_driver_in_use_asks_retry_and_cancel) {
         EXPECT_FALSE(QueueExists(kQueue));
         EXPECT_FALSE(fs::exists(drivers_ / "sheetwise"));
     }
+}
+
+TEST_F(SetupTest, on_a_desktop_questions_are_windows_with_their_captions_even_when_silent) {
+    std::string out;
+    ASSERT_EQ(RunSetup(InstallArgs(), &out), 0) << out;
+    // The printer gone, the driver stays: silent hides only the progress
+    // window, the question is asked, and Yes reinstalls.
+    ASSERT_EQ(Run("lpadmin -x Sheetwise_Print_Driver", &out), 0) << out;
+    EXPECT_EQ(RunOnDesktop(InstallArgs(), {"wait Sheetwise Print Driver Installer", "click Yes"}, &out), 0)
+        << out;
+    EXPECT_EQ(out, "");
+    EXPECT_TRUE(QueueExists(kQueue));
+
+    ASSERT_EQ(Run("cupsdisable Sheetwise_Print_Driver && echo waiting | lp -d Sheetwise_Print_Driver", &out),
+              0)
+        << out;
+    EXPECT_EQ(RunOnDesktop("-uninstall",
+                           {"wait Error removing the printer driver.", "click Retry",
+                            "wait Error removing the printer driver.", "click Cancel", "wait Warning",
+                            "click Cancel", "wait Sheetwise Print Driver Installer", "click OK"},
+                           &out),
+              1)
+        << out;
+    // Every answer was given in a window; nothing went to the terminal.
+    EXPECT_EQ(out, "");
+    EXPECT_TRUE(QueueExists(kQueue));
+    EXPECT_TRUE(fs::exists(drivers_ / "sheetwise"));
 }
 
 TEST_F(SetupTest, a_file_that_stays_is_not_a_clean_uninstall) {

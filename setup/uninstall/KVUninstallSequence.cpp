@@ -18,6 +18,7 @@
 
 namespace {
 
+constexpr const wchar_t* kDriverErrorCaption = L"Error removing the printer driver.";
 constexpr const wchar_t* kLockedDriverText =
     L"The specified printer driver is currently locked and cannot be removed.\n    Close all applications "
     L"then "
@@ -45,7 +46,7 @@ std::wstring Folder(int (*lookup)(const char*, const char*, char*)) {
 }
 
 // Deletes the driver, asking whether to try again while it is in use.
-bool DeleteDriverAsking(const std::wstring& driverName) {
+bool DeleteDriverAsking(const std::wstring& driverName, HWND owner) {
     for (;;) {
         const unsigned long error = removal::DeleteDriver(driverName);
         if (error == 0) {
@@ -55,27 +56,28 @@ bool DeleteDriverAsking(const std::wstring& driverName) {
             wchar_t text[128];
             std::swprintf(text, 128, L"Error deleting the printer driver. \nError %d",
                           static_cast<int>(error));
-            AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+            MessageBox(owner, text, kDriverErrorCaption, MB_OK | MB_ICONEXCLAMATION);
             return false;
         }
-        if (AfxMessageBox(kLockedDriverText, MB_RETRYCANCEL) == IDRETRY) {
+        if (MessageBox(owner, kLockedDriverText, kDriverErrorCaption, MB_RETRYCANCEL) == IDRETRY) {
             continue;
         }
-        if (AfxMessageBox(kLockedDriverWarning, MB_RETRYCANCEL | MB_ICONEXCLAMATION) == IDRETRY) {
+        if (MessageBox(owner, kLockedDriverWarning, L"Warning", MB_RETRYCANCEL | MB_ICONEXCLAMATION) ==
+            IDRETRY) {
             continue;
         }
         return false;
     }
 }
 
-bool RemovePrintersAndDriver(const KVDriverNames& names) {
+bool RemovePrintersAndDriver(const KVDriverNames& names, HWND owner) {
     if (!removal::DeletePrintersOfDriver(names.driverName)) {
         return false;
     }
     if (!removal::IsDriverInstalled(names.driverName)) {
         return true;
     }
-    return DeleteDriverAsking(names.driverName);
+    return DeleteDriverAsking(names.driverName, owner);
 }
 
 bool Remove(const KVDriverNames& names) {
@@ -88,7 +90,7 @@ bool Remove(const KVDriverNames& names) {
     dlg.SetPos(25);
     dlg.SetStatusText(L"Removing the printer and the driver...");
     dlg.SetPos(35);
-    if (!RemovePrintersAndDriver(names)) {
+    if (!RemovePrintersAndDriver(names, dlg.GetSafeHwnd())) {
         dlg.DestroyWindow();
         return false;
     }

@@ -172,24 +172,36 @@ int Import(KVDriverOptionsMgr& manager, const std::string& file) {
                     (reason.empty() ? std::string() : ": " + Narrow(reason.c_str())));
     }
     std::vector<std::wstring> names;
+    std::vector<std::string> renamed;
     int replaced = 0;
     for (KVDriverOptionsProfile* profile : imported) {
-        names.emplace_back(profile->GetProfileName());
-        KVDriverOptionsProfile* target = manager.GetExcelProfile(profile->GetProfileName());
+        std::wstring name = profile->GetProfileName();
+        KVDriverOptionsProfile* target = manager.GetExcelProfile(name.c_str());
         if (target != nullptr) {
             ++replaced;
         } else {
-            target = manager.CreateNewDriverOption(KVFileParserTypes::enFileParserExcel,
-                                                   profile->GetProfileName());
+            if (manager.DoesProfileExist(name.c_str())) {
+                // The built-in profile is made anew at every start: the
+                // imported one is kept beside it under a name of its own.
+                const std::wstring kept = manager.GetFreeProfileName(name.c_str());
+                renamed.push_back(Quoted(name) + " is built in: imported as " + Quoted(kept));
+                name = kept;
+            }
+            target = manager.CreateNewDriverOption(KVFileParserTypes::enFileParserExcel, name.c_str());
             if (target == nullptr) {
                 return Fail("out of memory while importing " + file);
             }
         }
         target->CopyFrom(*profile);
+        target->SetProfileName(name.c_str());
+        names.push_back(target->GetProfileName());
     }
     manager.SaveSettings(nullptr);
     if (!AllStored(names)) {
         return Fail("the profiles could not be stored; the stored profiles are unchanged");
+    }
+    for (const std::string& line : renamed) {
+        std::printf("%s\n", line.c_str());
     }
     std::printf("Imported %zu profile(s) from %s (%d replaced)\n", names.size(), file.c_str(), replaced);
     return 0;

@@ -71,7 +71,7 @@ int ShowMessageBox(const std::wstring& text, UINT type) {
         parent = QApplication::activeWindow();
     }
     QMessageBox box(parent);
-    box.setWindowTitle(QString::fromStdWString(AppTitle()));
+    box.setWindowTitle(QString::fromStdWString(MessageBoxCaption()));
     box.setTextFormat(Qt::PlainText);
     box.setText(QString::fromStdWString(text));
     box.setIcon(IconOf(type));
@@ -82,7 +82,16 @@ int ShowMessageBox(const std::wstring& text, UINT type) {
     }
     const size_t first = ((type & 0x0300U) >> 8U) < made.size() ? ((type & 0x0300U) >> 8U) : 0;
     box.setDefaultButton(made[first]);
+    // A question asked in the middle of long work is answered with the
+    // arrow, not under the hourglass.
+    const bool waiting = QApplication::overrideCursor() != nullptr;
+    if (waiting) {
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
     box.exec();
+    if (waiting) {
+        QApplication::restoreOverrideCursor();
+    }
     for (size_t i = 0; i < made.size(); ++i) {
         if (box.clickedButton() == made[i]) {
             return buttons[i].answer;

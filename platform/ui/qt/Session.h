@@ -7,8 +7,8 @@
 
 namespace sw::ui::qt {
 
-// The message box as a window: the icon, the application's title as
-// caption, the buttons of `type`; returns the answer.
+// The message box as a window: the icon, its caption (MessageBoxCaption),
+// the buttons of `type`; returns the answer.
 int ShowMessageBox(const std::wstring& text, UINT type);
 
 // The scripted user of SHEETWISE_UI_SCRIPT, when the variable names a file.

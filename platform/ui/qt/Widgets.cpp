@@ -282,6 +282,22 @@ QWidget* CreateControl(QWidget* dialog, const DialogItem& item, const DialogUnit
             generic = std::make_unique<CEdit>();
             break;
         }
+        case ControlKind::RichEdit: {
+            auto* text = new Hooked<QTextEdit>(dialog);
+            text->setAcceptRichText(false);
+            text->setReadOnly((item.style & ES_READONLY) != 0);
+            text->setTabChangesFocus(true);
+            text->setLineWrapMode(QTextEdit::WidgetWidth);
+            // Tab stops half an inch apart, as the system's rich edit has them.
+            text->setTabStopDistance(text->logicalDpiX() / 2.0);
+            text->setVerticalScrollBarPolicy((item.style & WS_VSCROLL) != 0 ? Qt::ScrollBarAsNeeded
+                                                                            : Qt::ScrollBarAlwaysOff);
+            text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            widget = text;
+            window = text;
+            generic = std::make_unique<CEdit>();
+            break;
+        }
         case ControlKind::Static: {
             auto* label = new Hooked<QLabel>(dialog);
             label->setText(Q(item.text));
@@ -358,6 +374,9 @@ QString WidgetText(const QWidget* widget) {
     if (const auto* combo = qobject_cast<const QComboBox*>(widget)) {
         return combo->currentText();
     }
+    if (const auto* text = qobject_cast<const QTextEdit*>(widget)) {
+        return text->toPlainText();
+    }
     return widget->isWindow() ? widget->windowTitle() : QString();
 }
 
@@ -371,6 +390,8 @@ void SetWidgetText(QWidget* widget, const QString& text) {
     } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
         edit->setText(text);
         edit->setCursorPosition(0);
+    } else if (auto* box = qobject_cast<QTextEdit*>(widget)) {
+        box->setPlainText(text);
     } else if (widget->isWindow()) {
         widget->setWindowTitle(text);
     }

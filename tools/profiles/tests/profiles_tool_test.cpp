@@ -136,6 +136,27 @@ TEST_F(profiles_tool_test, import_replaces_a_profile_of_the_same_name_with_exact
     EXPECT_FALSE(Has(shown, "Anchor 1 Descriptor: Printed by:")) << out;
 }
 
+TEST_F(profiles_tool_test, a_profile_named_like_the_built_in_one_is_imported_beside_it) {
+    WriteTextFile(Path("default.xml"),
+                  "<SHEETWISE_PROFILES><PROFILE><PROFILETYPE>2</PROFILETYPE><PROFILENAME>default"
+                  "</PROFILENAME><REPORTIDENTIFIER>FROM FILE</REPORTIDENTIFIER></PROFILE>"
+                  "<PROFILE><PROFILETYPE>2</PROFILETYPE><PROFILENAME>Default (2)</PROFILENAME>"
+                  "<REPORTIDENTIFIER>SECOND</REPORTIDENTIFIER></PROFILE></SHEETWISE_PROFILES>");
+    std::string out;
+    std::string err;
+    ASSERT_EQ(RunProfilesTool({"import", Path("default.xml")}, &out, &err), 0) << err;
+    EXPECT_TRUE(Has(Lines(out), "\"default\" is built in: imported as \"default (3)\"")) << out;
+    ASSERT_EQ(RunProfilesTool({"list"}, &out, &err), 0) << err;
+    EXPECT_EQ(Lines(out), (std::vector<std::string>{"default (3)", "Default (2)"}));
+    ASSERT_EQ(RunProfilesTool({"show", "Default (3)"}, &out, &err), 0) << err;
+    EXPECT_TRUE(Has(Lines(out), "ReportIdentifier: FROM FILE")) << out;
+    ASSERT_EQ(RunProfilesTool({"show", "Default (2)"}, &out, &err), 0) << err;
+    EXPECT_TRUE(Has(Lines(out), "ReportIdentifier: SECOND")) << out;
+    // The built-in profile is still the one its name shows.
+    ASSERT_EQ(RunProfilesTool({"show", "Default"}, &out, &err), 0) << err;
+    EXPECT_TRUE(Has(Lines(out), "ReportIdentifier: ")) << out;
+}
+
 TEST_F(profiles_tool_test, names_decode_like_the_library_so_windows_1252_bytes_find_their_profile) {
     // 0x80 is not UTF-8: the file's name and the argument both mean the euro sign.
     WriteTextFile(Path("cp1252.xml"),
