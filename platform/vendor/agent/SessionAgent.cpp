@@ -335,8 +335,25 @@ struct SessionAgent::Impl {
         return true;
     }
 
-    // Moves a job on; false when it is over and can be forgotten.
+    // Moves a job on as far as it goes now; false when it is over and can be
+    // forgotten. A job that changed state is looked at again at once: the
+    // loop sleeps without a limit once every job is released, so a monitor
+    // found ended in this pass must be reported in this pass, not when some
+    // later job or signal wakes the agent.
     bool Advance(Job& job) {
+        for (;;) {
+            const JobState before = job.state;
+            if (!Step(job)) {
+                return false;
+            }
+            if (job.state == before) {
+                return true;
+            }
+        }
+    }
+
+    // One move of a job from the state it is in; false when it is over.
+    bool Step(Job& job) {
         switch (job.state) {
             case JobState::Waiting:
                 if (job.backend < 0) {
