@@ -22,8 +22,6 @@ sw::ui::DialogTemplate PrintMonitorTemplate() {
     sw::ui::DialogTemplate t;
     t.id = KVPrintMonitorDlg::msc_nTemplateId;
     t.caption = KVPrintMonitorDlg::msc_sCaption;
-    t.faceName = L"MS Sans Serif";
-    t.pointSize = 8;
     t.cx = 300;
     t.cy = 65;
     t.style = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_CENTER;

@@ -45,8 +45,6 @@ DialogTemplate Properties() {
     DialogTemplate t;
     t.id = IDD_PROPERTIES;
     t.caption = L"Sheetwise Print Driver Properties";
-    t.faceName = L"MS Sans Serif";
-    t.pointSize = 8;
     t.cx = 355;
     t.cy = 275;
     t.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
@@ -117,8 +115,6 @@ DialogTemplate NewProfileName() {
     DialogTemplate t;
     t.id = IDD_NEW_PROFILE_NAME;
     t.caption = L"New Profile Name";
-    t.faceName = L"MS Sans Serif";
-    t.pointSize = 8;
     t.cx = 235;
     t.cy = 55;
     t.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER;
@@ -135,8 +131,6 @@ DialogTemplate ManageProfiles() {
     DialogTemplate t;
     t.id = IDD_MANAGE_PROFILES;
     t.caption = L"Manage Profiles";
-    t.faceName = L"MS Sans Serif";
-    t.pointSize = 8;
     t.cx = 186;
     t.cy = 90;
     t.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER;
@@ -153,8 +147,6 @@ DialogTemplate Progress() {
     DialogTemplate t;
     t.id = IDD_PROGRESS;
     t.caption = L"Sheetwise File Parser";
-    t.faceName = L"MS Sans Serif";
-    t.pointSize = 8;
     t.cx = 315;
     t.cy = 52;
     t.style = WS_POPUP | DS_MODALFRAME | DS_CENTER;

@@ -93,9 +93,9 @@ struct DialogItem {
 struct DialogTemplate {
     UINT id = 0;
     std::wstring caption;
-    // The font the template was designed with; the dialog is shown in the
+    // The font every template was designed with; the dialog is shown in the
     // desktop's font and laid out by that font's metrics.
-    std::wstring faceName;
+    std::wstring faceName = L"MS Sans Serif";
     short pointSize = 8;
     short cx = 0;
     short cy = 0;

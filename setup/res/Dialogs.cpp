@@ -16,8 +16,6 @@ DialogTemplate CommandArgsHelp() {
     DialogTemplate t;
     t.id = IDD_COMMAND_ARGS_HELP;
     t.caption = L"Sheetwise Print Driver Command Arguments";
-    t.faceName = L"MS Sans Serif";
-    t.pointSize = 8;
     t.cx = 301;
     t.cy = 129;
     t.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER;
@@ -36,8 +34,6 @@ DialogTemplate Progress(unsigned id, const wchar_t* caption, const wchar_t* stat
     DialogTemplate t;
     t.id = id;
     t.caption = caption;
-    t.faceName = L"MS Sans Serif";
-    t.pointSize = 8;
     t.cx = 315;
     t.cy = 38;
     t.style = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_CENTER;

@@ -28,13 +28,13 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTextStream>
-#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
 #include <memory>
 
 #include "platform/ui/qt/Session.h"
+#include "platform/ui/qt/Window.h"
 
 namespace sw::ui::qt {
 namespace {
@@ -60,14 +60,14 @@ public:
 private:
     void Tick() {
         if (m_failed) {
-            CancelWaitingWindows();
+            CancelTopWindow();
             return;
         }
         if (m_next >= m_steps.size()) {
             m_timer.stop();
             return;
         }
-        if (!Settled()) {
+        if (!ModalLoopsSettled(0)) {
             return;
         }
         if (Try(m_steps[m_next])) {
@@ -77,31 +77,6 @@ private:
             std::fprintf(stderr, "SHEETWISE_UI_SCRIPT: step %lld (%s) could not be done\n",
                          static_cast<long long>(m_next + 1), m_steps[m_next].toLocal8Bit().constData());
             m_failed = true;
-        }
-    }
-
-    // Each window with a loop of its own is open, and no window that just
-    // closed is still leaving its loop: the program has done what the last
-    // answer asked before the next step acts.
-    static bool Settled() {
-        int loops = 0;
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (window->isVisible() && window->isModal()) {
-                ++loops;
-            }
-        }
-        if (QApplication::activePopupWidget() != nullptr) {
-            ++loops;
-        }
-        return QThread::currentThread()->loopLevel() == loops;
-    }
-
-    static void CancelWaitingWindows() {
-        if (QWidget* popup = QApplication::activePopupWidget()) {
-            popup->close();
-        } else if (QWidget* modal = QApplication::activeModalWidget()) {
-            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-            QCoreApplication::sendEvent(modal, &escape);
         }
     }
 

@@ -2,9 +2,11 @@
 // carries, the default handling of each message, sending and posting.
 #include <QApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMetaObject>
 #include <QScreen>
 #include <QStyle>
+#include <QThread>
 
 #include <map>
 #include <mutex>
@@ -125,6 +127,28 @@ void NotifyParent(QWidget* widget, UINT code) {
     }
     owner->info.receiver->SendMessage(WM_COMMAND, MAKEWPARAM(self->info.id, code),
                                       reinterpret_cast<LPARAM>(ToHandle(widget)));
+}
+
+bool ModalLoopsSettled(int baseLevel) {
+    int loops = baseLevel;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->isModal()) {
+            ++loops;
+        }
+    }
+    if (QApplication::activePopupWidget() != nullptr) {
+        ++loops;
+    }
+    return QThread::currentThread()->loopLevel() == loops;
+}
+
+void CancelTopWindow() {
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+        popup->close();
+    } else if (QWidget* modal = QApplication::activeModalWidget()) {
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(modal, &escape);
+    }
 }
 
 }  // namespace sw::ui::qt

@@ -106,6 +106,14 @@ UINT VirtualKey(const QKeyEvent* event);
 // identifier and `code`.
 void NotifyParent(QWidget* widget, UINT code);
 
+// Whether every window that runs a loop of its own is open and nothing else
+// runs one (besides the `baseLevel` loops of the caller): a window that just
+// closed has left its loop, and the code that opened it has gone on. Scripted
+// users and tests wait for this before their next step.
+bool ModalLoopsSettled(int baseLevel);
+// Closes the open pop-up, else answers the active modal window with Escape.
+void CancelTopWindow();
+
 // Turns a widget's events into messages for its receiver.
 template <class QtBase>
 class Hooked : public QtBase, public WindowBase {

@@ -21,31 +21,6 @@ QString Plain(QString text) {
     return text;
 }
 
-// Every window that runs a loop of its own is open and nothing else runs
-// one: a window that just closed has left its loop, and the code that
-// opened it has gone on to its end, before the next step acts.
-bool Settled(int baseLevel) {
-    int loops = baseLevel;
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window->isVisible() && window->isModal()) {
-            ++loops;
-        }
-    }
-    if (QApplication::activePopupWidget() != nullptr) {
-        ++loops;
-    }
-    return QThread::currentThread()->loopLevel() == loops;
-}
-
-void CancelOpenWindows() {
-    if (QWidget* popup = QApplication::activePopupWidget()) {
-        popup->close();
-    } else if (QWidget* modal = QApplication::activeModalWidget()) {
-        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        QCoreApplication::sendEvent(modal, &escape);
-    }
-}
-
 }  // namespace
 
 // Closes the windowing side before the test program ends.
@@ -75,13 +50,13 @@ void UiDriver::Run(const std::function<void()>& body) {
     const int baseLevel = QThread::currentThread()->loopLevel();
     QObject::connect(&timer, &QTimer::timeout, [&] {
         if (m_failed) {
-            CancelOpenWindows();
+            qt::CancelTopWindow();
             return;
         }
         if (m_busy || m_next >= m_steps.size()) {
             return;
         }
-        if (!Settled(baseLevel)) {
+        if (!qt::ModalLoopsSettled(baseLevel)) {
             if (deadline.hasExpired()) {
                 ADD_FAILURE() << "UI step " << m_next + 1 << " waited in vain for the windows to settle";
                 m_failed = true;
