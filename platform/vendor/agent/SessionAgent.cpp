@@ -518,12 +518,10 @@ struct SessionAgent::Impl {
             }
             signalfd_siginfo info{};
             bool quit = false;
+            // A child's end is collected by the Reap() below, signal or not:
+            // the kernel folds several SIGCHLDs into one.
             while (::read(signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-                if (info.ssi_signo == SIGCHLD) {
-                    Reap();
-                } else {
-                    quit = true;
-                }
+                quit = quit || info.ssi_signo != SIGCHLD;
             }
             if (quit) {
                 for (Job& job : jobs) {
